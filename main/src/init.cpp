@@ -1,0 +1,98 @@
+#include "init.h"
+
+#include "build/files_list.h"
+#include "errors.h"
+#include "fmain.h"
+#include "umisc.h"
+#include "ustrings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QTranslator>
+
+#include <cstdio>
+
+QApplication* g_app = nullptr;
+QString g_appDir;
+QPointer<MainWnd> g_mainWnd;
+QTranslator* g_translator = nullptr;
+qint32 g_language = 0;
+velkit::LibraryHooks g_vlkParams;
+velkit::MainContext g_mainContext;
+StartupFault g_startupFault = StartupFault::None;
+
+void initProgramResources()
+{
+    Q_INIT_RESOURCE(tavrel);
+}
+
+bool connectQuitSignal(QObject* sender, const QMetaMethod& signal, MainWnd* mainWnd)
+{
+    if (!sender || !signal.isValid() || !mainWnd)
+        return true;
+    const QMetaObject* mo = mainWnd->metaObject();
+    const QMetaMethod slot = mo->method(mo->indexOfSlot("slot_BeforeQuit()"));
+    // Drop an earlier connection first, so that connecting twice leaves one.
+    QObject::disconnect(sender, signal, mainWnd, slot);
+    return !QObject::connect(sender, signal, mainWnd, slot);
+}
+
+int initApplication(const QStringList& arguments)
+{
+    Q_UNUSED(arguments); // the program takes no options
+
+    g_vlkParams = umisc::programHooks();
+    int result = velkit::vlkInit(g_vlkParams);
+    if (result != 0)
+        return result;
+    std::fputs("\n", stdout);
+
+    velkit::registerSourceFiles(tavrelFilesList, tavrelFilesListCount);
+    initProgramResources();
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Zoriv"));
+    QCoreApplication::setApplicationName(QStringLiteral("tavrel"));
+
+    g_translator = g_startupFault == StartupFault::Translator ? nullptr : new QTranslator(nullptr);
+    if (!g_translator) {
+        REPORT_CRITICAL(0xA404);
+        return velkit::StartupCriticalShown;
+    }
+    if (g_language == 1) {
+        if (!g_translator->load(QStringLiteral(":/build/qm/en.qm"), QString(), QString(), QString())) {
+            // No English catalogue shipped: the texts stay as written.
+        }
+    }
+    QCoreApplication::installTranslator(g_translator);
+    StringsKit::instance().fill();
+
+    g_mainWnd = new MainWnd(nullptr, Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                                         | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    if (g_startupFault == StartupFault::MainWindow || !g_mainWnd->setupWindow()) {
+        delete g_mainWnd.data();
+        g_mainWnd = nullptr;
+        return velkit::StartupObjectFailed;
+    }
+    g_mainWnd->showMaximized();
+
+    g_mainContext.window = g_mainWnd;
+    g_mainContext.language = g_language;
+    result = velkit::vlkSetMainWindow(g_mainContext);
+    if (result != 0)
+        return result;
+
+    QCoreApplication::addLibraryPath(g_appDir + QDir::separator() + QStringLiteral("plugins"));
+    if (!g_app) {
+        REPORT_CRITICAL(0xA404);
+        return velkit::StartupCriticalShown;
+    }
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrel.ico")));
+
+    MainWnd* quitTarget = g_startupFault == StartupFault::QuitSignal ? nullptr : g_mainWnd.data();
+    if (connectQuitSignal(g_app, QMetaMethod::fromSignal(&QCoreApplication::aboutToQuit), quitTarget))
+        return velkit::StartupConnectFailed;
+    if (connectQuitSignal(g_app, QMetaMethod::fromSignal(&QGuiApplication::lastWindowClosed), quitTarget))
+        return velkit::StartupConnectFailed;
+    return velkit::StartupOk;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <Velkit/vlk_init.h>
+
+#include <QMetaMethod>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class QApplication;
+class QTranslator;
+class MainWnd;
+
+// Process-wide state of the shell; touched on the GUI thread only.
+extern QApplication* g_app;
+extern QString g_appDir;
+extern QPointer<MainWnd> g_mainWnd; // guarded: the window deletes itself when closed
+extern QTranslator* g_translator;
+extern qint32 g_language;            // 0: the program's Russian texts
+extern velkit::LibraryHooks g_vlkParams;
+extern velkit::MainContext g_mainContext;
+
+// The whole start-up sequence; 0 or a start-up result (0xA008, 0xA00B, 0xA00C).
+int initApplication(const QStringList& arguments);
+
+// Connects a shutdown signal of sender to the main window's slot_BeforeQuit() exactly once.
+// Returns true when it failed (a null argument, or the connection was refused).
+bool connectQuitSignal(QObject* sender, const QMetaMethod& signal, MainWnd* mainWnd);
+
+// Registers the program's embedded resources (icons, pictures).
+void initProgramResources();
+
+// Lets tests make one start-up step fail as if its object could not be made.
+enum class StartupFault { None, Translator, MainWindow, QuitSignal };
+extern StartupFault g_startupFault;

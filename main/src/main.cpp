@@ -1,0 +1,26 @@
+#include "fmain.h"
+#include "init.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <new>
+
+int main(int argc, char* argv[])
+{
+    if (argc == 0 || !argv)
+        return 1;
+    g_app = new (std::nothrow) QApplication(argc, argv);
+    if (!g_app)
+        return velkit::StartupCriticalShown;
+    std::fputs("created application\n", stdout);
+    std::fflush(stdout);
+    g_appDir = QCoreApplication::applicationDirPath();
+
+    const int result = initApplication(g_app->arguments());
+    if (result != 0)
+        return result;
+    if (g_mainWnd)
+        g_mainWnd->update();
+    return g_app->exec(); // the application object lives until the process ends
+}

@@ -1,0 +1,70 @@
+#include "ustrings.h"
+
+StringsKit& StringsKit::instance()
+{
+    static StringsKit kit;
+    return kit;
+}
+
+void StringsKit::fill()
+{
+    verticalScale = tr("Масштаб по вертикали");
+    horizontalStretch = tr("Растяжка по горизонтали");
+    stop = tr("STOP");
+    smoothingParameter = tr("Параметр сглаживания");
+    buffer = tr("Буфер");
+    saveTimesToBuffer = tr("Сохранить времена в буфере");
+    centreCursors = tr("Установить курсоры по центру экрана");
+    selectionModeSwitch = tr("Переключатель режима выделения");
+
+    m_meanNeedsSelection = tr("Необходимо выделить участок\nдля расчета среднего значения");
+    m_closeSpectrumFirst = tr("Вначале закройте окно со спектром!");
+    m_readFailed = tr("Ошибка чтения файла %1");
+    m_writeFailed = tr("Ошибка записи файла %1");
+    m_loadFailed = tr("Ошибка загрузки!");
+    m_wrongNumber = tr("Неправильное число!");
+    m_badSelection = tr("Необходимо правильно выделить область.");
+    m_maxNeedsSelection = tr("Необходимо выделить участок для поиска максимума.");
+    m_zeroNeedsSelection = tr("Необходимо выделить участок для обнуления.");
+    m_tooNarrowForFFT = tr("Ширина отображаемого участка недостаточна для Фурье-преобразования!\n"
+                           "Необходимо увеличить масштаб.");
+    m_info = QStringLiteral("%1");
+    m_askInverseFFT = tr("Выполнить обратное преобразование?");
+    m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
+    m_askWindowFunction = tr("Была использована оконная функция.\nДанные будут искажены.\n"
+                             "Выполнить преобразование?");
+    m_askRetryIniSave = tr("Ошибка сохранения ini-файла.\nПовторить?");
+}
+
+QString StringsKit::warnText(int number) const
+{
+    switch (number) {
+    case WarnMeanNeedsSelection: return m_meanNeedsSelection;
+    case WarnCloseSpectrumFirst: return m_closeSpectrumFirst;
+    case WarnReadFailed: return m_readFailed;
+    case WarnWriteFailed: return m_writeFailed;
+    case WarnLoadFailed: return m_loadFailed;
+    case WarnWrongNumber: return m_wrongNumber;
+    case WarnBadSelection: return m_badSelection;
+    case WarnMaxNeedsSelection: return m_maxNeedsSelection;
+    case WarnZeroNeedsSelection: return m_zeroNeedsSelection;
+    case WarnTooNarrowForFFT: return m_tooNarrowForFFT;
+    default: return QString::number(number);
+    }
+}
+
+QString StringsKit::infoText(int number) const
+{
+    return number == InfoText ? m_info : QString::number(number);
+}
+
+QString StringsKit::questionText(int number) const
+{
+    switch (number) {
+    case AskInverseFFT: return m_askInverseFFT;
+    case AskCloseChanged: return m_askCloseChanged;
+    case AskWindowFunction: return m_askWindowFunction;
+    case AskRetryIniSave: return m_askRetryIniSave;
+    default: return QString::number(number);
+    }
+}

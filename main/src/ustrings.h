@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The program's catalogue of interface texts and numbered messages. Filled once at start-up
+// after the program's translator is installed.
+class StringsKit : public QObject
+{
+    Q_OBJECT
+public:
+    enum Warning {
+        WarnMeanNeedsSelection = 0x1501,
+        WarnCloseSpectrumFirst = 0x1502,
+        WarnReadFailed = 0x1504,
+        WarnWriteFailed = 0x1505,
+        WarnLoadFailed = 0x1507,
+        WarnWrongNumber = 0x1509,
+        WarnBadSelection = 0x150A,
+        WarnMaxNeedsSelection = 0x150C,
+        WarnZeroNeedsSelection = 0x150D,
+        WarnTooNarrowForFFT = 0x1510,
+    };
+    enum Information { InfoText = 0x1401 };
+    enum Question {
+        AskInverseFFT = 0x1702,
+        AskCloseChanged = 0x1705,
+        AskWindowFunction = 0x1707,
+        AskRetryIniSave = 0x1709,
+    };
+
+    static StringsKit& instance();
+    void fill();
+
+    QString warnText(int number) const;
+    QString infoText(int number) const;
+    QString questionText(int number) const;
+
+    // Interface texts of the main window.
+    QString verticalScale;
+    QString horizontalStretch;
+    QString stop;
+    QString smoothingParameter;
+    QString buffer;
+    QString saveTimesToBuffer;
+    QString centreCursors;
+    QString selectionModeSwitch;
+
+private:
+    StringsKit() = default;
+
+    QString m_meanNeedsSelection;
+    QString m_closeSpectrumFirst;
+    QString m_readFailed;
+    QString m_writeFailed;
+    QString m_loadFailed;
+    QString m_wrongNumber;
+    QString m_badSelection;
+    QString m_maxNeedsSelection;
+    QString m_zeroNeedsSelection;
+    QString m_tooNarrowForFFT;
+    QString m_info;
+    QString m_askInverseFFT;
+    QString m_askCloseChanged;
+    QString m_askWindowFunction;
+    QString m_askRetryIniSave;
+};

@@ -1,0 +1,83 @@
+// Crashes on purpose after initialising the support library, so that a test can check the
+// crash log, the fatal report and the exit status.
+//   crash_helper <mode> [log directory] [fixed log name]
+// mode: null, div0, stack, trap, illegal, abort-none
+
+#include <Velkit/vlk_init.h>
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+static QString g_dir;
+static QString g_name;
+
+static QString dirHook()
+{
+    return g_dir;
+}
+
+static QString nameHook()
+{
+    return g_name;
+}
+
+static QString titleHook()
+{
+    return QStringLiteral("TAVREL");
+}
+
+__attribute__((noinline, no_sanitize("undefined"))) static int divide(int a, int b)
+{
+    volatile int x = a;
+    volatile int y = b;
+    return x / y;
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+__attribute__((noinline)) static int recurse(int n)
+{
+    volatile char frame[2048];
+    frame[0] = char(n);
+    frame[sizeof frame - 1] = char(n);
+    return recurse(n + 1) + frame[0] + frame[sizeof frame - 1];
+}
+#pragma GCC diagnostic pop
+
+int main(int argc, char* argv[])
+{
+    if (argc < 2)
+        return 2;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("crash_helper"));
+    velkit::LibraryHooks hooks;
+    hooks.title = titleHook;
+    if (argc > 2) {
+        g_dir = QString::fromLocal8Bit(argv[2]);
+        hooks.crashLogDirectory = dirHook;
+    }
+    if (argc > 3) {
+        g_name = QString::fromLocal8Bit(argv[3]);
+        hooks.crashLogFileName = nameHook;
+    }
+    if (velkit::vlkInit(hooks) != 0)
+        return 3;
+
+    const char* mode = argv[1];
+    if (!std::strcmp(mode, "null")) {
+        volatile int* volatile p = nullptr;
+        *p = 1;
+    } else if (!std::strcmp(mode, "div0")) {
+        std::printf("%d\n", divide(argc, 0));
+    } else if (!std::strcmp(mode, "stack")) {
+        std::printf("%d\n", recurse(argc));
+    } else if (!std::strcmp(mode, "trap")) {
+        std::raise(SIGTRAP);
+    } else if (!std::strcmp(mode, "illegal")) {
+        __builtin_trap();
+    }
+    return 0;
+}
