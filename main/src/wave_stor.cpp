@@ -1,0 +1,621 @@
+#include "wave_stor.h"
+
+#include "errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPaintDevice>
+#include <QPainter>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#endif
+
+QColor g_traceColours[MaxChannels] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255),
+                                      QColor(160, 160, 0), QColor(0, 160, 160)};
+QColor g_cursorColours[MaxChannels] = {QColor(255, 64, 64), QColor(64, 255, 64), QColor(64, 64, 255),
+                                       QColor(255, 255, 64), QColor(64, 255, 255)};
+
+namespace {
+
+// No read or write of samples is longer than this, and none crosses a block.
+constexpr int MaxPiece = 64000;
+
+// Distance within which a cursor or zero line is picked.
+constexpr int PickReach = 4;
+
+bool isWindowedMode(int mode)
+{
+    return mode == pmSmooth || mode == pmEnvelope || mode == pmEnvelopeDiff || mode == pmPowerSmooth;
+}
+
+enum class Destination { Absent, RegularFile, Other };
+
+// What lies at the destination path; a link counts as something that is not replaced, since
+// renaming over it would replace the link and leave the file it points to.
+Destination destinationKind(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isJunction())
+        return Destination::Other;
+    if (!info.exists())
+        return Destination::Absent;
+    return info.isFile() ? Destination::RegularFile : Destination::Other;
+#else
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? Destination::Absent : Destination::Other;
+    return S_ISREG(st.st_mode) ? Destination::RegularFile : Destination::Other;
+#endif
+}
+
+// Puts the written bytes on the disk before the rename makes them the destination's content.
+bool syncToDisk(QFile& file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+// Gives from the name to in one step, replacing a file that is there.
+bool renameOver(const QString& from, const QString& to)
+{
+#ifdef Q_OS_WIN
+    return MoveFileExW(reinterpret_cast<LPCWSTR>(QFileInfo(from).absoluteFilePath().utf16()),
+                       reinterpret_cast<LPCWSTR>(QFileInfo(to).absoluteFilePath().utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+} // namespace
+
+TWaveStor::TWaveStor(const QRect& plotRect)
+    : rect(plotRect)
+{
+    std::memset(&header, 0, sizeof header);
+    std::memset(channelSlots, 0, sizeof channelSlots);
+}
+
+TWaveStor::~TWaveStor()
+{
+    clearChannels();
+}
+
+void TWaveStor::clearChannels()
+{
+    for (int i = MaxChannels - 1; i >= 0; --i) {
+        delete channelSlots[i].view;
+        channelSlots[i].view = nullptr;
+    }
+}
+
+bool TWaveStor::validChannel(int ch) const
+{
+    return ch >= 0 && ch < channelCount() && channelSlots[ch].view;
+}
+
+int TWaveStor::channelCount() const
+{
+    return std::min<int>(header.channels, MaxChannels);
+}
+
+int TWaveStor::length() const
+{
+    return int(std::min<quint32>(header.samples, quint32(std::numeric_limits<int>::max())));
+}
+
+TWaveView* TWaveStor::channel(int ch) const
+{
+    return ch >= 0 && ch < MaxChannels ? channelSlots[ch].view : nullptr;
+}
+
+TChannelHeader* TWaveStor::channelHeader(int ch)
+{
+    return ch >= 0 && ch < MaxChannels ? &channelSlots[ch].header : nullptr;
+}
+
+const TChannelHeader* TWaveStor::channelHeader(int ch) const
+{
+    return ch >= 0 && ch < MaxChannels ? &channelSlots[ch].header : nullptr;
+}
+
+// ---- creation ----
+
+bool TWaveStor::init(int channelCount, int length)
+{
+    clearChannels();
+    std::memset(&header, 0, sizeof header);
+    std::memset(channelSlots, 0, sizeof channelSlots);
+    const int n = std::clamp(channelCount, 0, MaxChannels);
+    const int len = std::max(length, 0);
+    header.channels = quint16(n);
+    header.createdLength = quint32(len);
+    // The header describes the channels as they are made: never longer than a channel can be.
+    header.samples = quint32(std::min(len, MaxSamples));
+    header.reserved10 = 8;
+    header.showSine = 0;
+    header.clockKHz = 10000;
+    header.divider = 2;
+    header.vScale = 1000;
+    header.verMinor = RawVersionMinor;
+    header.verMajor = RawVersionMajor;
+
+    for (int i = 0; i < n; ++i) {
+        TWaveView* view = new (std::nothrow) TWaveView(len);
+        if (!view) {
+            REPORT_CRITICAL(0xA602);
+            return false;
+        }
+        channelSlots[i].view = view;
+        if (!view->allocate()) {
+            REPORT_CRITICAL(0xA602);
+            return false;
+        }
+        view->cursor = 0;
+        view->grColor = g_traceColours[i];
+        view->cursColor = g_cursorColours[i];
+        view->baseColor = Qt::lightGray;
+        view->cursorOn = true;
+        view->baseOn = true;
+        // Not visible until an acquisition fills it.
+    }
+    relayout();
+    return true;
+}
+
+bool TWaveStor::readFile(const QString& path)
+{
+    quint16 condition = 0;
+    if (path.isEmpty()) {
+        condition = 0xA502;
+    } else if (!QFileInfo::exists(path)) {
+        condition = 0xA702;
+    } else if (QFileInfo(path).size() < RawMagicSize) {
+        condition = 0xA402;
+    } else {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            condition = 0xA602;
+        else
+            condition = readOpenFile(file);
+        file.close();
+    }
+    if (condition != 0) {
+        REPORT_CRITICAL(condition);
+        return false;
+    }
+    return true;
+}
+
+quint16 TWaveStor::readOpenFile(QFile& file)
+{
+    char magic[RawMagicSize];
+    if (file.read(magic, RawMagicSize) != RawMagicSize)
+        return 0xA702;
+    if (std::memcmp(magic, RawMagic, RawMagicSize) != 0)
+        return 0xAC02;
+    clearChannels();
+    std::memset(channelSlots, 0, sizeof channelSlots);
+    if (file.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header))
+        return 0xAF02;
+    if (header.channels > MaxChannels)
+        return 0xAC02;
+    // Checked before anything is allocated: no channel can hold more.
+    if (header.samples > quint32(MaxSamples))
+        return 0xAD02;
+    const int samples = int(header.samples);
+
+    for (int i = 0; i < header.channels; ++i) {
+        TChannelSlot& slot = channelSlots[i];
+        if (file.read(reinterpret_cast<char*>(&slot.header), sizeof slot.header) !=
+            qint64(sizeof slot.header))
+            return 0xAD02;
+        slot.view = new (std::nothrow) TWaveView(samples);
+        if (!slot.view || !slot.view->allocate())
+            return 0xAD02;
+        TWaveView* view = slot.view;
+        if (header.detector)
+            view->setUnipolar();
+        view->cursor = slot.header.cursorPos;
+        for (int p = 0; p < samples;) {
+            qint8* block = nullptr;
+            int n = view->chunkAt(p, &block);
+            if (n <= 0)
+                return 0xAD02;
+            n = std::min({n, MaxPiece, samples - p});
+            if (file.read(reinterpret_cast<char*>(block), n) != n)
+                return 0xAD02;
+            p += n;
+        }
+        view->visible = true;
+        view->cursorOn = true;
+        view->baseOn = true;
+        view->grColor = g_traceColours[i];
+        view->cursColor = g_cursorColours[i];
+        view->baseColor = Qt::gray;
+        view->mode = header.procMode;
+        view->setSmoothing(header.smoothHalf);
+    }
+    relayout();
+    return 0;
+}
+
+int TWaveStor::writeFile(const QString& path)
+{
+    if (path.isEmpty())
+        return RawWriteFailed;
+    const int n = channelCount();
+    const int samples = length();
+    // Every channel must hold exactly the samples the header announces.
+    for (int i = 0; i < n; ++i) {
+        if (!channelSlots[i].view || channelSlots[i].view->count != samples)
+            return RawWriteFailed;
+    }
+    if (header.channels > MaxChannels)
+        return RawWriteFailed;
+
+    const QString tmpPath = path + QStringLiteral(".tmp");
+    QFile tmp(tmpPath);
+    if (!tmp.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return RawWriteFailed;
+
+    auto fail = [&tmp](int result) {
+        tmp.close();
+        tmp.remove();
+        return result;
+    };
+
+    header.verMinor = RawVersionMinor;
+    header.verMajor = RawVersionMajor;
+    if (tmp.write(RawMagic, RawMagicSize) != RawMagicSize ||
+        tmp.write(reinterpret_cast<const char*>(&header), sizeof header) != qint64(sizeof header))
+        return fail(RawWriteFailed);
+    for (int i = 0; i < n; ++i) {
+        TChannelSlot& slot = channelSlots[i];
+        slot.header.cursorPos = slot.view->cursor;
+        if (tmp.write(reinterpret_cast<const char*>(&slot.header), sizeof slot.header) !=
+            qint64(sizeof slot.header))
+            return fail(RawWriteFailed);
+        for (int p = 0; p < samples;) {
+            const qint8* block = nullptr;
+            int len = std::as_const(*slot.view).chunkAt(p, &block);
+            if (len <= 0)
+                return fail(RawWriteFailed);
+            len = std::min({len, MaxPiece, samples - p});
+            if (tmp.write(reinterpret_cast<const char*>(block), len) != len)
+                return fail(RawWriteFailed);
+            p += len;
+        }
+    }
+    if (!syncToDisk(tmp))
+        return fail(RawWriteFailed);
+    tmp.close();
+    if (tmp.error() != QFileDevice::NoError)
+        return fail(RawWriteFailed);
+
+    // Only a regular file is replaced; anything else stays, and so does the complete copy.
+    if (destinationKind(path) == Destination::Other)
+        return RawWriteNotReplaced;
+    if (!renameOver(tmpPath, path)) {
+        QFile::remove(tmpPath);
+        return RawWriteRenameFailed;
+    }
+    return RawWriteOk;
+}
+
+// ---- layout and scales ----
+
+void TWaveStor::setPlotRect(const QRect& plotRect)
+{
+    rect = plotRect;
+    recalcYScale();
+    recalcXScale();
+    for (int i = 0; i < MaxChannels; ++i) {
+        if (TWaveView* view = channelSlots[i].view)
+            view->setGeometry(rect, xScale, yScale);
+    }
+}
+
+void TWaveStor::relayout()
+{
+    recalcYScale();
+    recalcXScale();
+    const int n = channelCount();
+    const double height = double(rect.bottom()) - rect.top();
+    for (int i = 0; i < n; ++i) {
+        TWaveView* view = channelSlots[i].view;
+        if (!view)
+            continue;
+        view->setGeometry(rect, xScale, yScale);
+        view->setWindowStart(header.winStart, xScale);
+        view->baseY = nearest((double(i) / n + 0.5 / n) * height);
+    }
+}
+
+void TWaveStor::recalcXScale()
+{
+    const qint32 width = header.winWidth;
+    if (width <= 1)
+        xScale = 1.0;
+    else
+        xScale = (double(rect.right()) - 1 - rect.left()) / (double(width) - 1);
+}
+
+void TWaveStor::recalcYScale()
+{
+    const int n = channelCount();
+    if (header.vScale == 0 || n == 0)
+        yScale = 1.0;
+    else
+        yScale = std::fabs((double(rect.bottom()) - rect.top()) / (n * 256.0) * header.vScale / 1000.0);
+}
+
+void TWaveStor::applyWindow()
+{
+    for (int i = 0; i < MaxChannels; ++i) {
+        if (TWaveView* view = channelSlots[i].view) {
+            view->setWindowStart(header.winStart, xScale);
+            view->setYScale(yScale);
+        }
+    }
+}
+
+double TWaveStor::samplePeriodUs() const
+{
+    if (header.clockKHz == 0)
+        return 0.0;
+    return 1000.0 * header.divider / header.clockKHz;
+}
+
+// ---- processing settings ----
+
+bool TWaveStor::setFilter(int mode, int halfWidth)
+{
+    const int h = std::clamp(halfWidth, 0, 255);
+    const bool changed = mode != header.procMode || (isWindowedMode(mode) && h != header.smoothHalf);
+    header.procMode = quint8(std::clamp(mode, 0, 255));
+    header.smoothHalf = quint8(h);
+    for (int i = 0; i < MaxChannels; ++i) {
+        if (TWaveView* view = channelSlots[i].view) {
+            view->mode = header.procMode;
+            view->setSmoothing(h);
+        }
+    }
+    return changed;
+}
+
+int TWaveStor::filter(int* mode) const
+{
+    if (mode)
+        *mode = header.procMode;
+    return header.smoothHalf;
+}
+
+bool TWaveStor::isModified() const
+{
+    for (const TChannelSlot& slot : channelSlots) {
+        if (slot.view && slot.view->modified)
+            return true;
+    }
+    return false;
+}
+
+// ---- forwarded channel operations ----
+
+void TWaveStor::setTraceColour(int ch, const QColor& colour)
+{
+    if (ch < 0 || ch >= MaxChannels)
+        return;
+    if (TWaveView* view = channelSlots[ch].view)
+        view->grColor = colour;
+    g_traceColours[ch] = colour;
+}
+
+void TWaveStor::setCursorColour(int ch, const QColor& colour)
+{
+    if (ch < 0 || ch >= MaxChannels)
+        return;
+    if (TWaveView* view = channelSlots[ch].view)
+        view->cursColor = colour;
+    g_cursorColours[ch] = colour;
+}
+
+int TWaveStor::meanOver(int ch, int from, int to)
+{
+    TWaveView* view = channel(ch);
+    return view ? view->mean(from, to) : from;
+}
+
+int TWaveStor::maxPositionIn(int ch, int from, int to)
+{
+    TWaveView* view = channel(ch);
+    return view ? view->maxPosition(from, to) : from;
+}
+
+bool TWaveStor::zeroRange(int ch, int from, int to)
+{
+    TWaveView* view = channel(ch);
+    if (!view)
+        return false;
+    view->zero(from, to);
+    return true;
+}
+
+bool TWaveStor::cursorFromX(int ch, int x)
+{
+    if (!validChannel(ch))
+        return false;
+    channelSlots[ch].view->cursorFromX(x);
+    return true;
+}
+
+bool TWaveStor::moveCursor(QPainter* painter, int ch, int sampleIndex)
+{
+    if (!validChannel(ch))
+        return false;
+    channelSlots[ch].view->moveCursor(painter, sampleIndex);
+    return true;
+}
+
+bool TWaveStor::moveBaseline(int ch, int /*x*/, int y)
+{
+    if (!validChannel(ch))
+        return false;
+    channelSlots[ch].view->setBaseline(y);
+    return true;
+}
+
+int TWaveStor::xToSample(int x) const
+{
+    const TWaveView* view = channelSlots[0].view;
+    return view ? view->xToSample(x) : x;
+}
+
+int TWaveStor::sampleToX(int i) const
+{
+    const TWaveView* view = channelSlots[0].view;
+    return view ? view->sampleToX(i) : i;
+}
+
+int TWaveStor::channelAtCursor(int x, int y) const
+{
+    int best = FarAway;
+    int result = -1;
+    for (int i = 0; i < MaxChannels; ++i) {
+        const TWaveView* view = channelSlots[i].view;
+        if (!view)
+            break;
+        const int d = view->cursorDistance(x, y);
+        if (d < best) {
+            best = d;
+            result = i;
+        }
+    }
+    return best <= PickReach ? result : -1;
+}
+
+int TWaveStor::channelAtBaseline(int x, int y)
+{
+    int best = FarAway;
+    int result = -1;
+    for (int i = 0; i < MaxChannels; ++i) {
+        const TWaveView* view = channelSlots[i].view;
+        if (!view)
+            break;
+        const int d = view->baselineDistance(x, y);
+        if (d < best) {
+            best = d;
+            result = i;
+            dragBase = view->baseY;
+        }
+    }
+    return best <= PickReach ? result : -1;
+}
+
+void TWaveStor::baselineRepaintSpan(int ch, QRect& span) const
+{
+    const TWaveView* view = channel(ch);
+    if (!view)
+        return;
+    const int b = view->baseY;
+    if (dragOld == b) {
+        span.setCoords(0, 0, 0, 0);
+        return;
+    }
+    const qint64 top = qint64(std::min(dragOld, b)) - 6 - nearest(127.0 * yScale);
+    const qint64 bottom = qint64(std::max(dragOld, b)) + nearest(128.0 * yScale) + 6;
+    span.setTop(int(std::max<qint64>(top, std::numeric_limits<int>::min())));
+    span.setBottom(int(std::min<qint64>(bottom, std::numeric_limits<int>::max())));
+}
+
+void TWaveStor::commitBaseline()
+{
+    dragOld = dragBase;
+}
+
+// ---- drawing ----
+
+void TWaveStor::draw(QPainter* painter)
+{
+    if (!painter)
+        return;
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const int n = channelCount();
+    for (int i = 0; i < n; ++i) {
+        TWaveView* view = channelSlots[i].view;
+        if (!view)
+            return; // an empty slot ends the whole picture
+        view->draw(painter, xScale > 2.0);
+    }
+    if (header.showSine)
+        drawSine(painter);
+    for (int i = 0; i < n; ++i)
+        channelSlots[i].view->drawBaseline(painter);
+    for (int i = 0; i < n; ++i)
+        channelSlots[i].view->drawCursor(painter);
+}
+
+void TWaveStor::drawSine(QPainter* painter)
+{
+    if (!painter || !painter->device() || header.winWidth == 0 || header.clockKHz == 0)
+        return;
+    const int x1 = rect.left();
+    const int x2 = rect.right();
+    const double w = double(x2) - x1;
+    if (w <= 0.0)
+        return;
+    QPen pen = painter->pen();
+    pen.setColor(g_printMode ? QColor(Qt::black) : QColor(Qt::white));
+    pen.setStyle(Qt::SolidLine);
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+
+    // Phase advance of a 50 Hz sine per sample, and per pixel column.
+    const double omega = 2.0 * M_PI * 50.0 * header.divider / (1000.0 * header.clockKHz);
+    const double step = header.winWidth / w * omega;
+    const int h = int(std::clamp<qint64>(qint64(rect.bottom()) - rect.top(), -(1 << 24), 1 << 24));
+    const double amplitude = 0.45 * h;
+    const double phase0 = omega * header.winStart;
+    const int middle = h / 2;
+    std::vector<QLine> lines;
+    lines.reserve(size_t(w) + 1);
+    int prevY = middle - nearest(amplitude * std::sin(phase0));
+    for (int c = x1 + 1; c <= x2; ++c) {
+        const int y = middle - nearest(amplitude * std::sin(step * c + phase0));
+        lines.emplace_back(c - 1, prevY, c, y);
+        prevY = y;
+    }
+    if (!lines.empty())
+        painter->drawLines(lines.data(), int(lines.size()));
+}
+
+void TWaveStor::drawCursors(QPainter* painter)
+{
+    for (TChannelSlot& slot : channelSlots) {
+        if (slot.view)
+            slot.view->drawCursor(painter);
+    }
+}

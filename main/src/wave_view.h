@@ -1,0 +1,164 @@
+#pragma once
+
+// One channel of a signal record: the samples in fixed-size blocks, the state that places the
+// channel on a plot, its processing mode and the work arrays of the spectrum commands.
+
+#include <Velkit/vlk_math.h>
+
+#include <QColor>
+#include <QRect>
+#include <QtGlobal>
+
+class QPainter;
+
+// Samples per block and the longest channel (five blocks).
+constexpr int ChunkSamples = 32768;
+constexpr int MaxChunks = 5;
+constexpr int MaxSamples = ChunkSamples * MaxChunks; // 163840
+// Largest smoothing half-width; the window then spans 2 * 126 + 1 = 253 samples.
+constexpr int MaxHalfWidth = 126;
+// Distance given by the picking functions when nothing is within reach.
+constexpr int FarAway = 32767;
+
+// Processing modes, applied whenever a sample is read for drawing, measuring or transforming.
+enum ProcessingMode : quint8 {
+    pmNone = 0,         // x
+    pmDetect = 1,       // |x|, -128 giving 127
+    pmSmooth = 2,       // window average of x
+    pmEnvelope = 3,     // window average of |x|
+    pmEnvelopeDiff = 4, // difference of successive envelope averages
+    pmPower = 5,        // x * x / 129
+    pmPowerSmooth = 6,  // window average of x * x / 129
+};
+constexpr int ProcessingModeCount = 7;
+
+// The integer nearest to v, halves away from zero (2.5 -> 3, -2.5 -> -3); NaN gives 0 and values
+// beyond the int range are clamped. Used for every pixel and sample-index computation.
+inline int nearest(double v)
+{
+    return velkit::roundHalfAway(v);
+}
+
+// Set while painting for print preview, printer, PDF or SVG: every pen black, traces drawn as
+// polylines, the cursor cross scaled with the vertical scale.
+extern bool g_printMode;
+
+class TWaveView
+{
+public:
+    // Nothing is allocated; count = length cut to 0 ... MaxSamples.
+    explicit TWaveView(int length);
+    ~TWaveView();
+    TWaveView(const TWaveView&) = delete;
+    TWaveView& operator=(const TWaveView&) = delete;
+
+    // ---- storage ----
+    // Allocates the blocks for count samples (a channel of length 0 gets one empty block).
+    // Reports 0xA602 and returns false when memory cannot be had; blocks already made stay.
+    bool allocate();
+    // The stored value of sample i; 0 outside 0 ... count-1 or when the block is missing.
+    qint8 sample(int i) const;
+    // Stores v and sets modified for 0 <= i < count; otherwise does nothing.
+    void setSample(int i, qint8 v);
+    // The only bulk access. Gives the address of sample i and returns how many samples follow
+    // it in the same block (i included). Returns 0 and gives nothing when out is null, when i is
+    // outside 0 ... count-1 or when the block is not allocated. The span never passes the end of
+    // the allocated block: in the last block it ends at count.
+    int chunkAt(int i, qint8** out);
+    int chunkAt(int i, const qint8** out) const;
+
+    // ---- geometry (set by the record) ----
+    // Rescales baseY with the new vertical scale, stores both scales, the offset of a unipolar
+    // or spectrum channel, winPixel and the rectangle. Ignored altogether while the current
+    // yScale is below 1e-7 or not a number (a collapsed scale is restored by setYScale).
+    void setGeometry(const QRect& plotRect, double newXScale, double newYScale);
+    void setYScale(double newYScale);
+    void setWindowStart(int start, double newXScale);
+    void setUnipolar();
+    void resetOffset();
+    // baseY = y clamped to rect.top() ... rect.bottom(), plus baseOffset.
+    void setBaseline(int y);
+    // Half-width h; below 0 or above 126 becomes 126.
+    void setSmoothing(int h);
+
+    // ---- coordinates and picking ----
+    int sampleToX(int i) const;
+    int xToSample(int x) const;
+    // Sets cursor from a pixel column clamped to the rectangle and returns it.
+    int cursorFromX(int x);
+    // |zero-line row - y|, or FarAway when not visible, baseOn off, or the point is outside the
+    // half-open rectangle.
+    int baselineDistance(int x, int y) const;
+    // |cursor column - x|, FarAway under the same conditions with cursorOn, or beyond 32766.
+    int cursorDistance(int x, int y) const;
+
+    // ---- processing ----
+    // The processed value of sample i computed from scratch; raw is the stored sample x(i)
+    // (0 outside the channel). The windowed modes leave the window sum in runSum.
+    qint8 processed(qint8 raw, int i);
+    // The processed value of sample i from the running state; valid only right after
+    // processed() or processedNext() at i - 1 on this channel.
+    qint8 processedNext(qint8 raw, int i);
+    // 0 outside the channel, else processed(sample(i), i).
+    qint8 processedSample(int i);
+    // Mean of the processed values over from ... to (inclusive, ordered if given backwards):
+    // the values themselves on a spectrum channel, value + 128 on a unipolar channel, else
+    // their magnitudes; truncated toward zero.
+    int mean(int from, int to);
+    // Index of the first largest value (same three cases as mean); from when to < from + 1.
+    int maxPosition(int from, int to);
+    // Clears from ... to inside the channel and sets modified. A spectrum channel gets -128
+    // (the bottom of its scale) and its kept bins k + 1 and 2 * count - 1 - k are cleared.
+    void zero(int from, int to);
+
+    // ---- drawing ----
+    // One trace; markPoints puts a point marker on every drawn sample.
+    void draw(QPainter* painter, bool markPoints);
+    void drawBaseline(QPainter* painter);
+    void drawCursor(QPainter* painter);
+    // When i differs from cursor: draws the cursor, moves it to i and draws it again.
+    void moveCursor(QPainter* painter, int i);
+
+    // ---- fields (in this order; the FFT and the acquisition run work on them directly) ----
+    qint8* chunks[MaxChunks] = {}; // block k: samples 32768 k ... 32768 k + 32767
+    qint32 count = 0;              // number of samples, 0 ... MaxSamples
+    qint32 winStart = 0;           // sample at the left edge of the plot
+    qint32 winPixel = 0;           // nearest(winStart * xScale)
+    qint32 cursor = 0;             // sample index of the cursor
+    double xScale = 1.0;           // pixels per sample
+    double yScale = 1.0;           // pixels per sample unit
+    qint32 baseY = 0;              // row of the zero level: v is drawn at baseY - nearest(v * yScale)
+    qint32 baseOffset = 0;         // nearest(-128 * yScale) when unipolar or spectrum, else 0
+    // Spectrum work arrays: when set, 2 * count floats each (the whole transform), allocated
+    // with new[] and freed by the channel.
+    float* specRe = nullptr;
+    float* specIm = nullptr;
+    float specStep = 0.0f; // value of one unit of a spectrum channel
+    QColor grColor = Qt::white;
+    QColor pointColor = Qt::white;
+    QColor baseColor = Qt::gray;
+    QColor cursColor = Qt::white;
+    QRect rect{QPoint(0, 0), QPoint(1, 1)}; // plot area, corners (x1, y1) - (x2, y2)
+    qint32 halfWidth = 0;                   // smoothing half-width h, 0 ... 126
+    qint32 winLen = 1;                      // 2h + 1
+    qint32 runSum = 0;                      // window sum of the running walk
+    qint32 prevAvg = 0;                     // previous average (envelope difference)
+    bool visible = false;
+    bool cursorOn = false;
+    bool baseOn = false;
+    quint8 mode = pmNone;
+    bool spectrum = false;
+    bool modified = false; // set by setSample, zeroing and the inverse FFT; bulk writes leave it
+    bool unipolar = false;
+
+private:
+    qint32 windowTerm(qint64 k) const;
+    qint32 windowSum(qint64 i) const;
+    bool hasBlocks() const;
+    int rowOf(int value) const;
+    void fillRowTable(int* rows) const;
+    int valueForMeasure(qint8 v) const;
+    void drawTraceLines(QPainter* painter, int start, bool markPoints, int width);
+    void drawTraceColumns(QPainter* painter, int start, bool markPoints, int width);
+    void drawPrintPolyline(QPainter* painter, int start);
+};
