@@ -1,0 +1,4 @@
+# The start-up test also spawns the real executable.
+if(TARGET tst_startup)
+  add_dependencies(tst_startup tavrel)
+endif()

@@ -1,0 +1,180 @@
+// Program start-up and shutdown: the main window, the hooks, exit codes of failing steps and the
+// shutdown slot.
+
+#include "boxwatch.h"
+#include "build/files_list.h"
+#include "fmain.h"
+#include "init.h"
+
+#include <Velkit/vlk_errors.h>
+#include <Velkit/vlk_init.h>
+#include <Velkit/vlk_messager.h>
+
+#include <QProcess>
+#include <QtTest>
+
+
+// A sender whose receivers can be counted.
+class Pinger : public QObject
+{
+    Q_OBJECT
+public:
+    int receiverCount() const { return receivers(SIGNAL(ping())); }
+signals:
+    void ping();
+};
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void startsWithMaximisedMainWindow();
+    void closingTheWindowShutsDown();
+    void translatorFailureReportsCritical();
+    void mainWindowFailureDeletesIt();
+    void quitSignalFailure();
+    void connectQuitSignalOnce();
+    void executableStartsAndRuns();
+};
+
+void TestStartup::initTestCase()
+{
+    g_app = qApp;
+    g_appDir = QCoreApplication::applicationDirPath();
+}
+
+void TestStartup::cleanup()
+{
+    g_startupFault = StartupFault::None;
+    if (g_mainWnd)
+        delete g_mainWnd.data();
+    if (g_translator || velkit::libraryMessager()) {
+        delete g_translator;
+        g_translator = nullptr;
+        velkit::vlkShutdown();
+    }
+}
+
+void TestStartup::startsWithMaximisedMainWindow()
+{
+    QCOMPARE(initApplication(QStringList()), 0);
+    QVERIFY(g_mainWnd);
+    QCOMPARE(g_mainWnd->windowTitle(), QStringLiteral("Программа ввода и обработки информации для ZORIV-K4"));
+    QVERIFY(g_mainWnd->isVisible());
+    QVERIFY(g_mainWnd->windowState() & Qt::WindowMaximized);
+    QVERIFY(g_mainWnd->testAttribute(Qt::WA_DeleteOnClose));
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Zoriv"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("tavrel"));
+    QVERIFY(!QApplication::windowIcon().isNull());
+    QVERIFY(QCoreApplication::libraryPaths().contains(g_appDir + QStringLiteral("/plugins")));
+    QCOMPARE(velkit::libraryMainWindow(), static_cast<QWidget*>(g_mainWnd.data()));
+    QCOMPARE(velkit::libraryLanguage(), 0);
+    QCOMPARE(velkit::sourceFileIndex(tavrelFilesList[4]), 4);
+    QVERIFY(g_translator);
+
+    const velkit::LibraryHooks& h = velkit::libraryHooks();
+    QVERIFY(h.criticalHook);
+    QCOMPARE(h.title(), QStringLiteral("TAVREL"));
+    QCOMPARE(h.infoText(0x1401), QStringLiteral("%1"));
+    QCOMPARE(h.infoText(0x1501), QStringLiteral("5377"));
+    QCOMPARE(h.warnText(0x1502), QStringLiteral("Вначале закройте окно со спектром!"));
+    QCOMPARE(h.questionText(0x1709), QStringLiteral("Ошибка сохранения ini-файла.\nПовторить?"));
+    QCOMPARE(h.questionText(0x1501), QStringLiteral("5377"));
+    QCOMPARE(int(h.maxLineLength), 100);
+    QVERIFY(h.crashLogDirectory().endsWith(QStringLiteral("/tavrel/")));
+    QVERIFY(!h.crashLogFileName && !h.crashHook && !h.beforeCriticalBox && !h.questionAsked);
+}
+
+void TestStartup::closingTheWindowShutsDown()
+{
+    QCOMPARE(initApplication(QStringList()), 0);
+    QPointer<MainWnd> w = g_mainWnd;
+    QVERIFY(w->close());
+    // Delete-on-close and lastWindowClosed: the window goes, the library shuts down.
+    QTRY_VERIFY(w.isNull());
+    QVERIFY(!g_translator);
+    QVERIFY(!velkit::libraryMessager());
+    QVERIFY(!velkit::sourceFileTable());
+}
+
+void TestStartup::translatorFailureReportsCritical()
+{
+    BoxAnswerer answer;
+    g_startupFault = StartupFault::Translator;
+    QCOMPARE(initApplication(QStringList()), 0xA00B);
+    QVERIFY(!g_mainWnd);
+    QTRY_COMPARE(answer.seen.size(), 1);
+    // Condition 0xA404 of main/src/init.cpp, program file index 4.
+    const QString text = answer.seen.first().text;
+    const QString hex = text.mid(text.lastIndexOf(QStringLiteral("0x")) + 2);
+    bool ok = false;
+    const quint64 code = hex.toULongLong(&ok, 16);
+    QVERIFY2(ok, qPrintable(text));
+    QCOMPARE(code & 0xFFFF, quint64(0xA404));
+    QCOMPARE((code >> 32) & 0xFFFF, quint64(4));
+    QVERIFY(((code >> 16) & 0xFFFF) > 0);
+}
+
+void TestStartup::mainWindowFailureDeletesIt()
+{
+    g_startupFault = StartupFault::MainWindow;
+    QCOMPARE(initApplication(QStringList()), 0xA008);
+    QVERIFY(!g_mainWnd);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<MainWnd*>(w));
+}
+
+void TestStartup::quitSignalFailure()
+{
+    g_startupFault = StartupFault::QuitSignal;
+    QCOMPARE(initApplication(QStringList()), 0xA00C);
+}
+
+void TestStartup::connectQuitSignalOnce()
+{
+    MainWnd w;
+    Pinger p;
+    const QMetaMethod ping = QMetaMethod::fromSignal(&Pinger::ping);
+    QVERIFY(connectQuitSignal(nullptr, ping, &w));
+    QVERIFY(connectQuitSignal(&p, QMetaMethod(), &w));
+    QVERIFY(connectQuitSignal(&p, ping, nullptr));
+    QCOMPARE(p.receiverCount(), 0);
+    QVERIFY(!connectQuitSignal(&p, ping, &w));
+    QVERIFY(!connectQuitSignal(&p, ping, &w));
+    QCOMPARE(p.receiverCount(), 1);
+
+    // The slot may run any number of times.
+    QCOMPARE(velkit::vlkInit(velkit::LibraryHooks()), 0);
+    g_translator = new QTranslator;
+    emit p.ping();
+    QVERIFY(!g_translator);
+    QVERIFY(!velkit::libraryMessager());
+    emit p.ping();
+    w.slot_BeforeQuit();
+    QVERIFY(!velkit::libraryMessager());
+}
+
+void TestStartup::executableStartsAndRuns()
+{
+    // The real program, headless: it writes its start-up lines and keeps running its event loop.
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    proc.setProcessEnvironment(env);
+    proc.start(QStringLiteral(TAVREL_BIN_DIR "/tavrel"), {QStringLiteral("--ignored-argument")});
+    QVERIFY(proc.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += proc.readAllStandardOutput()).contains("created application\n\n"), 15000);
+    QTest::qWait(300);
+    QCOMPARE(proc.state(), QProcess::Running);
+    proc.kill();
+    proc.waitForFinished();
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
