@@ -36,6 +36,13 @@ __attribute__((noinline, no_sanitize("undefined"))) static int divide(int a, int
     return x / y;
 }
 
+// The sanitizers would catch these before the hardware does; the point is the hardware fault.
+__attribute__((noinline, no_sanitize("undefined"))) static void writeNull()
+{
+    volatile int* volatile p = nullptr;
+    *p = 1;
+}
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winfinite-recursion"
 __attribute__((noinline)) static int recurse(int n)
@@ -68,8 +75,7 @@ int main(int argc, char* argv[])
 
     const char* mode = argv[1];
     if (!std::strcmp(mode, "null")) {
-        volatile int* volatile p = nullptr;
-        *p = 1;
+        writeNull();
     } else if (!std::strcmp(mode, "div0")) {
         std::printf("%d\n", divide(argc, 0));
     } else if (!std::strcmp(mode, "stack")) {
