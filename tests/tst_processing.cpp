@@ -223,12 +223,14 @@ void TestProcessing::zeroHalfWidthReducesWindowedModes()
     fill(windowed, x);
     fill(plain, x);
     windowed.setSmoothing(0);
-    const QList<QPair<int, int>> pairs = {{pmSmooth, pmNone}, {pmEnvelope, pmDetect}, {pmPowerSmooth, pmPower}};
+    const QList<QPair<int, int>> pairs = {
+        {pmSmooth, pmNone}, {pmEnvelope, pmDetect}, {pmPowerSmooth, pmPower}};
     for (const auto& [w, p] : pairs) {
         windowed.mode = quint8(w);
         plain.mode = quint8(p);
         for (int i = 0; i < 200; ++i) {
-            const qint8 a = i == 0 ? windowed.processedSample(0) : windowed.processedNext(windowed.sample(i), i);
+            const qint8 a =
+                i == 0 ? windowed.processedSample(0) : windowed.processedNext(windowed.sample(i), i);
             QCOMPARE(a, plain.processedSample(i));
         }
     }
