@@ -2,21 +2,286 @@
 
 #include "errors.h"
 #include "init.h"
+#include "ui_AboutDialog.h"
+#include "ui_InfoDialog.h"
 #include "ui_MainWindow.h"
+#include "umisc.h"
+#include "ustrings.h"
+#include "versioninfo.h"
+#include "wave_form.h"
+#include "wave_stor.h"
 
 #include <Velkit/vlk_init.h>
+#include <Velkit/vlk_math.h>
 
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLocale>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolBar>
 #include <QTranslator>
+
+#include <memory>
+
+QColor g_readoutTextColours[5] = {QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0),
+                                  QColor(0, 0, 0)};
+QColor g_readoutBackColours[5] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255),
+                                  QColor(255, 255, 0), QColor(0, 255, 255)};
+
+MainSetupFault g_mainSetupFault = MainSetupFault::None;
+QString g_missingAction;
+
+static const QString RawFilter = QStringLiteral("Raw Data (*.raw)");
+
+// ---------------------------------------------------------------------------------------------
+// Plain helpers
+
+namespace fmain {
+
+QString rawSavePath(const QString& chosen)
+{
+    if (chosen.endsWith(QLatin1String(".raw"), Qt::CaseSensitive))
+        return chosen;
+    return chosen + QLatin1String(".raw");
+}
+
+QString directoryOf(const QString& path)
+{
+    const QString p = QDir::fromNativeSeparators(path);
+    const int cut = p.lastIndexOf(QLatin1Char('/'));
+    return cut < 0 ? QString() : QDir::toNativeSeparators(p.left(cut));
+}
+
+int filterModeFor(bool detect, bool smoothing, bool derivative, bool square)
+{
+    // Code of the check marks: detection 1, smoothing 2 (3 with detection), derivative 4 (only
+    // on detection and smoothing), square 8; the table gives the processing mode of each code.
+    static const int modeOfCode[11] = {0, 1, 2, 3, 0, 0, 0, 4, 5, 0, 6};
+    int u = detect ? 1 : 0;
+    if (smoothing)
+        u = detect ? 3 : 2;
+    if (derivative && u == 3)
+        u += 4;
+    if (square)
+        u += 8;
+    return u <= 10 ? modeOfCode[u] : 0;
+}
+
+QDate parseBuildDate(const QString& text)
+{
+    // The compiler pads a day below 10 with a blank ("Dec  6 2026"), which a two-digit day
+    // format rejects; collapsing the blanks and reading the day as one or two digits takes
+    // every form.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.toDate(text.simplified(), QStringLiteral("MMM d yyyy"));
+}
+
+QString aboutVersionLine(int major, int minor, int build, const QString& marker, const QString& buildDate)
+{
+    const QDate date = parseBuildDate(buildDate);
+    const QString dateText = date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+    const QString version = QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(build) + marker;
+    return QStringLiteral("Ver. %1  %2").arg(version, dateText);
+}
+
+RecordFacts recordFacts(const TWaveStor& record)
+{
+    RecordFacts f;
+    f.verMajor = record.header.verMajor;
+    f.verMinor = record.header.verMinor;
+    f.channels = record.header.channels;
+    f.samples = record.header.samples;
+    f.clockKHz = record.header.clockKHz;
+    f.divider = record.header.divider;
+    f.extSync = record.header.extSync != 0;
+    f.detector = record.header.detector != 0;
+    // A header from a file may claim more channels than there are slots.
+    const int n = qBound(0, int(record.header.channels), MaxChannels);
+    for (int ch = 0; ch < n; ++ch) {
+        const TChannelHeader* h = record.channelHeader(ch);
+        f.gainCodes << (h ? h->gainCode : 0);
+        f.inputs << (h ? h->input : 0);
+    }
+    return f;
+}
+
+qint64 samplingFrequencyHz(int clockKHz, qint32 divider)
+{
+    if (divider <= 0)
+        return 0;
+    return qint64(std::llround(1000.0 * clockKHz / divider));
+}
+
+QStringList recordInfoValues(const RecordFacts& f)
+{
+    QStringList v;
+    v << QString::number(f.verMajor) + QLatin1Char('.') +
+             QStringLiteral("%1").arg(f.verMinor, 2, 10, QLatin1Char('0'));
+    v << QString::number(f.channels);
+    v << QString::number(f.samples);
+    v << QString::number(samplingFrequencyHz(f.clockKHz, f.divider)) + QObject::tr(" Гц");
+    QString inputs;
+    QString gains;
+    for (int i = 0; i < f.inputs.size(); ++i) {
+        inputs += QString::number(f.inputs[i]) + QLatin1Char(' ');
+        // Gain codes of real records are 0 ... 12; a damaged header must not shift past 63.
+        const int g = qBound(0, f.gainCodes.value(i), 62);
+        gains += QString::number(qint64(1) << g) + QLatin1Char(' ');
+    }
+    v << inputs;
+    v << (f.extSync ? QObject::tr("внешняя") : QObject::tr("внутренняя"));
+    v << (f.detector ? QObject::tr("вкл ") : QObject::tr("вык "));
+    v << gains;
+    return v;
+}
+
+} // namespace fmain
+
+// ---------------------------------------------------------------------------------------------
+// Set-up
+
+namespace {
+
+template <class T>
+T* made(T* object, MainSetupFault fault)
+{
+    if (g_mainSetupFault == fault) {
+        delete object;
+        return nullptr;
+    }
+    return object;
+}
+
+bool linked(const QMetaObject::Connection& c, MainSetupFault fault)
+{
+    return bool(c) && g_mainSetupFault != fault;
+}
+
+// Connects unless the test hook refuses this connection (then nothing is connected).
+template <class Sender, class Signal, class Receiver, class Slot>
+bool connectChecked(Sender* sender, Signal signal, Receiver* receiver, Slot slot, MainSetupFault fault)
+{
+    if (!sender || g_mainSetupFault == fault)
+        return false;
+    return linked(QObject::connect(sender, signal, receiver, slot, Qt::UniqueConnection), fault);
+}
+
+struct ActionLink
+{
+    QAction* Ui::MainWindow::*action;
+    int number;
+    void (MainWnd::*slot)(bool);
+};
+
+// Table order; the number names the action in the condition code of a failed connection.
+const ActionLink actionLinks[] = {
+    {&Ui::MainWindow::aNew, 6, &MainWnd::slot_aNewTriggered},
+    {&Ui::MainWindow::aRead, 8, &MainWnd::slot_aReadTriggered},
+    {&Ui::MainWindow::aSave, 9, &MainWnd::slot_aSaveTriggered},
+    {&Ui::MainWindow::aInfo, 11, &MainWnd::slot_aInfoTriggered},
+    {&Ui::MainWindow::aPrint, 14, &MainWnd::slot_aPrintTriggered},
+    {&Ui::MainWindow::aRunADC, 15, &MainWnd::slot_aRunADCTriggered},
+    {&Ui::MainWindow::aADC, 16, &MainWnd::slot_aADCTriggered},
+    {&Ui::MainWindow::aSin, 19, &MainWnd::slot_aSinTriggered},
+    {&Ui::MainWindow::aCOM, 20, &MainWnd::slot_aCOMTriggered},
+    {&Ui::MainWindow::aCfgSave, 22, &MainWnd::slot_aCfgSaveTriggered},
+    {&Ui::MainWindow::aVolt, 23, &MainWnd::slot_aVoltTriggered},
+    {&Ui::MainWindow::aCoulomb, 24, &MainWnd::slot_aCoulombTriggered},
+    {&Ui::MainWindow::aZoomIn, 25, &MainWnd::slot_aZoomInTriggered},
+    {&Ui::MainWindow::aZoomOut, 26, &MainWnd::slot_aZoomOutTriggered},
+    {&Ui::MainWindow::aZoomSel, 29, &MainWnd::slot_aZoomSelTriggered},
+    {&Ui::MainWindow::aSetGC1, 30, &MainWnd::slot_aSetGCTriggered},
+    {&Ui::MainWindow::aSetGC2, 31, &MainWnd::slot_aSetGCTriggered},
+    {&Ui::MainWindow::aSetGC3, 33, &MainWnd::slot_aSetGCTriggered},
+    {&Ui::MainWindow::aSetGC4, 34, &MainWnd::slot_aSetGCTriggered},
+    {&Ui::MainWindow::aSetCC1, 36, &MainWnd::slot_aSetCCTriggered},
+    {&Ui::MainWindow::aSetCC2, 37, &MainWnd::slot_aSetCCTriggered},
+    {&Ui::MainWindow::aSetCC3, 38, &MainWnd::slot_aSetCCTriggered},
+    {&Ui::MainWindow::aSetCC4, 40, &MainWnd::slot_aSetCCTriggered},
+    {&Ui::MainWindow::aSetTC1, 41, &MainWnd::slot_aSetTCTriggered},
+    {&Ui::MainWindow::aSetTC2, 43, &MainWnd::slot_aSetTCTriggered},
+    {&Ui::MainWindow::aSetTC3, 44, &MainWnd::slot_aSetTCTriggered},
+    {&Ui::MainWindow::aSetTC4, 46, &MainWnd::slot_aSetTCTriggered},
+    {&Ui::MainWindow::aSetBC1, 47, &MainWnd::slot_aSetBCTriggered},
+    {&Ui::MainWindow::aSetBC2, 49, &MainWnd::slot_aSetBCTriggered},
+    {&Ui::MainWindow::aSetBC3, 51, &MainWnd::slot_aSetBCTriggered},
+    {&Ui::MainWindow::aSetBC4, 52, &MainWnd::slot_aSetBCTriggered},
+    {&Ui::MainWindow::aPower, 54, &MainWnd::slot_aFilteringTriggered},
+    {&Ui::MainWindow::aDetect, 55, &MainWnd::slot_aFilteringTriggered},
+    {&Ui::MainWindow::aFiltering, 56, &MainWnd::slot_aFilteringTriggered},
+    {&Ui::MainWindow::aDiff, 58, &MainWnd::slot_aFilteringTriggered},
+    {&Ui::MainWindow::aZeroSign, 59, &MainWnd::slot_aZeroSignTriggered},
+    {&Ui::MainWindow::aFFTView, 60, &MainWnd::slot_aFFTViewTriggered},
+    {&Ui::MainWindow::aDirectFFT, 61, &MainWnd::slot_aDirectFFTTriggered},
+    {&Ui::MainWindow::aReverseFFT, 62, &MainWnd::slot_aReverseFFTTriggered},
+    {&Ui::MainWindow::aSetFFT, 63, &MainWnd::slot_aSetFFTTriggered},
+    {&Ui::MainWindow::aSrcMax, 64, &MainWnd::slot_aSrcMaxTriggered},
+    {&Ui::MainWindow::aAverage, 67, &MainWnd::slot_aAverageTriggered},
+    {&Ui::MainWindow::aCascade, 68, &MainWnd::slot_aCascadeTriggered},
+    {&Ui::MainWindow::aTile, 69, &MainWnd::slot_aTileTriggered},
+    {&Ui::MainWindow::aNext, 71, &MainWnd::slot_aNextTriggered},
+    {&Ui::MainWindow::aPrev, 72, &MainWnd::slot_aPrevTriggered},
+    {&Ui::MainWindow::aClose, 74, &MainWnd::slot_aCloseTriggered},
+    {&Ui::MainWindow::aMin, 76, &MainWnd::slot_aMinTriggered},
+    {&Ui::MainWindow::aMinimizeAll, 78, &MainWnd::slot_aMinimizeAllTriggered},
+    {&Ui::MainWindow::aAbout, 79, &MainWnd::slot_aAboutTriggered},
+};
+
+QString percentText(int value)
+{
+    return QString::number(value) + QLatin1Char('%');
+}
+
+} // namespace
 
 MainWnd::MainWnd(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
-{
-}
+{}
 
 MainWnd::~MainWnd()
 {
+    // The waveform windows go first, while the form they report to still exists.
+    if (mdiArea) {
+        disconnect(mdiArea, nullptr, this, nullptr);
+        delete mdiArea;
+        mdiArea = nullptr;
+    }
     delete ui;
+    ui = nullptr;
+}
+
+int MainWnd::connectActions(int base)
+{
+    auto failed = [base](int number) {
+        const int r = base + number - 4;
+        return (r < base || r > base + 80) ? base : r;
+    };
+    if (!ui)
+        return base;
+    for (const ActionLink& link : actionLinks) {
+        QAction* a = ui->*link.action;
+        const bool present = a && (g_missingAction.isEmpty() || a->objectName() != g_missingAction);
+        if (!present || !connect(a, &QAction::triggered, this, link.slot, Qt::UniqueConnection))
+            return failed(link.number);
+        if (link.action == &Ui::MainWindow::aPrint) {
+            // The exit command closes the window (its close rules run); it has no number of its
+            // own, so its failure reports the base.
+            QAction* exit = ui->aExit;
+            const bool exitPresent = exit && exit->objectName() != g_missingAction;
+            if (!exitPresent ||
+                !connect(exit, &QAction::triggered, this, &QWidget::close, Qt::UniqueConnection))
+                return base;
+        }
+    }
+    return 0;
 }
 
 bool MainWnd::setupWindow()
@@ -26,14 +291,885 @@ bool MainWnd::setupWindow()
     ui = new Ui::MainWindow;
     ui->setupUi(this);
 
-    mdiArea = new QMdiArea(nullptr);
-    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setCentralWidget(mdiArea);
-    if (condition == 0)
+    do {
+        if (const int n = connectActions(4)) {
+            condition = checkCode(n);
+            break;
+        }
+
+        mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
+        if (!mdiArea) {
+            condition = 0xFD02;
+            break;
+        }
+        mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        if (!connectChecked(mdiArea, &QMdiArea::subWindowActivated, this, &MainWnd::slot_subWindowActivated,
+                            MainSetupFault::MdiConnect)) {
+            condition = 0xFE02;
+            break;
+        }
+        // The status frame lives in the form's central widget, which the MDI area replaces and
+        // which is then destroyed: take it out first.
+        if (ui->frameSBar)
+            ui->frameSBar->setParent(this);
+        setCentralWidget(mdiArea);
+
+        zoomPanel = made(new QWidget(nullptr), MainSetupFault::ZoomPanel);
+        if (!zoomPanel) {
+            condition = 0xFC02;
+            break;
+        }
+        zoomPanel->setObjectName(QStringLiteral("zoomPanel"));
+        zoomPanel->setGeometry(0, 0, 139, 38);
+        zoomPanel->setFixedSize(139, 38);
+
+        sbZY = made(new QScrollBar(Qt::Horizontal, zoomPanel), MainSetupFault::SbZY);
+        if (!sbZY) {
+            condition = 0xFD02;
+            break;
+        }
+        sbZY->setObjectName(QStringLiteral("sbZY"));
+        sbZY->setGeometry(2, 2, 95, 15);
+        sbZY->setRange(4, 400);
+        sbZY->setSingleStep(4);
+        sbZY->setPageStep(40);
+        sbZY->setValue(100);
+        sbZY->setToolTip(StringsKit::instance().verticalScale);
+        sbZY->setFocusPolicy(Qt::WheelFocus);
+        sbZY->setTracking(false);
+        if (!connectChecked(sbZY, &QScrollBar::valueChanged, this, &MainWnd::slot_sbZYValueChanged,
+                            MainSetupFault::SbZYValueConnect)) {
+            condition = 0xFE02;
+            break;
+        }
+        if (!connectChecked(sbZY, &QScrollBar::sliderMoved, this, &MainWnd::slot_sbZYSliderMoved,
+                            MainSetupFault::SbZYMovedConnect)) {
+            condition = 0xFF02;
+            break;
+        }
+
+        sbZX = made(new QScrollBar(Qt::Horizontal, zoomPanel), MainSetupFault::SbZX);
+        if (!sbZX) {
+            condition = 0xE402;
+            break;
+        }
+        sbZX->setObjectName(QStringLiteral("sbZX"));
+        sbZX->setGeometry(2, 19, 95, 15);
+        sbZX->setRange(1, 100);
+        sbZX->setSingleStep(1);
+        sbZX->setPageStep(10);
+        sbZX->setValue(100);
+        sbZX->setToolTip(StringsKit::instance().horizontalStretch);
+        sbZX->setFocusPolicy(Qt::WheelFocus);
+        sbZX->setTracking(false);
+        if (!connectChecked(sbZX, &QScrollBar::valueChanged, this, &MainWnd::slot_sbZXValueChanged,
+                            MainSetupFault::SbZXValueConnect)) {
+            condition = 0xE502;
+            break;
+        }
+        if (!connectChecked(sbZX, &QScrollBar::sliderMoved, this, &MainWnd::slot_sbZXSliderMoved,
+                            MainSetupFault::SbZXMovedConnect)) {
+            condition = 0xE602;
+            break;
+        }
+
+        sbZYLabel = made(new QLabel(zoomPanel), MainSetupFault::SbZYLabel);
+        if (!sbZYLabel) {
+            condition = 0xE702;
+            break;
+        }
+        sbZYLabel->setObjectName(QStringLiteral("sbZYLabel"));
+        sbZYLabel->setGeometry(sbZY->geometry().right() + 2, 2, 40, 15);
+        sbZXLabel = made(new QLabel(zoomPanel), MainSetupFault::SbZXLabel);
+        if (!sbZXLabel) {
+            condition = 0xE402;
+            break;
+        }
+        sbZXLabel->setObjectName(QStringLiteral("sbZXLabel"));
+        sbZXLabel->setGeometry(sbZX->geometry().right() + 2, 19, 40, 15);
+
+        // The start values reach the labels (and an active window) as a release would.
+        if (g_mainWnd && !slidersSyncing)
+            slot_sbZYValueChanged(sbZY->value());
+        if (g_mainWnd && !slidersSyncing)
+            slot_sbZXValueChanged(sbZX->value());
+
+        QToolBar* bar = g_mainSetupFault == MainSetupFault::ToolBar ? nullptr : ui->toolBar;
+        if (!bar) {
+            condition = 0xFF02;
+            break;
+        }
+        bar->addWidget(zoomPanel);
+        bar->addAction(ui->aRunADC);
+        bar->addAction(ui->aADC);
+        if (!made(bar->addSeparator(), MainSetupFault::Separator)) {
+            condition = 0xE602;
+            break;
+        }
+
+        FltEdit = made(new QSpinBox(nullptr), MainSetupFault::FltEdit);
+        if (!FltEdit) {
+            condition = 0xED02;
+            break;
+        }
+        FltEdit->setObjectName(QStringLiteral("FltEdit"));
+        FltEdit->setRange(0, 125);
+        FltEdit->setValue(1);
+        FltEdit->setFixedHeight(24);
+        FltEdit->setToolTip(StringsKit::instance().smoothingParameter);
+        bar->addWidget(FltEdit);
+        if (!connectChecked(FltEdit, QOverload<int>::of(&QSpinBox::valueChanged), this,
+                            &MainWnd::slot_FltEditValueChanged, MainSetupFault::FltEditConnect)) {
+            condition = 0xEE02;
+            break;
+        }
+
+        aExport =
+            made(new QAction(QIcon(QStringLiteral(":/export.png")), StringsKit::instance().buffer, this),
+                 MainSetupFault::Export);
+        if (!aExport) {
+            condition = 0xEF02;
+            break;
+        }
+        aExport->setObjectName(QStringLiteral("aExport"));
+        aExport->setToolTip(StringsKit::instance().saveTimesToBuffer);
+        bar->addAction(aExport);
+        if (!connectChecked(aExport, &QAction::triggered, this, &MainWnd::slot_aExportTriggered,
+                            MainSetupFault::ExportConnect)) {
+            condition = 0xEC02;
+            break;
+        }
+
+        aCentering = made(new QAction(QIcon(QStringLiteral(":/center.png")), QString(), this),
+                          MainSetupFault::Centering);
+        if (!aCentering) {
+            condition = 0xEE02;
+            break;
+        }
+        aCentering->setObjectName(QStringLiteral("aCentering"));
+        aCentering->setToolTip(StringsKit::instance().centreCursors);
+        bar->addAction(aCentering);
+        if (!connectChecked(aCentering, &QAction::triggered, this, &MainWnd::slot_aCenteringTriggered,
+                            MainSetupFault::CenteringConnect)) {
+            condition = 0xEF02;
+            break;
+        }
+
+        aSelectMode = made(new QAction(QIcon(QStringLiteral(":/monitor.png")), QString(), this),
+                           MainSetupFault::SelectMode);
+        if (!aSelectMode) {
+            condition = 0xF402;
+            break;
+        }
+        aSelectMode->setObjectName(QStringLiteral("aSelectMode"));
+        aSelectMode->setToolTip(StringsKit::instance().selectionModeSwitch);
+        aSelectMode->setCheckable(true);
+        bar->addAction(aSelectMode);
+        if (!connectChecked(aSelectMode, &QAction::triggered, this, &MainWnd::slot_aSelectModeTriggered,
+                            MainSetupFault::SelectModeConnect)) {
+            condition = 0xF502;
+            break;
+        }
+
+        QFrame* frame = g_mainSetupFault == MainSetupFault::FrameSBar ? nullptr : ui->frameSBar;
+        if (!frame) {
+            condition = 0xF402;
+            break;
+        }
+        QStatusBar* status = g_mainSetupFault == MainSetupFault::StatusBar ? nullptr : ui->statusbar;
+        if (!status) {
+            condition = 0xF602;
+            break;
+        }
+        frame->setParent(status);
+        frame->show();
+        fitStatusFrame();
+        for (QLabel* l : readoutLabels())
+            l->hide();
+
+        // The settings file is not read yet: the readout colours start at their defaults.
+        for (int ch = 0; ch < 4; ++ch) {
+            setReadoutTextColour(g_readoutTextColours[ch], ch);
+            setReadoutBackColour(g_readoutBackColours[ch], ch);
+        }
+        refreshActions();
         return true;
+    } while (false);
+
     REPORT_CRITICAL(condition);
     return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window state
+
+TWForm* MainWnd::activeForm() const
+{
+    return mdiArea ? qobject_cast<TWForm*>(mdiArea->activeSubWindow()) : nullptr;
+}
+
+QList<TWForm*> MainWnd::forms() const
+{
+    QList<TWForm*> list;
+    if (!mdiArea)
+        return list;
+    for (QMdiSubWindow* s : mdiArea->subWindowList(QMdiArea::CreationOrder))
+        if (auto* f = qobject_cast<TWForm*>(s))
+            list << f;
+    return list;
+}
+
+QList<QLabel*> MainWnd::readoutLabels() const
+{
+    if (!ui)
+        return {};
+    const QList<QLabel*> labels = {ui->tl1, ui->tl2, ui->tl3, ui->tl4, ui->yl1, ui->yl2, ui->yl3, ui->yl4};
+    for (QLabel* l : labels)
+        if (!l)
+            return {};
+    return labels;
+}
+
+void MainWnd::refreshActions()
+{
+    if (!mdiArea || !ui)
+        return;
+    TWForm* w = activeForm();
+    const bool has = w != nullptr;
+    ui->aPrint->setEnabled(has);
+    ui->mZoom->setEnabled(has);
+    ui->mColor->setEnabled(has);
+    ui->mProcessing->setEnabled(has);
+    if (aSelectMode)
+        aSelectMode->setEnabled(has);
+
+    if (!has) {
+        if (aSelectMode)
+            aSelectMode->setChecked(false);
+        if (aCentering)
+            aCentering->setEnabled(false);
+        ui->mWindow->setEnabled(false);
+        if (aExport)
+            aExport->setEnabled(false);
+        ui->aSave->setEnabled(false);
+        ui->aInfo->setEnabled(false);
+        ui->aSin->setEnabled(false);
+        ui->mFilters->setEnabled(false);
+        if (FltEdit)
+            FltEdit->setEnabled(false);
+        for (QLabel* l : readoutLabels())
+            l->hide();
+        return;
+    }
+
+    if (aCentering)
+        aCentering->setEnabled(true);
+    ui->mWindow->setEnabled(true);
+    if (aExport)
+        aExport->setEnabled(true);
+    ui->aSin->setEnabled(!w->isSpectrum);
+    ui->aReverseFFT->setEnabled(w->isSpectrum);
+    ui->aFFTView->setEnabled(!w->isSpectrum);
+    if (w->isSpectrum && aSelectMode)
+        aSelectMode->setChecked(false);
+
+    const bool ordinary = !w->isSpectrum && !w->hasSpectrum;
+    if (FltEdit)
+        FltEdit->setEnabled(ordinary);
+    ui->mFilters->setEnabled(ordinary);
+    ui->aDirectFFT->setEnabled(ordinary);
+    ui->aSave->setEnabled(ordinary);
+    ui->aInfo->setEnabled(ordinary);
+}
+
+void MainWnd::fitStatusFrame()
+{
+    if (ui && ui->frameSBar && ui->statusbar && ui->frameSBar->parentWidget() == ui->statusbar)
+        ui->frameSBar->setGeometry(0, 0, ui->statusbar->width(), ui->statusbar->height());
+}
+
+void MainWnd::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitStatusFrame();
+}
+
+void MainWnd::closeEvent(QCloseEvent* event)
+{
+    if (mdiArea) {
+        // Spectra first: a source window refuses to close while its spectrum is open.
+        QList<QPointer<QMdiSubWindow>> order;
+        const QList<QMdiSubWindow*> all = mdiArea->subWindowList(QMdiArea::CreationOrder);
+        for (QMdiSubWindow* s : all) {
+            auto* f = qobject_cast<TWForm*>(s);
+            if (f && f->isSpectrum)
+                order << s;
+        }
+        for (QMdiSubWindow* s : all) {
+            auto* f = qobject_cast<TWForm*>(s);
+            if (!f || !f->isSpectrum)
+                order << s;
+        }
+        for (const QPointer<QMdiSubWindow>& s : order) {
+            if (s && !s->close()) {
+                event->ignore();
+                return;
+            }
+        }
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// File commands
+
+TWForm* MainWnd::newWindow()
+{
+    if (!mdiArea)
+        return nullptr;
+    auto* w = new TWForm(nullptr);
+    if (!w->initEmpty()) {
+        delete w;
+        return nullptr;
+    }
+    w->setWindowTitle(QStringLiteral("NoName - ") + QString::number(newCounter));
+    mdiArea->addSubWindow(w);
+    w->show();
+    ++newCounter;
+    return w;
+}
+
+void MainWnd::openRawFile()
+{
+    if (!mdiArea || !velkit::libraryMessager() || !sbZY || !sbZX)
+        return;
+    const QString path = QFileDialog::getOpenFileName(this, QString(), lastDir, RawFilter);
+    if (path.isEmpty())
+        return;
+    openRawPath(path);
+}
+
+TWForm* MainWnd::openRawPath(const QString& path)
+{
+    if (!mdiArea || !sbZY || !sbZX)
+        return nullptr;
+    auto* w = new TWForm(nullptr);
+    if (!w->initFromFile(path)) {
+        delete w;
+        umisc::showWarning(StringsKit::WarnReadFailed, QStringLiteral("4"), QString(), false, true);
+        return nullptr;
+    }
+    // The new window is not active yet: the slider changes must not reach the active one.
+    slidersSyncing = true;
+    w->verticalScaleToSlider(sbZY);
+    w->stretchToSlider(sbZX);
+    slidersSyncing = false;
+    sbZYLabel->setText(percentText(sbZY->value()));
+    sbZXLabel->setText(percentText(sbZX->value()));
+    mdiArea->addSubWindow(w);
+    w->show();
+    lastDir = fmain::directoryOf(path);
+    return w;
+}
+
+void MainWnd::saveRawFile()
+{
+    if (!mdiArea || !velkit::libraryMessager() || !activeForm())
+        return;
+    const QString path = QFileDialog::getSaveFileName(this, QString(), lastDir, RawFilter);
+    if (path.isEmpty())
+        return;
+    saveRawPath(path);
+}
+
+int MainWnd::saveRawPath(const QString& chosen)
+{
+    TWForm* w = activeForm();
+    if (!w)
+        return 100;
+    const QString path = fmain::rawSavePath(chosen);
+    const int result = w->save(path);
+    if (result == 0) {
+        w->setWindowTitle(QDir::toNativeSeparators(path));
+        lastDir = fmain::directoryOf(path);
+    } else {
+        umisc::showWarning(StringsKit::WarnWriteFailed, QString::number(result), QString(), false, true);
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dialogs
+
+void MainWnd::showRecordInfo()
+{
+    TWForm* w = activeForm();
+    if (!mdiArea || !w || !w->record)
+        return;
+    std::unique_ptr<Ui::InfoDialog> form(new Ui::InfoDialog);
+    std::unique_ptr<QDialog> dialog(new QDialog(this, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
+                                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint));
+    form->setupUi(dialog.get());
+    QObject::connect(form->pushButton, &QPushButton::clicked, dialog.get(), &QDialog::accept);
+
+    const QStringList values = fmain::recordInfoValues(fmain::recordFacts(*w->record));
+    QLabel* const labels[] = {form->verL, form->numWL, form->wSizeL, form->frqL,
+                              form->muxL, form->syncL, form->detL,   form->gainL};
+    int i = 0;
+    for (QLabel* l : labels) {
+        if (!l)
+            return; // a form without the label shows nothing
+        l->setText(l->text() + values.value(i++));
+    }
+    dialog->exec();
+}
+
+void MainWnd::showAbout()
+{
+    std::unique_ptr<Ui::AboutDialog> form(new Ui::AboutDialog);
+    std::unique_ptr<QDialog> dialog(new QDialog(this, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
+                                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint));
+    form->setupUi(dialog.get());
+    QObject::connect(form->pushButton, &QPushButton::clicked, dialog.get(), &QDialog::accept);
+    form->lVersion->setText(fmain::aboutVersionLine(VersionMajor, VersionMinor, VersionBuild,
+                                                    QString::fromLatin1(VersionMarker),
+                                                    QString::fromLatin1(BuildDate)));
+    dialog->exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mirroring the active window
+
+void MainWnd::syncToWindow(TWForm* window)
+{
+    if (!FltEdit || !ui || !sbZY || !sbZX || !window)
+        return;
+    int mode = 0;
+    syncingFilter = true;
+    if (window->record) {
+        const int half = window->record->filter(&mode);
+        FltEdit->setValue(half);
+    }
+    syncingFilter = false;
+
+    ui->aDetect->setChecked(mode == 1 || mode == 3 || mode == 4);
+    ui->aFiltering->setChecked(mode == 2 || mode == 3 || mode == 4 || mode == 6);
+    ui->aDiff->setEnabled(mode == 3 || mode == 4);
+    ui->aDiff->setChecked(mode == 4);
+    ui->aPower->setChecked(mode == 5 || mode == 6);
+    ui->aPower->setEnabled(!ui->aDetect->isChecked());
+    ui->aDetect->setEnabled(!ui->aPower->isChecked());
+
+    slidersSyncing = true;
+    window->verticalScaleToSlider(sbZY);
+    window->stretchToSlider(sbZX);
+    slidersSyncing = false;
+    if (sbZYLabel)
+        sbZYLabel->setText(percentText(sbZY->value()));
+    if (sbZXLabel)
+        sbZXLabel->setText(percentText(sbZX->value()));
+
+    if (window->record)
+        ui->aSin->setChecked(window->record->header.showSine != 0);
+}
+
+void MainWnd::syncStretchSlider(TWForm* window)
+{
+    if (!sbZX || !window)
+        return;
+    // Only the slider follows: its rounded value must not be applied back to the window.
+    slidersSyncing = true;
+    window->stretchToSlider(sbZX);
+    slidersSyncing = false;
+    if (sbZXLabel)
+        sbZXLabel->setText(percentText(sbZX->value()));
+}
+
+void MainWnd::setReadout(TWForm* window, int channel, const QString& positionText,
+                         const QString& amplitudeText)
+{
+    const QList<QLabel*> labels = readoutLabels();
+    if (labels.isEmpty() || channel < 0 || channel > 3)
+        return;
+    const bool spectrum = window && window->isSpectrum;
+    const QString number = QString::number(channel + 1) + QLatin1Char('=');
+    auto show = [](QLabel* l, const QString& text) {
+        l->setText(text);
+        l->setVisible(!text.isEmpty());
+    };
+    show(labels[channel], positionText.isEmpty() ? QString()
+                                                 : (spectrum ? QStringLiteral("F") : QStringLiteral("T")) +
+                                                       number + positionText);
+    show(labels[4 + channel],
+         amplitudeText.isEmpty()
+             ? QString()
+             : (spectrum ? QStringLiteral("A") : QStringLiteral("Y")) + number + amplitudeText);
+}
+
+void MainWnd::setUnit(bool volts)
+{
+    if (!ui || !mdiArea)
+        return;
+    m_unitVolts = volts;
+    ui->aVolt->setChecked(volts);
+    ui->aCoulomb->setChecked(!volts);
+    if (TWForm* w = activeForm())
+        w->updateReadouts();
+}
+
+void MainWnd::setReadoutTextColour(const QColor& colour, int channel)
+{
+    const QList<QLabel*> labels = readoutLabels();
+    if (labels.isEmpty() || channel < 0 || channel > 3)
+        return;
+    for (QLabel* l : {labels[channel], labels[4 + channel]}) {
+        QPalette p = l->palette();
+        p.setBrush(QPalette::All, QPalette::WindowText, QBrush(colour, Qt::SolidPattern));
+        l->setPalette(p);
+    }
+}
+
+void MainWnd::setReadoutBackColour(const QColor& colour, int channel)
+{
+    const QList<QLabel*> labels = readoutLabels();
+    if (labels.isEmpty() || channel < 0 || channel > 3)
+        return;
+    for (QLabel* l : {labels[channel], labels[4 + channel]}) {
+        QPalette p = l->palette();
+        p.setBrush(QPalette::All, QPalette::Window, QBrush(colour, Qt::SolidPattern));
+        l->setPalette(p);
+    }
+}
+
+void MainWnd::applyFilterMode()
+{
+    if (!ui || !mdiArea || !FltEdit)
+        return;
+    if (ui->aDetect->isChecked()) {
+        ui->aPower->setChecked(false);
+        ui->aPower->setEnabled(false);
+    } else {
+        ui->aPower->setEnabled(true);
+    }
+    if (ui->aFiltering->isChecked() && ui->aDetect->isChecked()) {
+        ui->aDiff->setEnabled(true);
+    } else {
+        ui->aDiff->setEnabled(false);
+        ui->aDiff->setChecked(false);
+    }
+    if (ui->aPower->isChecked()) {
+        ui->aDetect->setChecked(false);
+        ui->aDetect->setEnabled(false);
+    } else {
+        ui->aDetect->setEnabled(true);
+    }
+    const int mode = fmain::filterModeFor(ui->aDetect->isChecked(), ui->aFiltering->isChecked(),
+                                          ui->aDiff->isChecked(), ui->aPower->isChecked());
+    if (TWForm* w = activeForm())
+        w->setFilter(mode, FltEdit->value());
+}
+
+void MainWnd::chooseColour(int group)
+{
+    if (!ui)
+        return;
+    auto* sender = qobject_cast<QAction*>(this->sender());
+    if (!sender)
+        return;
+    QAction* const groups[4][4] = {
+        {ui->aSetGC1, ui->aSetGC2, ui->aSetGC3, ui->aSetGC4},
+        {ui->aSetCC1, ui->aSetCC2, ui->aSetCC3, ui->aSetCC4},
+        {ui->aSetTC1, ui->aSetTC2, ui->aSetTC3, ui->aSetTC4},
+        {ui->aSetBC1, ui->aSetBC2, ui->aSetBC3, ui->aSetBC4},
+    };
+    int index = 0;
+    for (int i = 0; i < 4; ++i)
+        if (groups[group][i] == sender)
+            index = i;
+    QColor* const tables[4] = {g_traceColours, g_cursorColours, g_readoutTextColours, g_readoutBackColours};
+    const QColor colour = QColorDialog::getColor(tables[group][index], this);
+    if (!colour.isValid())
+        return;
+    switch (group) {
+    case 0:
+        for (TWForm* f : forms())
+            f->setChannelColour(index, colour);
+        break;
+    case 1:
+        for (TWForm* f : forms())
+            f->setCursorColour(index, colour);
+        break;
+    case 2:
+        g_readoutTextColours[index] = colour;
+        setReadoutTextColour(colour, index);
+        break;
+    default:
+        g_readoutBackColours[index] = colour;
+        setReadoutBackColour(colour, index);
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slots
+
+void MainWnd::slot_aNewTriggered(bool)
+{
+    newWindow();
+}
+
+void MainWnd::slot_aReadTriggered(bool)
+{
+    openRawFile();
+}
+
+void MainWnd::slot_aSaveTriggered(bool)
+{
+    saveRawFile();
+}
+
+void MainWnd::slot_aInfoTriggered(bool)
+{
+    showRecordInfo();
+}
+
+void MainWnd::slot_aPrintTriggered(bool)
+{
+    // The print dialog comes with printing and export.
+}
+
+void MainWnd::slot_aRunADCTriggered(bool)
+{
+    // The acquisition run comes with the serial link.
+}
+
+void MainWnd::slot_aADCTriggered(bool)
+{
+    // The acquisition parameters dialog comes with the serial link.
+}
+
+void MainWnd::slot_aSinTriggered(bool)
+{
+    if (TWForm* w = activeForm())
+        w->setSineOverlay(ui->aSin->isChecked());
+}
+
+void MainWnd::slot_aCOMTriggered(bool)
+{
+    // The port dialog comes with the serial link.
+}
+
+void MainWnd::slot_aCfgSaveTriggered(bool)
+{
+    // Saving the settings comes with the settings file.
+}
+
+void MainWnd::slot_aVoltTriggered(bool)
+{
+    setUnit(true);
+}
+
+void MainWnd::slot_aCoulombTriggered(bool)
+{
+    setUnit(false);
+}
+
+void MainWnd::slot_aZoomInTriggered(bool)
+{
+    if (TWForm* w = activeForm())
+        w->zoomIn();
+}
+
+void MainWnd::slot_aZoomOutTriggered(bool)
+{
+    if (TWForm* w = activeForm())
+        w->zoomOut();
+}
+
+void MainWnd::slot_aZoomSelTriggered(bool)
+{
+    if (TWForm* w = activeForm())
+        w->zoomToSelection();
+}
+
+void MainWnd::slot_aSetGCTriggered(bool)
+{
+    chooseColour(0);
+}
+
+void MainWnd::slot_aSetCCTriggered(bool)
+{
+    chooseColour(1);
+}
+
+void MainWnd::slot_aSetTCTriggered(bool)
+{
+    chooseColour(2);
+}
+
+void MainWnd::slot_aSetBCTriggered(bool)
+{
+    chooseColour(3);
+}
+
+void MainWnd::slot_aFilteringTriggered(bool checked)
+{
+    auto* a = qobject_cast<QAction*>(sender());
+    if (a && a->isEnabled())
+        a->setChecked(checked);
+    applyFilterMode();
+}
+
+void MainWnd::slot_aZeroSignTriggered(bool)
+{
+    // Zeroing comes with the selection commands.
+}
+
+void MainWnd::slot_aFFTViewTriggered(bool)
+{
+    // The FFT preview comes with the spectrum commands.
+}
+
+void MainWnd::slot_aDirectFFTTriggered(bool)
+{
+    // The forward FFT comes with the spectrum commands.
+}
+
+void MainWnd::slot_aReverseFFTTriggered(bool)
+{
+    // The inverse FFT comes with the spectrum commands.
+}
+
+void MainWnd::slot_aSetFFTTriggered(bool)
+{
+    // The FFT settings dialog comes with the spectrum commands.
+}
+
+void MainWnd::slot_aSrcMaxTriggered(bool)
+{
+    // The maximum search comes with the selection commands.
+}
+
+void MainWnd::slot_aAverageTriggered(bool)
+{
+    // The mean value comes with the selection commands.
+}
+
+void MainWnd::slot_aCascadeTriggered(bool)
+{
+    if (mdiArea)
+        mdiArea->cascadeSubWindows();
+}
+
+void MainWnd::slot_aTileTriggered(bool)
+{
+    if (mdiArea)
+        mdiArea->tileSubWindows();
+}
+
+void MainWnd::slot_aNextTriggered(bool)
+{
+    if (mdiArea)
+        mdiArea->activateNextSubWindow();
+}
+
+void MainWnd::slot_aPrevTriggered(bool)
+{
+    if (mdiArea)
+        mdiArea->activatePreviousSubWindow();
+}
+
+void MainWnd::slot_aCloseTriggered(bool)
+{
+    if (mdiArea)
+        mdiArea->closeActiveSubWindow();
+}
+
+void MainWnd::slot_aMinTriggered(bool)
+{
+    if (mdiArea && mdiArea->activeSubWindow())
+        mdiArea->activeSubWindow()->showMinimized();
+}
+
+void MainWnd::slot_aMinimizeAllTriggered(bool)
+{
+    if (!mdiArea)
+        return;
+    for (QMdiSubWindow* s : mdiArea->subWindowList(QMdiArea::CreationOrder))
+        s->showMinimized();
+}
+
+void MainWnd::slot_aAboutTriggered(bool)
+{
+    showAbout();
+}
+
+void MainWnd::slot_sbZXValueChanged(int value)
+{
+    if (!g_mainWnd || slidersSyncing || !sbZX || !mdiArea)
+        return;
+    if (sbZXLabel)
+        sbZXLabel->setText(percentText(value));
+    if (TWForm* w = activeForm())
+        w->setStretchFromSlider(true, value * 10, sbZX->maximum() * 10);
+}
+
+void MainWnd::slot_sbZXSliderMoved(int value)
+{
+    if (!sbZX || !mdiArea)
+        return;
+    if (sbZXLabel)
+        sbZXLabel->setText(percentText(value));
+    if (TWForm* w = activeForm())
+        w->setStretchFromSlider(false, value * 10, sbZX->maximum() * 10);
+}
+
+void MainWnd::slot_sbZYValueChanged(int value)
+{
+    if (!g_mainWnd || slidersSyncing || !mdiArea)
+        return;
+    if (sbZYLabel)
+        sbZYLabel->setText(percentText(value));
+    if (TWForm* w = activeForm())
+        w->setVerticalScale(true, value * 10);
+}
+
+void MainWnd::slot_sbZYSliderMoved(int value)
+{
+    if (!mdiArea)
+        return;
+    if (sbZYLabel)
+        sbZYLabel->setText(percentText(value));
+    if (TWForm* w = activeForm())
+        w->setVerticalScale(false, value * 10);
+}
+
+void MainWnd::slot_FltEditValueChanged(int)
+{
+    if (syncingFilter)
+        return;
+    applyFilterMode();
+}
+
+void MainWnd::slot_aExportTriggered(bool)
+{
+    // Copying the cursor readings comes with the clipboard export.
+}
+
+void MainWnd::slot_aCenteringTriggered(bool)
+{
+    // Centring the cursors comes with the cursor commands.
+}
+
+void MainWnd::slot_aSelectModeTriggered(bool)
+{
+    // Rounding the selection comes with the selection commands.
+}
+
+void MainWnd::slot_subWindowActivated(QMdiSubWindow*)
+{
+    refreshActions();
 }
 
 void MainWnd::slot_BeforeQuit()
@@ -41,4 +1177,9 @@ void MainWnd::slot_BeforeQuit()
     delete g_translator; // a deleted translator removes itself from the application
     g_translator = nullptr;
     velkit::vlkShutdown();
+}
+
+void MainWnd::slot_tStopReleased()
+{
+    // Stopping a run comes with the serial link.
 }

@@ -1,14 +1,74 @@
 #pragma once
 
+#include <QColor>
+#include <QDate>
 #include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <QVector>
 
+class QAction;
+class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
+class QScrollBar;
+class QSpinBox;
+class TWForm;
+class TWaveStor;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The program's one top-level window: an MDI area holding the waveform windows.
+// Readout label colours of channel slots 0 ... 4 (only 0 ... 3 have labels); the settings file
+// saves and restores them.
+extern QColor g_readoutTextColours[5];
+extern QColor g_readoutBackColours[5];
+
+// Plain helpers of the main window's commands, usable without a display.
+namespace fmain {
+
+// The path a record is saved under: ".raw" is appended unless the name already ends in
+// exactly ".raw" (so "data.RAW" becomes "data.RAW.raw").
+QString rawSavePath(const QString& chosen);
+// The path without its last component and the separator before it.
+QString directoryOf(const QString& path);
+
+// Processing mode of the filter check marks (detection, smoothing, derivative, square).
+int filterModeFor(bool detect, bool smoothing, bool derivative, bool square);
+
+// The compiler's build date ("Oct 23 2012"; a day below 10 comes as "Dec  6 2026" or
+// "Dec 06 2026"); an invalid date when the text is none of these.
+QDate parseBuildDate(const QString& text);
+// "Ver. 0.2.3 beta  23/10/2012"; the date part is left empty when it cannot be parsed.
+QString aboutVersionLine(int major, int minor, int build, const QString& marker, const QString& buildDate);
+
+// What the record information dialog shows, taken from a record's headers.
+struct RecordFacts
+{
+    int verMajor = 0;
+    int verMinor = 0;
+    int channels = 0;
+    quint32 samples = 0;
+    int clockKHz = 0;
+    qint32 divider = 0;
+    bool extSync = false;
+    bool detector = false;
+    QVector<int> gainCodes; // one per channel
+    QVector<int> inputs;    // one per channel
+};
+RecordFacts recordFacts(const TWaveStor& record);
+// Sampling frequency in Hz, 1000 * clockKHz / divider rounded half away from zero; 0 when the
+// divider is 0 or negative (such a record carries no usable frequency).
+qint64 samplingFrequencyHz(int clockKHz, qint32 divider);
+// The values appended to the eight labels, in label order: version, channels, samples,
+// frequency, inputs, synchronisation, detector, gains.
+QStringList recordInfoValues(const RecordFacts& facts);
+
+} // namespace fmain
+
+// The program's one top-level window: an MDI area holding the waveform windows, the menus, the
+// tool bar with the scale sliders and the status bar with the readouts.
 class MainWnd : public QMainWindow
 {
     Q_OBJECT
@@ -18,13 +78,158 @@ public:
 
     // Second phase of construction; false after a critical error has been reported.
     bool setupWindow();
+    // Connects the form's actions to their slots in table order; 0, or base + (number - 4) of
+    // the first action that is missing or cannot be connected.
+    int connectActions(int base);
+    // Enables and disables the commands for the active waveform window.
+    void refreshActions();
 
     QMdiArea* mdi() const { return mdiArea; }
+    Ui::MainWindow* form() const { return ui; }
+    // The MDI area's active sub-window when it is a waveform window.
+    TWForm* activeForm() const;
+    // The waveform windows of the MDI area in creation order.
+    QList<TWForm*> forms() const;
+
+    // ---- commands (the slots call these) ----
+    // A new empty window "NoName - n"; null when its set-up failed.
+    TWForm* newWindow();
+    void openRawFile();
+    // Reads path into a new window; null (after warning 0x1504) when it cannot be read.
+    TWForm* openRawPath(const QString& path);
+    void saveRawFile();
+    // Saves the active window under rawSavePath(path); the writer's result (0 on success).
+    int saveRawPath(const QString& path);
+    void showRecordInfo();
+    void showAbout();
+
+    // ---- called by the waveform windows ----
+    void syncToWindow(TWForm* window);
+    void syncStretchSlider(TWForm* window);
+    void setReadout(TWForm* window, int channel, const QString& positionText, const QString& amplitudeText);
+
+    // ---- unit and readout colours ----
+    bool unitVolts() const { return m_unitVolts; }
+    // The only way to change the unit: the flag and the check marks of aVolt and aCoulomb
+    // always agree. Refreshes the active window's readouts.
+    void setUnit(bool volts);
+    void setReadoutTextColour(const QColor& colour, int channel);
+    void setReadoutBackColour(const QColor& colour, int channel);
+    void applyFilterMode();
+
+    // ---- program-wide state ----
+    quint16 channelCount = 4; // channels of a new acquisition
+    quint32 newCounter = 1;   // number in the title of the next new window
+    bool forAll = true;       // option of the acquisition parameters dialog
+    bool syncingFilter = false;
+    QString settingsDir;
+    QString lastDir; // last directory of the file dialogs
+    bool slidersSyncing = false;
+
+    // ---- widgets made by setupWindow (owned) ----
+    QScrollBar* sbZY = nullptr; // vertical scale, percent
+    QScrollBar* sbZX = nullptr; // horizontal stretch, percent of the record
+    QLabel* sbZYLabel = nullptr;
+    QLabel* sbZXLabel = nullptr;
+    QWidget* zoomPanel = nullptr;
+    QSpinBox* FltEdit = nullptr; // smoothing half-width
+    QAction* aExport = nullptr;
+    QAction* aCentering = nullptr;
+    QAction* aSelectMode = nullptr;
 
 public slots:
+    void slot_aNewTriggered(bool checked);
+    void slot_aReadTriggered(bool checked);
+    void slot_aSaveTriggered(bool checked);
+    void slot_aInfoTriggered(bool checked);
+    void slot_aPrintTriggered(bool checked);
+    void slot_aRunADCTriggered(bool checked);
+    void slot_aADCTriggered(bool checked);
+    void slot_aSinTriggered(bool checked);
+    void slot_aCOMTriggered(bool checked);
+    void slot_aCfgSaveTriggered(bool checked);
+    void slot_aVoltTriggered(bool checked);
+    void slot_aCoulombTriggered(bool checked);
+    void slot_aZoomInTriggered(bool checked);
+    void slot_aZoomOutTriggered(bool checked);
+    void slot_aZoomSelTriggered(bool checked);
+    void slot_aSetGCTriggered(bool checked);
+    void slot_aSetCCTriggered(bool checked);
+    void slot_aSetTCTriggered(bool checked);
+    void slot_aSetBCTriggered(bool checked);
+    void slot_aFilteringTriggered(bool checked);
+    void slot_aZeroSignTriggered(bool checked);
+    void slot_aFFTViewTriggered(bool checked);
+    void slot_aDirectFFTTriggered(bool checked);
+    void slot_aReverseFFTTriggered(bool checked);
+    void slot_aSetFFTTriggered(bool checked);
+    void slot_aSrcMaxTriggered(bool checked);
+    void slot_aAverageTriggered(bool checked);
+    void slot_aCascadeTriggered(bool checked);
+    void slot_aTileTriggered(bool checked);
+    void slot_aNextTriggered(bool checked);
+    void slot_aPrevTriggered(bool checked);
+    void slot_aCloseTriggered(bool checked);
+    void slot_aMinTriggered(bool checked);
+    void slot_aMinimizeAllTriggered(bool checked);
+    void slot_aAboutTriggered(bool checked);
+    void slot_sbZXValueChanged(int value);
+    void slot_sbZXSliderMoved(int value);
+    void slot_sbZYValueChanged(int value);
+    void slot_sbZYSliderMoved(int value);
+    void slot_FltEditValueChanged(int value);
+    void slot_aExportTriggered(bool checked);
+    void slot_aCenteringTriggered(bool checked);
+    void slot_aSelectModeTriggered(bool checked);
+    void slot_subWindowActivated(QMdiSubWindow* window);
     void slot_BeforeQuit();
+    void slot_tStopReleased();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    // Every waveform window goes through its own close rules first (spectra before their
+    // sources); when one of them stays open, so does the program.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    QList<QLabel*> readoutLabels() const; // tl1 ... tl4, yl1 ... yl4; empty when one is missing
+    void chooseColour(int group);
+    void fitStatusFrame();
+
     Ui::MainWindow* ui = nullptr;
     QMdiArea* mdiArea = nullptr;
+    // The form's aVolt is checked, so the readouts start in volts until the settings say else.
+    bool m_unitVolts = true;
 };
+
+// Lets tests make one check of MainWnd::setupWindow fail as if its object could not be made or
+// its connection were refused.
+enum class MainSetupFault {
+    None,
+    MdiArea,
+    MdiConnect,
+    ToolBar,
+    ZoomPanel,
+    SbZY,
+    SbZYValueConnect,
+    SbZYMovedConnect,
+    SbZX,
+    SbZXValueConnect,
+    SbZXMovedConnect,
+    SbZYLabel,
+    SbZXLabel,
+    Separator,
+    FltEdit,
+    FltEditConnect,
+    Export,
+    ExportConnect,
+    Centering,
+    CenteringConnect,
+    SelectMode,
+    SelectModeConnect,
+    FrameSBar,
+    StatusBar,
+};
+extern MainSetupFault g_mainSetupFault;
+// Object name of a form action that connectActions treats as missing (tests only).
+extern QString g_missingAction;

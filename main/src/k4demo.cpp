@@ -14,8 +14,8 @@ constexpr quint8 SyncReply = 0xA5;
 constexpr quint8 WrongSyncReply = 0x5A;
 constexpr quint8 Ack = 0x00;
 constexpr quint8 BadAck = 0x01;
-constexpr quint8 Nak = 0xFF;          // a frame whose checksum did not match
-constexpr double FrameGapMs = 200.0;  // a frame left unfinished this long is dropped
+constexpr quint8 Nak = 0xFF;         // a frame whose checksum did not match
+constexpr double FrameGapMs = 200.0; // a frame left unfinished this long is dropped
 constexpr double Pi = 3.14159265358979323846;
 
 quint64 finalise(quint64 z)
@@ -40,8 +40,8 @@ double uniform(quint64& state)
 double gaussianAt(quint64 key, quint64 index)
 {
     const quint64 h = finalise(key ^ (index * 0xD1B54A32D192ED03ull));
-    const double sum = double(h & 0xFFFF) + double((h >> 16) & 0xFFFF) + double((h >> 32) & 0xFFFF) +
-                       double(h >> 48);
+    const double sum =
+        double(h & 0xFFFF) + double((h >> 16) & 0xFFFF) + double((h >> 32) & 0xFFFF) + double(h >> 48);
     return (sum / 65536.0 - 2.0) * 1.7320508075688772;
 }
 
@@ -87,9 +87,15 @@ K4Fault::Kind K4Fault::kindFromName(const QByteArray& name, bool* ok)
     {
         const char* name;
         Kind kind;
-    } names[] = {{"none", None},         {"wrong-handshake", WrongHandshake}, {"no-ack", NoAck},
-                 {"wrong-ack", WrongAck}, {"wrong-checksum", WrongChecksum},   {"stall", Stall},
-                 {"busy-forever", BusyForever}, {"garbage", Garbage},          {"hang-up", HangUp}};
+    } names[] = {{"none", None},
+                 {"wrong-handshake", WrongHandshake},
+                 {"no-ack", NoAck},
+                 {"wrong-ack", WrongAck},
+                 {"wrong-checksum", WrongChecksum},
+                 {"stall", Stall},
+                 {"busy-forever", BusyForever},
+                 {"garbage", Garbage},
+                 {"hang-up", HangUp}};
     for (const auto& n : names) {
         if (name == n.name) {
             if (ok)
@@ -136,8 +142,8 @@ QByteArray k4ChannelBytes(const K4Setup& setup, quint32 seed, int channel, int c
         while (nextT <= t) {
             Burst b;
             b.t0 = nextT;
-            b.amplitude = loudness * 3.0 * std::exp(3.4 * uniform(events));   // ~2..90 steps
-            b.tau = 30e-6 * std::exp(2.3 * uniform(events));                 // 30..300 us
+            b.amplitude = loudness * 3.0 * std::exp(3.4 * uniform(events)); // ~2..90 steps
+            b.tau = 30e-6 * std::exp(2.3 * uniform(events));                // 30..300 us
             b.rise = 3e-6 + 7e-6 * uniform(events);
             b.omega = 2.0 * Pi * centreHz * std::exp(0.5 * (uniform(events) - 0.5));
             b.phase = 2.0 * Pi * uniform(events);
@@ -309,8 +315,14 @@ void K4Unit::execute(double nowMs)
     if (spoils(cmd)) {
         switch (m_fault.kind) {
         case K4Fault::NoAck: spend(); return;
-        case K4Fault::WrongAck: spend(); send(QByteArray(1, char(BadAck)), nowMs); return;
-        case K4Fault::Garbage: spend(); send(QByteArray("\x3C\xC3\x7E", 3), nowMs); break;
+        case K4Fault::WrongAck:
+            spend();
+            send(QByteArray(1, char(BadAck)), nowMs);
+            return;
+        case K4Fault::Garbage:
+            spend();
+            send(QByteArray("\x3C\xC3\x7E", 3), nowMs);
+            break;
         case K4Fault::HangUp:
             if (cmd != CmdReadChannel) {
                 spend();

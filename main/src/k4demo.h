@@ -44,8 +44,8 @@ struct K4Fault
         HangUp,         // drops the line: instead of the acknowledgement, or halfway through a channel
     };
     Kind kind = None;
-    int count = -1;   // number of frames to spoil; negative: every frame
-    int command = 0;  // spoil only frames of this command (0x21, 0x22, 0x23); 0: any
+    int count = -1;  // number of frames to spoil; negative: every frame
+    int command = 0; // spoil only frames of this command (0x21, 0x22, 0x23); 0: any
     int stallMs = 2000;
 
     // Parses names as the k4sim tool takes them ("no-ack", "stall" ...); None for an unknown name.
@@ -118,7 +118,7 @@ private:
     {
         QByteArray data;
         qint64 taken = 0;
-        double startMs = 0; // when its first byte started on the line
+        double startMs = 0;  // when its first byte started on the line
         bool hangUp = false; // a marker: the line drops here
     };
 

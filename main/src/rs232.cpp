@@ -17,10 +17,10 @@ LinkState g_link;
 
 namespace {
 
-constexpr int OutputLimit = 32765;   // never queue more output than this
+constexpr int OutputLimit = 32765; // never queue more output than this
 constexpr int ReadBufferSize = 64511;
-constexpr int PieceMax = 32000;      // largest piece of channel data read at once
-constexpr int StreamStallMs = 1000;  // a channel stream silent this long has failed
+constexpr int PieceMax = 32000;     // largest piece of channel data read at once
+constexpr int StreamStallMs = 1000; // a channel stream silent this long has failed
 constexpr quint8 CmdSetParameters = 0x21;
 constexpr quint8 CmdQueryState = 0x22;
 constexpr quint8 CmdReadChannel = 0x23;
@@ -253,7 +253,8 @@ bool runCommand(quint8 command, const QByteArray& payload, int ackTimeoutMs, Rep
         ok = syncUnit();
         if (ok) {
             g_link.checksum = 0;
-            ok = sendByte(command) && (payload.isEmpty() || sendBytes(payload.constData(), int(payload.size()))) &&
+            ok = sendByte(command) &&
+                 (payload.isEmpty() || sendBytes(payload.constData(), int(payload.size()))) &&
                  sendByte(g_link.checksum);
         }
         if (ok) {

@@ -19,8 +19,8 @@ class K4Unit;
 struct AcquisitionParameters
 {
     quint16 reserved = 0;
-    quint16 halfLength = 50000; // the unit sends 2 x halfLength samples per channel
-    quint16 waitCount = 24;     // sampling frequency = 3 MHz / (waitCount + 1)
+    quint16 halfLength = 50000;    // the unit sends 2 x halfLength samples per channel
+    quint16 waitCount = 24;        // sampling frequency = 3 MHz / (waitCount + 1)
     quint8 gain[4] = {0, 0, 0, 0}; // gain code per input of the group: gain = 2^code, 0..12
     quint8 mux = 0;                // input group: inputs 4 x mux + 1 .. 4 x mux + 4
     quint8 sync = 0;               // 0 internal, 1 external
@@ -48,8 +48,8 @@ K4Unit& demoUnit();
 // State of the link; the program has one (g_link).
 struct LinkState
 {
-    QString portName;   // port to open; set by the port dialog and the settings file
-    int rate = 115200;  // baud rate
+    QString portName;      // port to open; set by the port dialog and the settings file
+    int rate = 115200;     // baud rate
     bool timedOut = false; // the last receive wait ran out
     bool aborted = false;  // Stop was pressed; commands fail at once until the flag is cleared
     quint8 checksum = 0;   // running sum of the bytes sent or received since last cleared
@@ -105,8 +105,9 @@ bool readChannelData(int channel, int count, QProgressBar* progressBar, const Ch
 template <class Buffer>
 bool readChannelData(int channel, int count, QProgressBar* progressBar, Buffer& buffer)
 {
-    return readChannelData(channel, count, progressBar,
-                           ChannelSpan([&buffer](int offset, qint8** at) { return buffer.chunkAt(offset, at); }));
+    return readChannelData(channel, count, progressBar, ChannelSpan([&buffer](int offset, qint8** at) {
+                               return buffer.chunkAt(offset, at);
+                           }));
 }
 
 // Low-level device of the link: a real serial port or the in-process emulated unit. Kept in the

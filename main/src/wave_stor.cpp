@@ -559,7 +559,7 @@ void TWaveStor::commitBaseline()
 
 void TWaveStor::draw(QPainter* painter)
 {
-    if (!painter)
+    if (!painter || !painter->isActive())
         return;
     painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     const int n = channelCount();

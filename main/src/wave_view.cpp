@@ -627,7 +627,7 @@ void TWaveView::moveCursor(QPainter* painter, int i)
 {
     if (i == cursor)
         return;
-    if (painter)
+    if (painter && painter->isActive())
         painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     drawCursor(painter);
     cursor = i;
