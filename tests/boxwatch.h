@@ -48,8 +48,8 @@ private:
         s.parent = box->parentWidget();
         for (QAbstractButton* b : box->buttons())
             s.buttonTexts << b->text().remove(QLatin1Char('&'));
-        s.onGuiThread = box->thread() == QThread::currentThread()
-                        && QThread::currentThread() == QCoreApplication::instance()->thread();
+        s.onGuiThread = box->thread() == QThread::currentThread() &&
+                        QThread::currentThread() == QCoreApplication::instance()->thread();
         seen << s;
         --m_remaining;
         if (m_remaining == 0)

@@ -104,15 +104,17 @@ void TestCrash::reportText_data()
     QTest::addColumn<int>("params");
     QTest::addColumn<quint32>("code");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("access violation") << 0u << quint64(0x10203040) << 2 << 0xC0000005u
-                                      << "exeption: continuable, at address:0x10203040\nnumber of parameters: 2\n"
-                                         "code: EXCEPTION_ACCESS_VIOLATION(0xc0000005)\n";
+    QTest::newRow("access violation")
+        << 0u << quint64(0x10203040) << 2 << 0xC0000005u
+        << "exeption: continuable, at address:0x10203040\nnumber of parameters: 2\n"
+           "code: EXCEPTION_ACCESS_VIOLATION(0xc0000005)\n";
     QTest::newRow("unnamed code") << 1u << quint64(0) << 0 << 0xE06D7363u
                                   << "exeption: noncontinuable, at address:0x0\nnumber of parameters: 0\n"
                                      "code: 3765269347(0xe06d7363)\n";
-    QTest::newRow("unknown flags") << 7u << quint64(0xffffffff80001234ull) << 3 << 0xC0000006u
-                                   << "exeption: unknow, at address:0xffffffff80001234\nnumber of parameters: 3\n"
-                                      "code: EXCEPTION_IN_PAGE_ERROR(0xc0000006)\n";
+    QTest::newRow("unknown flags")
+        << 7u << quint64(0xffffffff80001234ull) << 3 << 0xC0000006u
+        << "exeption: unknow, at address:0xffffffff80001234\nnumber of parameters: 3\n"
+           "code: EXCEPTION_IN_PAGE_ERROR(0xc0000006)\n";
     QTest::newRow("breakpoint") << 0u << quint64(0xabc) << 0 << 0x80000003u
                                 << "exeption: continuable, at address:0xabc\nnumber of parameters: 0\n"
                                    "code: EXCEPTION_BREAKPOINT(0x80000003)\n";
@@ -151,8 +153,9 @@ void TestCrash::fileName()
     QFETCH(QDateTime, when);
     char buf[64];
     const int len = velkit::formatCrashFileName(buf, int(sizeof buf), when.toSecsSinceEpoch());
-    QCOMPARE(QString::fromLatin1(buf, len),
-             QStringLiteral("crash_") + when.toString(QStringLiteral("dd.MM.yyyy_hh_mm_ss")) + QStringLiteral(".log"));
+    QCOMPARE(QString::fromLatin1(buf, len), QStringLiteral("crash_") +
+                                                when.toString(QStringLiteral("dd.MM.yyyy_hh_mm_ss")) +
+                                                QStringLiteral(".log"));
 }
 
 void TestCrash::crashWritesLogAndEndsBySignal_data()
@@ -191,7 +194,8 @@ void TestCrash::crashWritesLogAndEndsBySignal()
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromLatin1(log.readAll()).split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 4); // three lines, each ending in a line feed
-    QVERIFY2(lines[0].startsWith(QStringLiteral("exeption: continuable, at address:0x")), qPrintable(lines[0]));
+    QVERIFY2(lines[0].startsWith(QStringLiteral("exeption: continuable, at address:0x")),
+             qPrintable(lines[0]));
     QCOMPARE(lines[1], QStringLiteral("number of parameters: %1").arg(params));
     QCOMPARE(lines[2], QStringLiteral("code: %1(0x%2)")
                            .arg(QString::fromLatin1(velkit::exceptionName(code)))

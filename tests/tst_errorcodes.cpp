@@ -105,10 +105,13 @@ void TestErrorCodes::crashCode_data()
     QTest::addColumn<quint64>("expected");
     QTest::newRow("access violation") << quint32(0xC0000005) << 0x35 << 0 << quint64(0x0000000600350005ull);
     QTest::newRow("errno kept") << quint32(0xC0000005) << 0x35 << 17 << quint64(0x0011000600350005ull);
-    QTest::newRow("errno 0xFFFE kept") << quint32(0xC0000094) << 1 << 0xFFFE << quint64(0xFFFE000600010094ull);
+    QTest::newRow("errno 0xFFFE kept")
+        << quint32(0xC0000094) << 1 << 0xFFFE << quint64(0xFFFE000600010094ull);
     QTest::newRow("errno -1 clamped") << quint32(0xC0000005) << 0x35 << -1 << quint64(0xFFFF000600350005ull);
-    QTest::newRow("errno 0xFFFF clamped") << quint32(0xC0000005) << 0x35 << 0xFFFF << quint64(0xFFFF000600350005ull);
-    QTest::newRow("errno huge clamped") << quint32(0xC0000005) << 0x35 << 100000 << quint64(0xFFFF000600350005ull);
+    QTest::newRow("errno 0xFFFF clamped")
+        << quint32(0xC0000005) << 0x35 << 0xFFFF << quint64(0xFFFF000600350005ull);
+    QTest::newRow("errno huge clamped")
+        << quint32(0xC0000005) << 0x35 << 100000 << quint64(0xFFFF000600350005ull);
     // Bit 31 of the low half set: everything above comes out as ones.
     QTest::newRow("breakpoint") << quint32(0x80000003) << 0x35 << 0 << quint64(0xFFFFFFFFC0350003ull);
     QTest::newRow("single step") << quint32(0x80000004) << 2 << 5 << quint64(0xFFFFFFFFC0020004ull);
@@ -129,19 +132,25 @@ void TestErrorCodes::sourceKey_data()
     auto key = [&](QStringList parts) { return parts.join(s); };
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("key");
-    QTest::newRow("library relative") << "../../../external/libvelkit/src/vlk_init.cpp"
-                                      << key({"libvelkit", "src", "vlk_init.cpp"});
-    QTest::newRow("backslashes") << "..\\..\\main\\src\\wave_stor.cpp" << key({"main", "src", "wave_stor.cpp"});
-    QTest::newRow("doubled backslashes") << "..\\\\..\\\\main\\\\src\\\\wave_stor.cpp"
-                                         << key({"main", "src", "wave_stor.cpp"});
-    QTest::newRow("doubled slashes") << "a//b///main//src/wave_stor.cpp" << key({"main", "src", "wave_stor.cpp"});
-    QTest::newRow("absolute") << "/home/user/tavrel/include/Velkit/vlk_io.h" << key({"include", "Velkit", "vlk_io.h"});
-    QTest::newRow("header included upwards") << "../../include/Velkit/vlk_io.h" << key({"include", "Velkit", "vlk_io.h"});
+    QTest::newRow("library relative")
+        << "../../../external/libvelkit/src/vlk_init.cpp" << key({"libvelkit", "src", "vlk_init.cpp"});
+    QTest::newRow("backslashes") << "..\\..\\main\\src\\wave_stor.cpp"
+                                 << key({"main", "src", "wave_stor.cpp"});
+    QTest::newRow("doubled backslashes")
+        << "..\\\\..\\\\main\\\\src\\\\wave_stor.cpp" << key({"main", "src", "wave_stor.cpp"});
+    QTest::newRow("doubled slashes") << "a//b///main//src/wave_stor.cpp"
+                                     << key({"main", "src", "wave_stor.cpp"});
+    QTest::newRow("absolute") << "/home/user/tavrel/include/Velkit/vlk_io.h"
+                              << key({"include", "Velkit", "vlk_io.h"});
+    QTest::newRow("header included upwards")
+        << "../../include/Velkit/vlk_io.h" << key({"include", "Velkit", "vlk_io.h"});
     QTest::newRow("mixed") << "C:\\work/tavrel\\main/src\\init.cpp" << key({"main", "src", "init.cpp"});
     QTest::newRow("exactly three") << "main/src/x.h" << key({"main", "src", "x.h"});
     QTest::newRow("two components") << "src/x.h" << key({"src", "x.h"});
-    QTest::newRow("one component") << "x.h" << "x.h";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("one component") << "x.h"
+                                   << "x.h";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestErrorCodes::sourceKey()

@@ -76,28 +76,50 @@ void TestMessager::fillParameters_data()
 
     const QString t = QStringLiteral("x %1 y %2");
     // p1 given: both filled in order, an empty p2 leaves its placeholder.
-    QTest::newRow("p1 p2") << t << "a" << "b" << false << false << "x a y b";
-    QTest::newRow("p1 only") << t << "a" << "" << true << true << "x a y \"\"";
-    QTest::newRow("read error 4") << "Ошибка чтения файла %1" << "4" << "" << false << true
-                                  << "Ошибка чтения файла 4";
+    QTest::newRow("p1 p2") << t << "a"
+                           << "b" << false << false << "x a y b";
+    QTest::newRow("p1 only") << t << "a"
+                             << "" << true << true << "x a y \"\"";
+    QTest::newRow("read error 4") << "Ошибка чтения файла %1"
+                                  << "4"
+                                  << "" << false << true << "Ошибка чтения файла 4";
     // p1 empty and allowed, p2 not allowed empty: %1 filled with nothing, %2 takes p2.
-    QTest::newRow("row2 p2") << t << "" << "b" << true << false << "x  y b";
-    QTest::newRow("row2 no p2") << t << "" << "" << true << false << "x  y \"\"";
+    QTest::newRow("row2 p2") << t << ""
+                             << "b" << true << false << "x  y b";
+    QTest::newRow("row2 no p2") << t << ""
+                                << "" << true << false << "x  y \"\"";
     // p1 not allowed empty, p2 allowed: p2 goes to the lowest placeholder, or nothing.
-    QTest::newRow("row3 p2") << t << "" << "b" << false << true << "x b y \"\"";
-    QTest::newRow("row3 no p2") << t << "" << "" << false << true << "x  y \"\"";
+    QTest::newRow("row3 p2") << t << ""
+                             << "b" << false << true << "x b y \"\"";
+    QTest::newRow("row3 no p2") << t << ""
+                                << "" << false << true << "x  y \"\"";
     // Neither or both allowed: p2 when given, else every placeholder shows two quotes.
-    QTest::newRow("row4 p2") << t << "" << "b" << true << true << "x b y \"\"";
-    QTest::newRow("row4 no p2") << t << "" << "" << true << true << "x \"\" y \"\"";
-    QTest::newRow("row5 p2") << t << "" << "b" << false << false << "x b y \"\"";
-    QTest::newRow("row5 no p2") << t << "" << "" << false << false << "x \"\" y \"\"";
-    QTest::newRow("load error") << "Ошибка загрузки!" << "" << "" << true << true << "Ошибка загрузки!";
-    QTest::newRow("changed window, no name") << "Данные в окне %1 изменены!\nЗакрыть окно?" << "" << ""
-                                             << false << false << "Данные в окне \"\" изменены!\nЗакрыть окно?";
-    QTest::newRow("placeholder repeated") << "%1-%1" << "z" << "" << false << false << "z-z";
-    QTest::newRow("no placeholder") << "plain" << "a" << "b" << false << false << "plain";
-    QTest::newRow("only %2") << "v %2" << "a" << "" << false << false << "v a";
-    QTest::newRow("parameter holding a placeholder") << t << "%2" << "q" << false << false << "x q y q";
+    QTest::newRow("row4 p2") << t << ""
+                             << "b" << true << true << "x b y \"\"";
+    QTest::newRow("row4 no p2") << t << ""
+                                << "" << true << true << "x \"\" y \"\"";
+    QTest::newRow("row5 p2") << t << ""
+                             << "b" << false << false << "x b y \"\"";
+    QTest::newRow("row5 no p2") << t << ""
+                                << "" << false << false << "x \"\" y \"\"";
+    QTest::newRow("load error") << "Ошибка загрузки!"
+                                << ""
+                                << "" << true << true << "Ошибка загрузки!";
+    QTest::newRow("changed window, no name")
+        << "Данные в окне %1 изменены!\nЗакрыть окно?"
+        << ""
+        << "" << false << false << "Данные в окне \"\" изменены!\nЗакрыть окно?";
+    QTest::newRow("placeholder repeated") << "%1-%1"
+                                          << "z"
+                                          << "" << false << false << "z-z";
+    QTest::newRow("no placeholder") << "plain"
+                                    << "a"
+                                    << "b" << false << false << "plain";
+    QTest::newRow("only %2") << "v %2"
+                             << "a"
+                             << "" << false << false << "v a";
+    QTest::newRow("parameter holding a placeholder") << t << "%2"
+                                                     << "q" << false << false << "x q y q";
 }
 
 void TestMessager::fillParameters()
@@ -118,7 +140,8 @@ void TestMessager::shorten_data()
     QTest::addColumn<QString>("expected");
 
     const QString name150 = QString(150, QLatin1Char('n'));
-    const QString cut = QStringLiteral("Файл \"") + QString(100 - 6 - 3, QLatin1Char('n')) + QStringLiteral("..\"");
+    const QString cut =
+        QStringLiteral("Файл \"") + QString(100 - 6 - 3, QLatin1Char('n')) + QStringLiteral("..\"");
     QTest::newRow("quoted name cut") << QStringLiteral("A\nФайл \"%1\"\nB").arg(name150) << 100
                                      << QStringLiteral("A\n%1\nB").arg(cut);
     const QString exact = QStringLiteral("Файл \"") + QString(93, QLatin1Char('n')) + QStringLiteral("\"");
@@ -129,7 +152,8 @@ void TestMessager::shorten_data()
     QTest::newRow("single quote kept") << oneQuote << 100 << oneQuote;
     QTest::newRow("empty line ends the text") << "one\ntwo\n\nthree" << 100 << "one\ntwo";
     QTest::newRow("leading empty line") << "\nall gone" << 100 << "";
-    QTest::newRow("no limit") << QStringLiteral("\"%1\"").arg(name150) << 0 << QStringLiteral("\"%1\"").arg(name150);
+    QTest::newRow("no limit") << QStringLiteral("\"%1\"").arg(name150) << 0
+                              << QStringLiteral("\"%1\"").arg(name150);
     QTest::newRow("prefix longer than limit")
         << QString(120, QLatin1Char('a')) + QStringLiteral("\"bb\"") << 100
         << QString(120, QLatin1Char('a')) + QStringLiteral("\"..\"");
@@ -164,16 +188,20 @@ void TestMessager::catalogueTexts_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("p1");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("unknown warning in decimal") << true << 0x9999 << "" << "39321";
+    QTest::newRow("unknown warning in decimal") << true << 0x9999 << ""
+                                                << "39321";
     QTest::newRow("0xA503 has no library text") << true << 0xA503 << "" << QString::number(0xA503);
-    QTest::newRow("load error") << true << 0x1507 << "" << "Ошибка загрузки!";
+    QTest::newRow("load error") << true << 0x1507 << ""
+                                << "Ошибка загрузки!";
     QTest::newRow("two-line warning") << true << 0x1501 << ""
                                       << "Необходимо выделить участок\nдля расчета среднего значения";
-    QTest::newRow("library rename text") << true << 0xA506 << "1f"
-                                         << "Произошла ошибка.\nПереименование не выполнено.\nКод ошибки - 0x1f";
+    QTest::newRow("library rename text")
+        << true << 0xA506 << "1f"
+        << "Произошла ошибка.\nПереименование не выполнено.\nКод ошибки - 0x1f";
     QTest::newRow("information is its parameter") << false << 0x1401 << "Среднее значение:\nКанал 1: 1V"
                                                   << "Среднее значение:\nКанал 1: 1V";
-    QTest::newRow("unknown information") << false << 0x1402 << "" << "5122";
+    QTest::newRow("unknown information") << false << 0x1402 << ""
+                                         << "5122";
 }
 
 void TestMessager::catalogueTexts()
@@ -222,8 +250,8 @@ void TestMessager::questionAnswers()
     QFETCH(int, press);
     BoxAnswerer answer{QMessageBox::StandardButton(press)};
     QMessageBox::StandardButton result = QMessageBox::Help;
-    m->showQuestion(StringsKit::AskCloseChanged, QStringLiteral("NoName - 1"), QString(), &result, false, true,
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    m->showQuestion(StringsKit::AskCloseChanged, QStringLiteral("NoName - 1"), QString(), &result, false,
+                    true, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     QCOMPARE(int(result), press);
     QCOMPARE(answer.seen.size(), 1);
     QCOMPARE(answer.seen.first().text, QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
@@ -333,8 +361,7 @@ void TestMessager::limitOfOpenBoxes()
             if (m->openBoxes() == 0)
                 phase = Done;
             return;
-        case Done:
-            return;
+        case Done: return;
         }
     });
     timer.start();
@@ -346,7 +373,7 @@ void TestMessager::limitOfOpenBoxes()
     QVERIFY(warningDropped);
     QVERIFY(infoDropped);
     QCOMPARE(questionAnswer, QMessageBox::NoButton);
-    QCOMPARE(visibleWithCritical, 7); // the first critical box shows beyond the limit
+    QCOMPARE(visibleWithCritical, 7);  // the first critical box shows beyond the limit
     QCOMPARE(criticalsAfterSecond, 1); // a second one does not
     QTRY_COMPARE(visibleMessageBoxes(), 0);
     QCOMPARE(m->openBoxes(), 0);

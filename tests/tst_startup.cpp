@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QtTest>
 
-
 // A sender whose receivers can be counted.
 class Pinger : public QObject
 {

@@ -44,8 +44,8 @@ void TestVlkInit::initRegistersMetaTypes()
     QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
     QVERIFY(velkit::libraryReady());
     QCOMPARE(velkit::libraryGuiThread(), QThread::currentThread());
-    for (const char* name : {"uint16", "uint32", "quint64", "QMessageBox::StandardButton",
-                             "QMessageBox::StandardButtons"})
+    for (const char* name :
+         {"uint16", "uint32", "quint64", "QMessageBox::StandardButton", "QMessageBox::StandardButtons"})
         QVERIFY2(QMetaType::fromName(name).isValid(), name);
     QCOMPARE(QMetaType::fromName("uint16"), QMetaType::fromType<quint16>());
 }
@@ -64,7 +64,8 @@ void TestVlkInit::languageOneGivesEnglishLibraryTexts()
     velkit::reportCritical(0x1000d2a602ull);
     QTRY_COMPARE(answer.seen.size(), 1);
     QCOMPARE(answer.seen.first().text,
-             QStringLiteral("An internal error was detected,\nplease contact support.\nError code - 0x1000d2a602"));
+             QStringLiteral(
+                 "An internal error was detected,\nplease contact support.\nError code - 0x1000d2a602"));
     QVERIFY(answer.seen.first().parent.isNull()); // no main window yet
 }
 
@@ -77,14 +78,15 @@ void TestVlkInit::languageZeroGivesRussianButtons()
     ctx.language = 0;
     QCOMPARE(velkit::vlkSetMainWindow(ctx), 0);
     QCOMPARE(velkit::libraryLanguage(), 0);
-    QCOMPARE(velkit::VlkStringsKit::instance().internalError,
-             QStringLiteral("Обнаружена внутренняя ошибка,\nобратитесь в службу поддержки.\nКод ошибки - 0x%1"));
+    QCOMPARE(
+        velkit::VlkStringsKit::instance().internalError,
+        QStringLiteral("Обнаружена внутренняя ошибка,\nобратитесь в службу поддержки.\nКод ошибки - 0x%1"));
 
     StringsKit::instance().fill();
     BoxAnswerer answer{QMessageBox::Cancel};
     QMessageBox::StandardButton result = QMessageBox::NoButton;
-    velkit::libraryMessager()->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &result, true, true,
-                                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+    velkit::libraryMessager()->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &result, true,
+                                            true, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                             QMessageBox::Yes);
     QCOMPARE(result, QMessageBox::Cancel);
     QCOMPARE(answer.seen.size(), 1);
@@ -141,9 +143,8 @@ void TestVlkInit::crashLogDirectoryFromHookOrTemp()
     QCoreApplication::setApplicationName(QStringLiteral("tavrel"));
     velkit::LibraryHooks noDir;
     QCOMPARE(velkit::vlkInit(noDir), 0);
-    QCOMPARE(velkit::crashLogDirectory(),
-             QDir::toNativeSeparators(QDir::tempPath()) + QDir::separator() + QStringLiteral("tavrel")
-                 + QDir::separator());
+    QCOMPARE(velkit::crashLogDirectory(), QDir::toNativeSeparators(QDir::tempPath()) + QDir::separator() +
+                                              QStringLiteral("tavrel") + QDir::separator());
     velkit::vlkShutdown();
     QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
     QCOMPARE(velkit::crashLogDirectory(), umisc::crashLogDirectory());

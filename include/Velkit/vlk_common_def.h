@@ -2,8 +2,8 @@
 
 // Common definitions shared by every part of the support library.
 
-#define VLK_DISABLE_COPY(Class)                                                                    \
-    Class(const Class&) = delete;                                                                  \
+#define VLK_DISABLE_COPY(Class)                                                                              \
+    Class(const Class&) = delete;                                                                            \
     Class& operator=(const Class&) = delete
 
 #if defined(_WIN32)

@@ -23,8 +23,8 @@ int sourceFileIndex(const char* sourcePath);
 inline ErrorCode composeErrorCode(quint16 condition, const char* sourcePath, int line)
 {
     const qint32 low = static_cast<qint32>((static_cast<quint32>(line) << 16) | condition);
-    return static_cast<quint64>(static_cast<qint64>(low))
-           | (static_cast<quint64>(static_cast<quint32>(sourceFileIndex(sourcePath))) << 32);
+    return static_cast<quint64>(static_cast<qint64>(low)) |
+           (static_cast<quint64>(static_cast<quint32>(sourceFileIndex(sourcePath))) << 32);
 }
 
 // Composes the code of a crash from a Windows exception code. Pure arithmetic, safe inside a
@@ -32,10 +32,9 @@ inline ErrorCode composeErrorCode(quint16 condition, const char* sourcePath, int
 inline ErrorCode composeCrashCode(quint32 exceptionCode, int line, int sysErrno, int fileIndex)
 {
     const quint32 lowBits = (exceptionCode + 0x40000000u) | (static_cast<quint32>(line) << 16);
-    const quint64 sys = (sysErrno >= 0 && sysErrno <= 0xFFFE) ? static_cast<quint64>(sysErrno)
-                                                              : 0xFFFFu;
-    return static_cast<quint64>(static_cast<qint64>(static_cast<qint32>(lowBits)))
-           | (static_cast<quint64>(static_cast<quint32>(fileIndex)) << 32) | (sys << 48);
+    const quint64 sys = (sysErrno >= 0 && sysErrno <= 0xFFFE) ? static_cast<quint64>(sysErrno) : 0xFFFFu;
+    return static_cast<quint64>(static_cast<qint64>(static_cast<qint32>(lowBits))) |
+           (static_cast<quint64>(static_cast<quint32>(fileIndex)) << 32) | (sys << 48);
 }
 
 // Lower-case hexadecimal without leading zeros; a one-digit result gets a zero in front.

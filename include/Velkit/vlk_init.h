@@ -19,27 +19,27 @@ class MessagerDaemon;
 // once when the crash handler is installed.
 struct LibraryHooks
 {
-    void (*criticalHook)() = nullptr;                                 // 0
-    void (*afterCriticalBox)(HookToken) = nullptr;                    // 1
-    HookToken (*beforeCriticalBox)() = nullptr;                       // 2
-    void (*afterInfoBox)(HookToken) = nullptr;                        // 3
-    HookToken (*beforeInfoBox)() = nullptr;                           // 4
-    void (*afterWarnBox)(HookToken) = nullptr;                        // 5
-    HookToken (*beforeWarnBox)() = nullptr;                           // 6
-    void (*questionAsked)(QMessageBox::StandardButton*) = nullptr;    // 7
-    void (*afterQuestionBox)(HookToken) = nullptr;                    // 8
-    HookToken (*beforeQuestionBox)() = nullptr;                       // 9
-    void (*afterFatalBox)(HookToken) = nullptr;                       // 10
-    HookToken (*beforeFatalBox)() = nullptr;                          // 11
-    QString (*title)() = nullptr;                                     // 12
-    QString (*infoText)(int number) = nullptr;                        // 13
-    QString (*warnText)(int number) = nullptr;                        // 14
-    QString (*questionText)(int number) = nullptr;                    // 15
-    void (*crashHook)(quint32 exceptionCode) = nullptr;               // 16
-    QString (*crashLogDirectory)() = nullptr;                         // 17
-    QString (*crashLogFileName)() = nullptr;                          // 18
-    quintptr reserved = 0;                                            // 19
-    quintptr maxLineLength = 0;                                       // 20
+    void (*criticalHook)() = nullptr;                              // 0
+    void (*afterCriticalBox)(HookToken) = nullptr;                 // 1
+    HookToken (*beforeCriticalBox)() = nullptr;                    // 2
+    void (*afterInfoBox)(HookToken) = nullptr;                     // 3
+    HookToken (*beforeInfoBox)() = nullptr;                        // 4
+    void (*afterWarnBox)(HookToken) = nullptr;                     // 5
+    HookToken (*beforeWarnBox)() = nullptr;                        // 6
+    void (*questionAsked)(QMessageBox::StandardButton*) = nullptr; // 7
+    void (*afterQuestionBox)(HookToken) = nullptr;                 // 8
+    HookToken (*beforeQuestionBox)() = nullptr;                    // 9
+    void (*afterFatalBox)(HookToken) = nullptr;                    // 10
+    HookToken (*beforeFatalBox)() = nullptr;                       // 11
+    QString (*title)() = nullptr;                                  // 12
+    QString (*infoText)(int number) = nullptr;                     // 13
+    QString (*warnText)(int number) = nullptr;                     // 14
+    QString (*questionText)(int number) = nullptr;                 // 15
+    void (*crashHook)(quint32 exceptionCode) = nullptr;            // 16
+    QString (*crashLogDirectory)() = nullptr;                      // 17
+    QString (*crashLogFileName)() = nullptr;                       // 18
+    quintptr reserved = 0;                                         // 19
+    quintptr maxLineLength = 0;                                    // 20
 };
 static_assert(sizeof(LibraryHooks) == 21 * sizeof(void*), "the hook table is 21 machine words");
 
@@ -54,9 +54,9 @@ struct MainContext
 // Start-up results (never composed into an error code).
 enum StartupResult : int {
     StartupOk = 0,
-    StartupObjectFailed = 0xA008,    // nothing shown
-    StartupCriticalShown = 0xA00B,   // a critical error has been reported
-    StartupConnectFailed = 0xA00C,   // program start-up only
+    StartupObjectFailed = 0xA008,  // nothing shown
+    StartupCriticalShown = 0xA00B, // a critical error has been reported
+    StartupConnectFailed = 0xA00C, // program start-up only
 };
 
 int vlkInit(const LibraryHooks& hooks);

@@ -37,8 +37,7 @@ const char* exceptionName(quint32 code);
 // The three-line crash report. Writes at most size - 1 bytes and a terminating zero into buf
 // and returns the length. flags: 0 continuable, 1 noncontinuable, else unknown.
 // Async-signal-safe.
-int formatCrashReport(char* buf, int size, quint32 flags, quint64 address, int parameterCount,
-                      quint32 code);
+int formatCrashReport(char* buf, int size, quint32 flags, quint64 address, int parameterCount, quint32 code);
 
 // Crash-log file name "crash_dd.MM.yyyy_hh_mm_ss.log" for a local time given as seconds since
 // 1970 (already shifted by the time-zone offset). Async-signal-safe.

@@ -40,8 +40,7 @@ void reportFatal(ErrorCode code)
 
 FaultDaemon::FaultDaemon(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 bool FaultDaemon::install()
 {

@@ -11,8 +11,7 @@ namespace velkit {
 
 MessagerDaemon::MessagerDaemon(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 bool MessagerDaemon::init()
 {
@@ -26,8 +25,8 @@ bool MessagerDaemon::init()
     else if (!connect(this, &MessagerDaemon::sig_ShowWarn, this, &MessagerDaemon::slot_ShowWarn,
                       Qt::UniqueConnection))
         condition = 0xA602;
-    else if (!connect(this, &MessagerDaemon::sig_ShowQuestion, this,
-                      &MessagerDaemon::slot_ShowQuestion, Qt::UniqueConnection))
+    else if (!connect(this, &MessagerDaemon::sig_ShowQuestion, this, &MessagerDaemon::slot_ShowQuestion,
+                      Qt::UniqueConnection))
         condition = 0xA702;
     if (condition == 0)
         return true;
@@ -46,14 +45,14 @@ bool MessagerDaemon::onGuiThread() const
     return gui && QThread::currentThread() == gui;
 }
 
-void MessagerDaemon::showInfo(int infoCode, const QString& param1, const QString& param2,
-                              bool allowEmptyP1, bool allowEmptyP2)
+void MessagerDaemon::showInfo(int infoCode, const QString& param1, const QString& param2, bool allowEmptyP1,
+                              bool allowEmptyP2)
 {
     emit sig_ShowInfo(infoCode, param1, param2, allowEmptyP1, allowEmptyP2);
 }
 
-void MessagerDaemon::showWarn(int warnCode, const QString& param1, const QString& param2,
-                              bool allowEmptyP1, bool allowEmptyP2)
+void MessagerDaemon::showWarn(int warnCode, const QString& param1, const QString& param2, bool allowEmptyP1,
+                              bool allowEmptyP2)
 {
     emit sig_ShowWarn(warnCode, param1, param2, allowEmptyP1, allowEmptyP2);
 }
@@ -66,8 +65,8 @@ void MessagerDaemon::showQuestion(int questionCode, const QString& param1, const
     if (!selectedBut)
         return;
     *selectedBut = QMessageBox::NoButton;
-    emit sig_ShowQuestion(questionCode, param1, param2, selectedBut, allowEmptyP1, allowEmptyP2,
-                          buttons, defaultButton);
+    emit sig_ShowQuestion(questionCode, param1, param2, selectedBut, allowEmptyP1, allowEmptyP2, buttons,
+                          defaultButton);
     if (libraryHooks().questionAsked)
         libraryHooks().questionAsked(selectedBut);
 }
@@ -200,8 +199,8 @@ void MessagerDaemon::showPlain(Kind kind, int code, const QString& p1, const QSt
         token = hooks.beforeInfoBox();
     if (kind == Warn && hooks.beforeWarnBox)
         token = hooks.beforeWarnBox();
-    const QString templ = (kind == Warn && isLibraryMessage(code)) ? VlkStringsKit::instance().text(code)
-                                                                   : lookup(code);
+    const QString templ =
+        (kind == Warn && isLibraryMessage(code)) ? VlkStringsKit::instance().text(code) : lookup(code);
     const QString text = composeText(templ, p1, p2, a1, a2, int(hooks.maxLineLength));
     if (openBoxes() <= MaxOpenBoxesBefore) {
         int& counter = kind == Info ? m_openInfo : m_openWarn;

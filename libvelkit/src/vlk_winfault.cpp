@@ -18,13 +18,13 @@
 #include <cstring>
 
 #if defined(_WIN32)
+#include <QApplication>
+#include <QWidget>
+#include <cstdio>
 #include <direct.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <windows.h>
-#include <QApplication>
-#include <QWidget>
-#include <cstdio>
 #else
 #include <csignal>
 #include <fcntl.h>
@@ -118,8 +118,7 @@ const char* exceptionName(quint32 code)
     }
 }
 
-int formatCrashReport(char* buf, int size, quint32 flags, quint64 address, int parameterCount,
-                      quint32 code)
+int formatCrashReport(char* buf, int size, quint32 flags, quint64 address, int parameterCount, quint32 code)
 {
     if (!buf || size <= 0)
         return 0;
@@ -254,7 +253,7 @@ namespace {
 constexpr int TextSize = 2048;
 constexpr int PathSize = 4096;
 
-char g_fatalTemplate[TextSize];   // UTF-8, with %1 for the code
+char g_fatalTemplate[TextSize]; // UTF-8, with %1 for the code
 char g_fatalCaption[512];
 char g_crashDir[PathSize];
 char g_crashName[512];            // hook 18; empty: crash_<date>.log
@@ -300,7 +299,8 @@ void refreshCrashTexts()
     const LibraryHooks& hooks = libraryHooks();
     copyUtf8(g_fatalCaption, int(sizeof g_fatalCaption), hooks.title ? hooks.title() : QString());
     copyUtf8(g_crashDir, PathSize, crashLogDirectory());
-    copyUtf8(g_crashName, int(sizeof g_crashName), hooks.crashLogFileName ? hooks.crashLogFileName() : QString());
+    copyUtf8(g_crashName, int(sizeof g_crashName),
+             hooks.crashLogFileName ? hooks.crashLogFileName() : QString());
     g_winfaultIndex = sourceFileIndex(__FILE__);
     g_tzOffset = QDateTime::currentDateTime().offsetFromUtc();
 
@@ -361,8 +361,9 @@ static void crashRoutine(EXCEPTION_POINTERS* pointers)
         const LibraryHooks& hooks = libraryHooks();
         QString name = hooks.crashLogFileName ? hooks.crashLogFileName() : QString();
         if (name.isEmpty())
-            name = QStringLiteral("crash_") + QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy_hh_mm_ss"))
-                   + QStringLiteral(".log");
+            name = QStringLiteral("crash_") +
+                   QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy_hh_mm_ss")) +
+                   QStringLiteral(".log");
         appendToLog(QString::fromLatin1(report), dir + name);
     }
     reportFatal(composeCrashCode(quint32(rec->ExceptionCode), __LINE__, errno, g_winfaultIndex));
@@ -378,8 +379,7 @@ static LONG WINAPI crashFilter(EXCEPTION_POINTERS* pointers)
 
 WinFaultDaemon::WinFaultDaemon(QObject* parent)
     : FaultDaemon(parent)
-{
-}
+{}
 
 bool WinFaultDaemon::install()
 {
@@ -497,8 +497,7 @@ quint32 exceptionCodeOf(int sig, const siginfo_t* info, const void* context)
             return exc::StackOverflow;
         return exc::AccessViolation;
     }
-    case SIGBUS:
-        return code == BUS_ADRALN ? exc::DatatypeMisalignment : exc::InPageError;
+    case SIGBUS: return code == BUS_ADRALN ? exc::DatatypeMisalignment : exc::InPageError;
     case SIGFPE:
         switch (code) {
         case FPE_INTOVF: return exc::IntOverflow;
@@ -512,10 +511,8 @@ quint32 exceptionCodeOf(int sig, const siginfo_t* info, const void* context)
         }
     case SIGILL:
         return (code == ILL_PRVOPC || code == ILL_PRVREG) ? exc::PrivInstruction : exc::IllegalInstruction;
-    case SIGTRAP:
-        return code == TRAP_TRACE ? exc::SingleStep : exc::Breakpoint;
-    default:
-        return 0;
+    case SIGTRAP: return code == TRAP_TRACE ? exc::SingleStep : exc::Breakpoint;
+    default: return 0;
     }
 }
 
@@ -561,8 +558,8 @@ void crashHandler(int sig, siginfo_t* info, void* context)
     const quint32 code = exceptionCodeOf(sig, info, context);
     const int params = code == exc::AccessViolation ? 2 : code == exc::InPageError ? 3 : 0;
     char report[512];
-    const int reportLen = formatCrashReport(report, int(sizeof report), 0, faultAddress(info, context),
-                                            params, code);
+    const int reportLen =
+        formatCrashReport(report, int(sizeof report), 0, faultAddress(info, context), params, code);
     if (g_crashDir[0] && rawMakeDirectory(g_crashDir)) {
         char path[PathSize + 600];
         Out o{path, int(sizeof path)};
@@ -644,8 +641,7 @@ void showFatalBox(ErrorCode code)
 
 PosixFaultDaemon::PosixFaultDaemon(QObject* parent)
     : FaultDaemon(parent)
-{
-}
+{}
 
 bool PosixFaultDaemon::install()
 {

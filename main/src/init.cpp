@@ -67,8 +67,9 @@ int initApplication(const QStringList& arguments)
     QCoreApplication::installTranslator(g_translator);
     StringsKit::instance().fill();
 
-    g_mainWnd = new MainWnd(nullptr, Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                                         | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    g_mainWnd =
+        new MainWnd(nullptr, Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     if (g_startupFault == StartupFault::MainWindow || !g_mainWnd->setupWindow()) {
         delete g_mainWnd.data();
         g_mainWnd = nullptr;

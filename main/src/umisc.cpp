@@ -8,9 +8,7 @@
 
 namespace umisc {
 
-void criticalHook()
-{
-}
+void criticalHook() {}
 
 QString messageCaption()
 {
@@ -67,9 +65,8 @@ void showInformation(int number, const QString& p1, const QString& p2, bool allo
         m->showInfo(number, p1, p2, allowEmptyP1, allowEmptyP2);
 }
 
-QMessageBox::StandardButton askQuestion(int number, const QString& p1, const QString& p2,
-                                        bool allowEmptyP1, bool allowEmptyP2,
-                                        QMessageBox::StandardButtons buttons,
+QMessageBox::StandardButton askQuestion(int number, const QString& p1, const QString& p2, bool allowEmptyP1,
+                                        bool allowEmptyP2, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton)
 {
     QMessageBox::StandardButton answer = QMessageBox::NoButton;

@@ -27,9 +27,8 @@ void showWarning(int number, const QString& p1 = QString(), const QString& p2 = 
 void showInformation(int number, const QString& p1 = QString(), const QString& p2 = QString(),
                      bool allowEmptyP1 = true, bool allowEmptyP2 = true);
 // Answer of a question, NoButton when none was shown.
-QMessageBox::StandardButton askQuestion(int number, const QString& p1, const QString& p2,
-                                        bool allowEmptyP1, bool allowEmptyP2,
-                                        QMessageBox::StandardButtons buttons,
+QMessageBox::StandardButton askQuestion(int number, const QString& p1, const QString& p2, bool allowEmptyP1,
+                                        bool allowEmptyP2, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton);
 
 } // namespace umisc
