@@ -255,7 +255,7 @@ void TestRawFile::roundTrip()
     QCOMPARE(std::memcmp(&back.header, &rec.header, sizeof(TWaveHeader)), 0);
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(std::memcmp(back.channelHeader(i), rec.channelHeader(i), sizeof(TChannelHeader)), 0);
-        QCOMPARE(back.channelHeader(i)->cursorPos, spec.cursor(i));
+        QCOMPARE(qint32(back.channelHeader(i)->cursorPos), spec.cursor(i));
         const TWaveView* v = back.channel(i);
         QVERIFY(v);
         QCOMPARE(v->count, samples);

@@ -64,12 +64,12 @@ void TestWaveStor::initDefaults()
     QVERIFY(rec.init(2, 1000));
     const TWaveHeader& h = rec.header;
     QCOMPARE(int(h.channels), 2);
-    QCOMPARE(h.createdLength, 1000u);
-    QCOMPARE(h.samples, 1000u);
+    QCOMPARE(quint32(h.createdLength), 1000u);
+    QCOMPARE(quint32(h.samples), 1000u);
     QCOMPARE(int(h.reserved10), 8);
     QCOMPARE(int(h.showSine), 0);
     QCOMPARE(int(h.clockKHz), 10000);
-    QCOMPARE(h.divider, 2);
+    QCOMPARE(qint32(h.divider), 2);
     QCOMPARE(int(h.vScale), 1000);
     QCOMPARE(int(h.verMinor), 20);
     QCOMPARE(int(h.verMajor), 1);
@@ -87,7 +87,7 @@ void TestWaveStor::initDefaults()
         QVERIFY(v->baseOn);
         QVERIFY(!v->visible); // shown only once filled
         QCOMPARE(v->cursor, 0);
-        QCOMPARE(rec.channelHeader(i)->cursorPos, 0);
+        QCOMPARE(qint32(rec.channelHeader(i)->cursorPos), 0);
     }
     for (int i = 2; i < MaxChannels; ++i)
         QVERIFY(!rec.channel(i));
@@ -102,9 +102,9 @@ void TestWaveStor::initCutsChannelsAndLength()
     QVERIFY(rec.init(7, 200000));
     QCOMPARE(rec.channelCount(), 5);
     QCOMPARE(int(rec.header.channels), 5);
-    QCOMPARE(rec.header.createdLength, 200000u);
+    QCOMPARE(quint32(rec.header.createdLength), 200000u);
     // The header never announces more than a channel holds, or a saved file would be short.
-    QCOMPARE(rec.header.samples, quint32(MaxSamples));
+    QCOMPARE(quint32(rec.header.samples), quint32(MaxSamples));
     QCOMPARE(rec.channel(4)->count, MaxSamples);
 }
 

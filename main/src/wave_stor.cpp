@@ -123,7 +123,8 @@ int TWaveStor::channelCount() const
 
 int TWaveStor::length() const
 {
-    return int(std::min<quint32>(header.samples, quint32(std::numeric_limits<int>::max())));
+    const quint32 samples = header.samples; // a packed field: no reference may bind to it
+    return int(std::min<quint32>(samples, quint32(std::numeric_limits<int>::max())));
 }
 
 TWaveView* TWaveStor::channel(int ch) const
