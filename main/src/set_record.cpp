@@ -47,8 +47,7 @@ QString MyLEditSpinBox::textFromValue(int v) const
 
 TSetRecord::TSetRecord(QWidget* parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
-{
-}
+{}
 
 TSetRecord::~TSetRecord()
 {
