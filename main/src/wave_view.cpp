@@ -81,11 +81,11 @@ struct WindowDivider
 };
 
 // nearest(v) for 0 <= v < 2^30 without a library call: truncation of v + 0.5, corrected where
-// that sum was rounded up to the next integer.
+// that sum was rounded up to the next integer (t - 0.5 is exact, t - v need not be).
 inline int nearestNonNegative(double v)
 {
     int t = int(v + 0.5);
-    if (t - v > 0.5)
+    if (v < t - 0.5)
         --t;
     return t;
 }
