@@ -169,7 +169,10 @@ void redrawArgs(benchmark::internal::Benchmark* b)
 
 BENCHMARK(BM_RedrawImage)->Apply(redrawArgs);
 BENCHMARK(BM_RedrawPixmap)->Apply(redrawArgs);
-BENCHMARK(BM_RedrawPrint)->Args({0, 0, MaxSamples})->Args({4, 126, MaxSamples})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawPrint)
+    ->Args({0, 0, MaxSamples})
+    ->Args({4, 126, MaxSamples})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessedWalk)
     ->Args({0, 0})
     ->Args({2, 126})

@@ -17,9 +17,10 @@ namespace {
 const QByteArray& inputPath()
 {
     static const QByteArray path = [] {
-        const QString dir = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
-                                                                      : QDir::tempPath();
-        return QFile::encodeName(dir + QStringLiteral("/tavrel-fuzz-%1.raw").arg(QCoreApplication::applicationPid()));
+        const QString dir =
+            QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+        return QFile::encodeName(
+            dir + QStringLiteral("/tavrel-fuzz-%1.raw").arg(QCoreApplication::applicationPid()));
     }();
     return path;
 }

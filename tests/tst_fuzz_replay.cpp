@@ -32,7 +32,8 @@ void TestFuzzReplay::replay()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    QCOMPARE(fuzzRawFileInput(reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size())), 0);
+    QCOMPARE(fuzzRawFileInput(reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size())),
+             0);
 }
 
 QTEST_MAIN(TestFuzzReplay)
