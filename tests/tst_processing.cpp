@@ -412,11 +412,11 @@ void TestProcessing::zeroNeverLeavesTheChannel()
     QCOMPARE(int(view.sample(2)), 3);
     QCOMPARE(int(view.sample(3)), 0);
     // A spectrum channel without kept arrays just has its samples cleared.
-    TWaveView spec(4);
-    fill(spec, {1, 2, 3, 4});
-    spec.spectrum = true;
-    spec.zero(0, 3);
-    QCOMPARE(int(spec.sample(3)), -128);
+    TWaveView spectrumChannel(4);
+    fill(spectrumChannel, {1, 2, 3, 4});
+    spectrumChannel.spectrum = true;
+    spectrumChannel.zero(0, 3);
+    QCOMPARE(int(spectrumChannel.sample(3)), -128);
 }
 
 QTEST_APPLESS_MAIN(TestProcessing)
