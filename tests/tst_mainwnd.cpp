@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include "k4demo.h"
+#include "rs232.h"
 #include "tst_mainwnd_support.h"
 #include "ui_MainWindow.h"
 
@@ -59,6 +61,12 @@ private slots:
     void unitMarksFollowTheSetter();
     void readouts();
     void windowCommands();
+
+    void acquisitionMakesOrReusesAWindow();
+    void failedAcquisition_data();
+    void failedAcquisition();
+    void stopAbortsTheLink();
+    void settingsCommandsOpenTheirDialogs();
 
     void quitAsksAndCanBeCancelled();
     void quitClosesSpectrumBeforeSource();
@@ -265,7 +273,14 @@ void TestMainWnd::sharedKeysReachTheirAction()
     QSignalSpy diff(ui->aDiff, &QAction::triggered);
     QSignalSpy smoothing(ui->aFiltering, &QAction::triggered);
     QSignalSpy preview(ui->aFFTView, &QAction::triggered);
-    QTest::keyClick(main, Qt::Key_P, Qt::ControlModifier);
+    {
+        // Ctrl+P opens the port dialog.
+        support::ModalDriver<QDialog> portDialog([](QDialog* d) { d->reject(); });
+        QTest::keyClick(main, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(portDialog.handled, 1);
+    }
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
     QTest::keyClick(main, Qt::Key_F, Qt::ControlModifier);
     QCOMPARE(com.count(), 1);
     QCOMPARE(smoothing.count(), 1);
@@ -585,7 +600,7 @@ void TestMainWnd::readOpensWindowAndSlidersFollow()
     QVERIFY(main->form()->aFiltering->isChecked());
     // The window that was active keeps its own view and scale.
     QCOMPARE(int(other->record->header.vScale), 1000);
-    QCOMPARE(other->record->header.winWidth, 0);
+    QCOMPARE(int(other->record->header.winWidth), 0);
     QVERIFY(f->view() == (wform::View{5000, 25000}));
 }
 
@@ -947,6 +962,149 @@ void TestMainWnd::windowCommands()
     ui->aClose->trigger();
     QTRY_VERIFY(!closing);
     QCOMPARE(main->forms().size(), 2);
+}
+
+// ---- acquisition ---------------------------------------------------------------------------
+
+namespace {
+
+void useDemoUnit(quint16 halfLength)
+{
+    closeLink();
+    resetLinkFlags();
+    g_link.portName = demoPortName();
+    g_link.rate = 115200;
+    demoUnit().setFault(K4Fault());
+    demoUnit().setPaced(false);
+    g_acquisitionParameters = AcquisitionParameters();
+    g_acquisitionParameters.halfLength = halfLength;
+    g_acquisitionParameters.waitCount = 2;
+    g_acquisitionParameters.detector = 0;
+}
+
+// Watches the run's progress dialog and notes whether the run command was disabled meanwhile.
+struct RunWatch : QObject
+{
+    RunWatch(QAction* run)
+    {
+        timer.setInterval(2);
+        connect(&timer, &QTimer::timeout, this, [this, run] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("LoadProgress") && w->isVisible()) {
+                    seen = true;
+                    runEnabledDuring = runEnabledDuring || run->isEnabled();
+                }
+        });
+        timer.start();
+    }
+    QTimer timer;
+    bool seen = false;
+    bool runEnabledDuring = false;
+};
+
+} // namespace
+
+void TestMainWnd::acquisitionMakesOrReusesAWindow()
+{
+    useDemoUnit(1000);
+    Ui::MainWindow* ui = main->form();
+    {
+        RunWatch watch(ui->aRunADC);
+        ui->aRunADC->trigger();
+        QVERIFY(watch.seen);
+        QVERIFY(!watch.runEnabledDuring);
+    }
+    QVERIFY(ui->aRunADC->isEnabled());
+    QCOMPARE(main->forms().size(), 1);
+    TWForm* f = main->forms()[0];
+    QCOMPARE(f->windowTitle(), QStringLiteral("NoName - 1"));
+    QCOMPARE(main->newCounter, 2u);
+    QCOMPARE(f->record->channelCount(), 4);
+    QCOMPARE(f->record->length(), 2000);
+    QVERIFY(f->view() == (wform::View{0, 2000}));
+    QCOMPARE(int(f->record->header.divider), 12);
+    QVERIFY(f->record->channel(3)->visible);
+    QCOMPARE(main->sbZX->value(), 100);
+
+    // The active ordinary window is reused, remade for another length.
+    g_acquisitionParameters.halfLength = 1500;
+    ui->aRunADC->trigger();
+    QCOMPARE(main->forms().size(), 1);
+    QCOMPARE(main->forms()[0], f);
+    QCOMPARE(f->record->length(), 3000);
+    QCOMPARE(f->windowTitle(), QStringLiteral("NoName - 1"));
+
+    // A spectrum is never acquired into: a new window takes the next number.
+    f->isSpectrum = true;
+    ui->aRunADC->trigger();
+    QCOMPARE(main->forms().size(), 2);
+    QCOMPARE(main->forms()[1]->windowTitle(), QStringLiteral("NoName - 2"));
+    QCOMPARE(f->record->length(), 3000);
+    f->isSpectrum = false;
+}
+
+void TestMainWnd::failedAcquisition_data()
+{
+    QTest::addColumn<bool>("withWindow");
+    QTest::newRow("new window removed") << false;
+    QTest::newRow("active window kept") << true;
+}
+
+void TestMainWnd::failedAcquisition()
+{
+    QFETCH(bool, withWindow);
+    useDemoUnit(500);
+    K4Fault fault;
+    fault.kind = K4Fault::NoAck;
+    demoUnit().setFault(fault);
+    TWForm* kept = withWindow ? addWindow(2, 700) : nullptr;
+    BoxAnswerer boxes(QMessageBox::Ok);
+    main->form()->aRunADC->trigger();
+    support::settle(50);
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen[0].text, QStringLiteral("Ошибка загрузки!"));
+    QVERIFY(main->form()->aRunADC->isEnabled());
+    if (withWindow) {
+        QCOMPARE(main->forms(), QList<TWForm*>{kept});
+    } else {
+        QVERIFY(main->forms().isEmpty());
+        QCOMPARE(main->newCounter, 2u); // the number was taken
+    }
+    demoUnit().setFault(K4Fault());
+}
+
+void TestMainWnd::stopAbortsTheLink()
+{
+    useDemoUnit(500);
+    QVERIFY(!g_link.aborted);
+    main->slot_tStopReleased();
+    QVERIFY(g_link.aborted);
+    resetLinkFlags();
+}
+
+void TestMainWnd::settingsCommandsOpenTheirDialogs()
+{
+    const AcquisitionParameters before = g_acquisitionParameters;
+    QString title;
+    {
+        support::ModalDriver<QDialog> d([&](QDialog* dlg) {
+            title = dlg->objectName();
+            dlg->reject();
+        });
+        main->form()->aADC->trigger();
+        QCOMPARE(d.handled, 1);
+    }
+    QCOMPARE(title, QStringLiteral("SetRecordDialog"));
+    QVERIFY(g_acquisitionParameters == before); // rejected: nothing taken over
+    {
+        support::ModalDriver<QDialog> d([&](QDialog* dlg) {
+            title = dlg->objectName();
+            dlg->reject();
+        });
+        main->form()->aCOM->trigger();
+        QCOMPARE(d.handled, 1);
+    }
+    QCOMPARE(title, QStringLiteral("SetupRS"));
 }
 
 // ---- quitting --------------------------------------------------------------------------------

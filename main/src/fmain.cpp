@@ -1,7 +1,10 @@
 #include "fmain.h"
 
+#include "com_dialog.h"
 #include "errors.h"
 #include "init.h"
+#include "rs232.h"
+#include "set_record.h"
 #include "ui_AboutDialog.h"
 #include "ui_InfoDialog.h"
 #include "ui_MainWindow.h"
@@ -248,6 +251,7 @@ MainWnd::MainWnd(QWidget* parent, Qt::WindowFlags flags)
 
 MainWnd::~MainWnd()
 {
+    closeLink();
     // The waveform windows go first, while the form they report to still exists.
     if (mdiArea) {
         disconnect(mdiArea, nullptr, this, nullptr);
@@ -673,6 +677,34 @@ TWForm* MainWnd::openRawPath(const QString& path)
     return w;
 }
 
+void MainWnd::runAcquisition()
+{
+    if (!mdiArea || !ui || !velkit::libraryMessager())
+        return;
+    ui->aRunADC->setEnabled(false);
+    const int length = 2 * int(g_acquisitionParameters.halfLength);
+    bool ok = false;
+    TWForm* w = activeForm();
+    if (w && !w->isSpectrum && !w->hasSpectrum) {
+        // A window that fails keeps what it had read so far and stays open.
+        ok = w->acquire(channelCount, length);
+    } else {
+        QPointer<TWForm> fresh = new TWForm(nullptr);
+        if (fresh->initEmpty()) {
+            fresh->setWindowTitle(QStringLiteral("NoName - ") + QString::number(newCounter));
+            mdiArea->addSubWindow(fresh);
+            fresh->show();
+            ++newCounter;
+            ok = fresh->acquire(channelCount, length);
+        }
+        if (!ok)
+            delete fresh.data();
+    }
+    if (!ok)
+        umisc::showWarning(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
+    ui->aRunADC->setEnabled(true);
+}
+
 void MainWnd::saveRawFile()
 {
     if (!mdiArea || !velkit::libraryMessager() || !activeForm())
@@ -941,12 +973,12 @@ void MainWnd::slot_aPrintTriggered(bool)
 
 void MainWnd::slot_aRunADCTriggered(bool)
 {
-    // The acquisition run comes with the serial link.
+    runAcquisition();
 }
 
 void MainWnd::slot_aADCTriggered(bool)
 {
-    // The acquisition parameters dialog comes with the serial link.
+    runAcquisitionParametersDialog(this, g_acquisitionParameters, forAll);
 }
 
 void MainWnd::slot_aSinTriggered(bool)
@@ -957,7 +989,7 @@ void MainWnd::slot_aSinTriggered(bool)
 
 void MainWnd::slot_aCOMTriggered(bool)
 {
-    // The port dialog comes with the serial link.
+    runComPortDialog(this);
 }
 
 void MainWnd::slot_aCfgSaveTriggered(bool)
@@ -1181,5 +1213,5 @@ void MainWnd::slot_BeforeQuit()
 
 void MainWnd::slot_tStopReleased()
 {
-    // Stopping a run comes with the serial link.
+    abortLink();
 }
