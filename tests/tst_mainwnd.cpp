@@ -26,8 +26,6 @@ private slots:
     void init();
     void cleanup();
 
-    void actions_data();
-    void actions();
     void menus();
     void everyKeyReachesOneAction();
     void sharedKeysReachTheirAction();
@@ -55,8 +53,6 @@ private slots:
     void zoomKeepsItsWidthAndSliderFollows();
     void slidersReachTheActiveWindow();
     void activationMirrorsTheWindow();
-    void filterMode_data();
-    void filterMode();
     void filterMarks();
     void unitMarksFollowTheSetter();
     void readouts();
@@ -115,92 +111,6 @@ TWForm* TestMainWnd::addWindow(int channels, int length)
 }
 
 // ---- the form --------------------------------------------------------------------------------
-
-void TestMainWnd::actions_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("shortcut");
-    QTest::addColumn<bool>("checkable");
-    QTest::addColumn<bool>("checked");
-    QTest::addColumn<QString>("toolTip"); // empty: not checked
-    QTest::addColumn<bool>("icon");
-    auto row = [](const char* name, const char* text, const char* key, bool checkable = false,
-                  bool checked = false, const char* tip = "", bool icon = false) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(text)
-                            << QString::fromLatin1(key) << checkable << checked << QString::fromUtf8(tip)
-                            << icon;
-    };
-    row("aNew", "&Новый", "Ctrl+N");
-    row("aRead", "&Чтение", "Ctrl+R");
-    row("aSave", "&Запись", "Ctrl+W");
-    row("aInfo", "&Информация", "Ctrl+I");
-    row("aPrint", "&Печать", "");
-    row("aExit", "Вы&ход", "Alt+X");
-    row("aRunADC", "&Запуск оцифровки", "F9", false, false, "Оцифровка сигналов", true);
-    row("aADC", "&Оцифровка", "Ctrl+A", false, false, "Установка параметров оцифровки", true);
-    row("aSin", "&Синус", "Ctrl+U", true);
-    row("aCOM", "COM &порт", "Ctrl+P");
-    row("aCfgSave", "Со&хранить", "Ctrl+S");
-    row("aVolt", "Вольты", "", true, true);
-    row("aCoulomb", "Кулоны", "", true);
-    row("aZoomIn", "&Увеличить", "+");
-    row("aZoomOut", "У&меньшить", "-");
-    row("aZoomSel", "По &выделению", "Space");
-    for (int i = 1; i <= 4; ++i) {
-        const QString n = QString::number(i);
-        const QStringList names = {QStringLiteral("aSetGC"), QStringLiteral("aSetCC"),
-                                   QStringLiteral("aSetTC"), QStringLiteral("aSetBC")};
-        const QStringList texts = {QStringLiteral("График &"), QStringLiteral("Курсор &"),
-                                   QStringLiteral("Текст &"), QStringLiteral("Фон &")};
-        for (int g = 0; g < 4; ++g)
-            QTest::newRow(qPrintable(names[g] + n))
-                << names[g] + n << texts[g] + n << QString() << false << false << QString() << false;
-    }
-    row("aPower", "&Квадрат", "Ctrl+K", true);
-    row("aDetect", "&Детектирование", "Ctrl+D", true);
-    row("aFiltering", "&Сглаживание", "Ctrl+F", true);
-    row("aDiff", "&Производная", "Ctrl+Shift+P", true);
-    row("aZeroSign", "Об&нуление", "Ctrl+Z");
-    row("aFFTView", "Просмотр &БПФ", "Ctrl+Shift+F");
-    row("aDirectFFT", "&Прямое БПФ", "");
-    row("aReverseFFT", "&Обратное БПФ", "");
-    row("aSetFFT", "&Настройка БПФ", "");
-    row("aSrcMax", "Поиск &максимума", "");
-    row("aAverage", "&Расчёт среднего зн.", "");
-    row("aCascade", "&Каскад", "Shift+F5");
-    row("aTile", "&Мозаика", "Shift+F4");
-    row("aNext", "&Следующее", "Ctrl+F6");
-    row("aPrev", "&Предыдущее", "Ctrl+F7");
-    row("aClose", "&Закрыть", "Ctrl+F4");
-    row("aMin", "М&инимизировать", "");
-    row("aMinimizeAll", "Минимизировать &всё", "");
-    row("aAbout", "&О программе", "");
-    row("aExport", "Буфер", "", false, false, "Сохранить времена в буфере", true);
-    row("aCentering", "", "", false, false, "Установить курсоры по центру экрана", true);
-    row("aSelectMode", "", "", true, false, "Переключатель режима выделения", true);
-}
-
-void TestMainWnd::actions()
-{
-    QFETCH(QString, name);
-    auto* a = main->findChild<QAction*>(name);
-    QVERIFY2(a, qPrintable(name));
-    QTEST(a->text(), "text");
-    QTEST(a->shortcut().toString(QKeySequence::PortableText), "shortcut");
-    QTEST(a->isCheckable(), "checkable");
-    QTEST(a->isChecked(), "checked");
-    QFETCH(QString, toolTip);
-    if (!toolTip.isEmpty())
-        QCOMPARE(a->toolTip(), toolTip);
-    QFETCH(bool, icon);
-    if (icon) {
-        QVERIFY(!a->icon().isNull());
-        QVERIFY(!a->icon().pixmap(24, 24).isNull());
-    }
-    if (name == QLatin1String("aAbout"))
-        QCOMPARE(a->menuRole(), QAction::AboutRole);
-}
 
 void TestMainWnd::menus()
 {
@@ -338,6 +248,14 @@ void TestMainWnd::toolBar()
         QCOMPARE(b.label->geometry(), QRect(b.geometry.right() + 2, b.geometry.y(), 40, 15));
         QCOMPARE(b.label->text(), QStringLiteral("100%"));
     }
+    // The tool-bar pictures come from the resources.
+    for (QAction* a : {ui->aRunADC, ui->aADC, main->aExport, main->aCentering, main->aSelectMode})
+        QVERIFY2(!a->icon().pixmap(24, 24).isNull(), qPrintable(a->objectName()));
+    QCOMPARE(main->aExport->text(), QStringLiteral("Буфер"));
+    QCOMPARE(main->aExport->toolTip(), QStringLiteral("Сохранить времена в буфере"));
+    QCOMPARE(main->aCentering->toolTip(), QStringLiteral("Установить курсоры по центру экрана"));
+    QCOMPARE(main->aSelectMode->toolTip(), QStringLiteral("Переключатель режима выделения"));
+    QVERIFY(main->aSelectMode->isCheckable());
     QCOMPARE(main->FltEdit->minimum(), 0);
     QCOMPARE(main->FltEdit->maximum(), 125);
     QCOMPARE(main->FltEdit->value(), 1);
@@ -816,33 +734,6 @@ void TestMainWnd::activationMirrorsTheWindow()
     QCOMPARE(main->sbZXLabel->text(), QStringLiteral("20%"));
     QCOMPARE(int(a->record->header.vScale), 2500);
     QCOMPARE(a->view().width, 10000);
-}
-
-void TestMainWnd::filterMode_data()
-{
-    QTest::addColumn<bool>("detect");
-    QTest::addColumn<bool>("smoothing");
-    QTest::addColumn<bool>("derivative");
-    QTest::addColumn<bool>("square");
-    QTest::addColumn<int>("mode");
-    QTest::newRow("none") << false << false << false << false << 0;
-    QTest::newRow("detection") << true << false << false << false << 1;
-    QTest::newRow("smoothing") << false << true << false << false << 2;
-    QTest::newRow("envelope") << true << true << false << false << 3;
-    QTest::newRow("envelope difference") << true << true << true << false << 4;
-    QTest::newRow("derivative needs both") << false << true << true << false << 2;
-    QTest::newRow("square") << false << false << false << true << 5;
-    QTest::newRow("smoothed square") << false << true << false << true << 6;
-    QTest::newRow("square with detection") << true << false << false << true << 0;
-}
-
-void TestMainWnd::filterMode()
-{
-    QFETCH(bool, detect);
-    QFETCH(bool, smoothing);
-    QFETCH(bool, derivative);
-    QFETCH(bool, square);
-    QTEST(fmain::filterModeFor(detect, smoothing, derivative, square), "mode");
 }
 
 void TestMainWnd::filterMarks()
