@@ -15,7 +15,6 @@
 #include "wave_stor.h"
 
 #include <Velkit/vlk_init.h>
-#include <Velkit/vlk_math.h>
 
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -32,6 +31,7 @@
 #include <QToolBar>
 #include <QTranslator>
 
+#include <cmath>
 #include <memory>
 
 QColor g_readoutTextColours[5] = {QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0),
@@ -669,8 +669,10 @@ TWForm* MainWnd::openRawPath(const QString& path)
     w->verticalScaleToSlider(sbZY);
     w->stretchToSlider(sbZX);
     slidersSyncing = false;
-    sbZYLabel->setText(percentText(sbZY->value()));
-    sbZXLabel->setText(percentText(sbZX->value()));
+    if (sbZYLabel)
+        sbZYLabel->setText(percentText(sbZY->value()));
+    if (sbZXLabel)
+        sbZXLabel->setText(percentText(sbZX->value()));
     mdiArea->addSubWindow(w);
     w->show();
     lastDir = fmain::directoryOf(path);
