@@ -158,6 +158,7 @@ class TestDrawing : public QObject
 private slots:
     void cleanup() { g_printMode = false; }
 
+    void columnModeSpansMinToMax_data();
     void columnModeSpansMinToMax();
     void modeSwitchAtHalfPixel_data();
     void modeSwitchAtHalfPixel();
@@ -177,19 +178,36 @@ private slots:
     void noDeviceNoDrawing();
 };
 
+void TestDrawing::columnModeSpansMinToMax_data()
+{
+    QTest::addColumn<double>("xScale"); // 0: as the record computes it
+    QTest::newRow("record's scale") << 0.0;
+    // Products just below a half must not be rounded up.
+    QTest::newRow("just below 0.5") << std::nextafter(0.5, 0.0);
+    QTest::newRow("0.5") << 0.5;
+    QTest::newRow("0.1") << 0.1;
+}
+
 void TestDrawing::columnModeSpansMinToMax()
 {
+    QFETCH(double, xScale);
     const int w = 400, h = 300, n = 2000;
     const std::vector<int> x = randomSamples(n, 11);
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(w - 1, h - 1)));
     makeRecord(rec, n, n, x);
-    const TWaveView* v = rec.channel(0);
-    QVERIFY(rec.xScale <= 0.5);
-    const QImage image = render(rec, w, h);
+    TWaveView* v = rec.channel(0);
+    if (xScale > 0)
+        v->xScale = xScale;
+    QVERIFY(v->xScale <= 0.5);
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    v->draw(&painter, false);
+    painter.end();
 
     // Expected stroke of every column: its own samples and the one that opens the next column.
-    std::vector<int> lo(w, INT_MAX), hi(w, INT_MIN);
-    auto col = [&](int i) { return nearest(i * rec.xScale); };
+    std::vector<int> lo(w + 1, INT_MAX), hi(w + 1, INT_MIN);
+    auto col = [&](int i) { return std::min(nearest(i * v->xScale), w); };
     auto row = [&](int i) { return v->baseY - nearest(x[size_t(i)] * rec.yScale); };
     for (int i = 0; i < n; ++i) {
         const int c = col(i);

@@ -15,6 +15,8 @@
 #include <Velkit/vlk_messager.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QTest>
@@ -114,6 +116,9 @@ public:
             m_timer.stop();
             ++handled;
             m_action(w);
+            // A dialog the action failed to close would block the test for good.
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible())
+                d->reject();
         });
         m_timer.start();
     }
@@ -123,6 +128,17 @@ private:
     QTimer m_timer;
     std::function<void(T*)> m_action;
 };
+
+// Accepts a file dialog with path typed into its name field, as a user would.
+inline bool acceptFileDialog(QFileDialog* d, const QString& path)
+{
+    auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit)
+        return false;
+    edit->setText(path);
+    QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
+    return !d->isVisible();
+}
 
 // Condition codes (low 16 bits) of the critical errors among the boxes seen.
 inline QList<int> criticalConditions(const QList<SeenBox>& seen)

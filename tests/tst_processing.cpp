@@ -107,6 +107,8 @@ class TestProcessing : public QObject
 private slots:
     void walkMatchesDefinitions_data();
     void walkMatchesDefinitions();
+    void extremeSums_data();
+    void extremeSums();
     void singleValues_data();
     void singleValues();
     void smoothingAtChannelStart();
@@ -160,6 +162,14 @@ void TestProcessing::walkMatchesDefinitions()
         walks.append({ChunkSamples - 200, ChunkSamples + 200});
     for (const auto& [s, e] : walks) {
         const std::vector<qint8> expected = ref.walk(s, e);
+        // In bulk, in one run and in a run continued in pieces of 7.
+        std::vector<qint8> bulk(expected.size());
+        view.processedRun(s, e - s + 1, bulk.data());
+        QVERIFY(bulk == expected);
+        std::fill(bulk.begin(), bulk.end(), qint8(0x55));
+        for (int p = s; p <= e; p += 7)
+            view.processedRun(p, std::min(7, e - p + 1), bulk.data() + (p - s), p != s);
+        QVERIFY(bulk == expected);
         for (int i = s; i <= e; ++i) {
             const qint8 raw = view.sample(i);
             const qint8 got = i == s ? view.processed(raw, i) : view.processedNext(raw, i);
@@ -172,6 +182,39 @@ void TestProcessing::walkMatchesDefinitions()
                                      .arg(int(expected[size_t(i - s)]))));
             }
         }
+    }
+}
+
+void TestProcessing::extremeSums_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("value");
+    for (int mode : {int(pmSmooth), int(pmEnvelope), int(pmEnvelopeDiff), int(pmPowerSmooth)}) {
+        for (int value : {-128, 127, -1}) {
+            QTest::addRow("mode %d, all %d", mode, value) << mode << value;
+        }
+    }
+}
+
+void TestProcessing::extremeSums()
+{
+    // The largest window sums, every half-width: the bulk walk divides them like the running one.
+    QFETCH(int, mode);
+    QFETCH(int, value);
+    const int length = 700;
+    TWaveView view(length);
+    fill(view, std::vector<int>(size_t(length), value));
+    view.mode = quint8(mode);
+    std::vector<qint8> bulk(size_t(length) + 10);
+    for (int h = 0; h <= MaxHalfWidth; ++h) {
+        view.setSmoothing(h);
+        Reference ref;
+        ref.x = std::vector<int>(size_t(length), value);
+        ref.mode = mode;
+        ref.h = h;
+        const std::vector<qint8> expected = ref.walk(-5, length + 4);
+        view.processedRun(-5, length + 10, bulk.data());
+        QVERIFY2(bulk == expected, qPrintable(QStringLiteral("half-width %1").arg(h)));
     }
 }
 
@@ -369,11 +412,11 @@ void TestProcessing::zeroNeverLeavesTheChannel()
     QCOMPARE(int(view.sample(2)), 3);
     QCOMPARE(int(view.sample(3)), 0);
     // A spectrum channel without kept arrays just has its samples cleared.
-    TWaveView spec(4);
-    fill(spec, {1, 2, 3, 4});
-    spec.spectrum = true;
-    spec.zero(0, 3);
-    QCOMPARE(int(spec.sample(3)), -128);
+    TWaveView spectrumChannel(4);
+    fill(spectrumChannel, {1, 2, 3, 4});
+    spectrumChannel.spectrum = true;
+    spectrumChannel.zero(0, 3);
+    QCOMPARE(int(spectrumChannel.sample(3)), -128);
 }
 
 QTEST_APPLESS_MAIN(TestProcessing)

@@ -31,7 +31,7 @@ void putLe(QByteArray& b, qint64 offset, quint64 value, int size)
 }
 
 // Values of a record with every field set.
-struct RecordSpec
+struct RecordValues
 {
     int channels = 5;
     int samples = 0;
@@ -57,7 +57,7 @@ struct RecordSpec
 };
 
 // The file as the format describes it, built without the program's structures.
-QByteArray expectedFile(const RecordSpec& s)
+QByteArray expectedFile(const RecordValues& s)
 {
     QByteArray b(int(264 + qint64(s.channels) * (16 + s.samples)), '\0');
     std::memcpy(b.data(), "ZORIVRAW", 8);
@@ -94,7 +94,7 @@ QByteArray expectedFile(const RecordSpec& s)
 }
 
 // The same record built through the program's structures.
-bool makeRecord(TWaveStor& rec, const RecordSpec& s)
+bool makeRecord(TWaveStor& rec, const RecordValues& s)
 {
     if (!rec.init(s.channels, s.samples))
         return false;
@@ -228,10 +228,10 @@ void TestRawFile::roundTrip_data()
 void TestRawFile::roundTrip()
 {
     QFETCH(int, samples);
-    RecordSpec spec;
-    spec.samples = samples;
+    RecordValues vals;
+    vals.samples = samples;
     TWaveStor rec(Plot);
-    QVERIFY(makeRecord(rec, spec));
+    QVERIFY(makeRecord(rec, vals));
     const QString file = path(QStringLiteral("round%1.raw").arg(samples));
     QCOMPARE(rec.writeFile(file), 0);
     QCOMPARE(int(rec.header.verMinor), 20);
@@ -240,7 +240,7 @@ void TestRawFile::roundTrip()
     const QByteArray bytes = readAll(file);
     QCOMPARE(qint64(bytes.size()), 264 + 5 * (16 + qint64(samples)));
     QCOMPARE(qint64(bytes.size()), rawFileSize(5, samples));
-    const QByteArray expected = expectedFile(spec);
+    const QByteArray expected = expectedFile(vals);
     if (bytes != expected) {
         int k = 0;
         while (bytes[k] == expected[k])
@@ -255,15 +255,15 @@ void TestRawFile::roundTrip()
     QCOMPARE(std::memcmp(&back.header, &rec.header, sizeof(TWaveHeader)), 0);
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(std::memcmp(back.channelHeader(i), rec.channelHeader(i), sizeof(TChannelHeader)), 0);
-        QCOMPARE(back.channelHeader(i)->cursorPos, spec.cursor(i));
+        QCOMPARE(qint32(back.channelHeader(i)->cursorPos), vals.cursor(i));
         const TWaveView* v = back.channel(i);
         QVERIFY(v);
         QCOMPARE(v->count, samples);
-        QCOMPARE(v->cursor, spec.cursor(i));
+        QCOMPARE(v->cursor, vals.cursor(i));
         QVERIFY(v->visible && v->cursorOn && v->baseOn);
         QVERIFY(v->unipolar);
         QVERIFY(!v->modified);
-        QCOMPARE(int(v->mode), int(spec.procMode));
+        QCOMPARE(int(v->mode), int(vals.procMode));
         QCOMPARE(v->halfWidth, 126);
         QCOMPARE(v->grColor, g_traceColours[i]);
         QCOMPARE(v->cursColor, g_cursorColours[i]);
@@ -289,10 +289,10 @@ void TestRawFile::readerConditions_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("condition"); // 0: read succeeds
 
-    RecordSpec spec;
-    spec.channels = 2;
-    spec.samples = 100;
-    const QByteArray good = expectedFile(spec); // 264 + 2 * 116 = 496 bytes
+    RecordValues vals;
+    vals.channels = 2;
+    vals.samples = 100;
+    const QByteArray good = expectedFile(vals); // 264 + 2 * 116 = 496 bytes
     QCOMPARE(good.size(), 496);
     QTest::newRow("whole file") << good << 0;
     QTest::newRow("empty file") << QByteArray() << 0xA402;
@@ -359,11 +359,11 @@ void TestRawFile::readerRefusesLongChannelsBeforeAllocating()
 {
     // A header that announces more samples than a channel holds, followed by that many bytes:
     // nothing is made and nothing is read into a channel.
-    RecordSpec spec;
-    spec.channels = 1;
-    spec.samples = MaxSamples + 1;
+    RecordValues vals;
+    vals.channels = 1;
+    vals.samples = MaxSamples + 1;
     const QString file = path(QStringLiteral("long.raw"));
-    QVERIFY(writeBytes(file, expectedFile(spec)));
+    QVERIFY(writeBytes(file, expectedFile(vals)));
     TWaveStor rec(Plot);
     QVERIFY(!rec.readFile(file));
     QVERIFY(!rec.channel(0));
@@ -373,28 +373,28 @@ void TestRawFile::readerRefusesLongChannelsBeforeAllocating()
 
 void TestRawFile::readerKeepsChannelsMadeBeforeFailure()
 {
-    RecordSpec spec;
-    spec.channels = 3;
-    spec.samples = 40000;
-    const QByteArray good = expectedFile(spec);
+    RecordValues vals;
+    vals.channels = 3;
+    vals.samples = 40000;
+    const QByteArray good = expectedFile(vals);
     const QString file = path(QStringLiteral("cut.raw"));
     QVERIFY(writeBytes(file, good.left(good.size() - 10)));
     TWaveStor rec(Plot);
     QVERIFY(!rec.readFile(file));
     QVERIFY(rec.channel(0) && rec.channel(1) && rec.channel(2));
-    QCOMPARE(int(rec.channel(1)->sample(39999)), int(spec.sample(1, 39999)));
+    QCOMPARE(int(rec.channel(1)->sample(39999)), int(vals.sample(1, 39999)));
     QVERIFY(!rec.channel(2)->visible); // failed while its samples were read
 }
 
 void TestRawFile::detectorMakesChannelsUnipolar()
 {
-    RecordSpec spec;
-    spec.channels = 2;
-    spec.samples = 10;
-    spec.vScale = 1000;
-    spec.detector = 1;
+    RecordValues vals;
+    vals.channels = 2;
+    vals.samples = 10;
+    vals.vScale = 1000;
+    vals.detector = 1;
     const QString file = path(QStringLiteral("detector.raw"));
-    QVERIFY(writeBytes(file, expectedFile(spec)));
+    QVERIFY(writeBytes(file, expectedFile(vals)));
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(100, 512)));
     QVERIFY(rec.readFile(file));
     QCOMPARE(rec.yScale, 1.0);
@@ -402,8 +402,8 @@ void TestRawFile::detectorMakesChannelsUnipolar()
         QVERIFY(rec.channel(i)->unipolar);
         QCOMPARE(rec.channel(i)->baseOffset, -128);
     }
-    spec.detector = 0;
-    QVERIFY(writeBytes(file, expectedFile(spec)));
+    vals.detector = 0;
+    QVERIFY(writeBytes(file, expectedFile(vals)));
     TWaveStor plain(QRect(QPoint(0, 0), QPoint(100, 512)));
     QVERIFY(plain.readFile(file));
     QCOMPARE(plain.channel(0)->baseOffset, 0);
@@ -411,14 +411,14 @@ void TestRawFile::detectorMakesChannelsUnipolar()
 
 void TestRawFile::trailingBytesIgnored()
 {
-    RecordSpec spec;
-    spec.channels = 1;
-    spec.samples = 5;
+    RecordValues vals;
+    vals.channels = 1;
+    vals.samples = 5;
     const QString file = path(QStringLiteral("trailing.raw"));
-    QVERIFY(writeBytes(file, expectedFile(spec) + QByteArray(100, 'x')));
+    QVERIFY(writeBytes(file, expectedFile(vals) + QByteArray(100, 'x')));
     TWaveStor rec(Plot);
     QVERIFY(rec.readFile(file));
-    QCOMPARE(int(rec.channel(0)->sample(4)), int(spec.sample(0, 4)));
+    QCOMPARE(int(rec.channel(0)->sample(4)), int(vals.sample(0, 4)));
 }
 
 void TestRawFile::hostileHeaderFields_data()
@@ -448,17 +448,17 @@ void TestRawFile::hostileHeaderFields()
     QFETCH(int, smoothHalf);
     QFETCH(qint32, divider);
     QFETCH(int, clockKHz);
-    RecordSpec spec;
-    spec.channels = 3;
-    spec.samples = 70000;
-    spec.winStart = winStart;
-    spec.winWidth = winWidth;
-    spec.vScale = quint16(vScale);
-    spec.procMode = quint8(procMode);
-    spec.smoothHalf = quint8(smoothHalf);
-    spec.divider = divider;
-    spec.clockKHz = quint16(clockKHz);
-    const QByteArray bytes = expectedFile(spec);
+    RecordValues vals;
+    vals.channels = 3;
+    vals.samples = 70000;
+    vals.winStart = winStart;
+    vals.winWidth = winWidth;
+    vals.vScale = quint16(vScale);
+    vals.procMode = quint8(procMode);
+    vals.smoothHalf = quint8(smoothHalf);
+    vals.divider = divider;
+    vals.clockKHz = quint16(clockKHz);
+    const QByteArray bytes = expectedFile(vals);
     const QString file = path(QStringLiteral("hostile.raw"));
     QVERIFY(writeBytes(file, bytes));
 
@@ -496,7 +496,7 @@ void TestRawFile::hostileHeaderFields()
         rec.channelAtCursor(x, 50);
         rec.channelAtBaseline(x, 50);
     }
-    rec.meanOver(0, 0, spec.samples - 1);
+    rec.meanOver(0, 0, vals.samples - 1);
     rec.maxPositionIn(1, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
     rec.meanOver(2, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
     rec.channel(0)->processedSample(rec.channel(0)->cursor);
@@ -507,9 +507,9 @@ void TestRawFile::hostileHeaderFields()
 
     // The bytes of the header are kept as read: a second save gives the same file.
     const QString again = path(QStringLiteral("hostile-again.raw"));
-    rec.channel(1)->cursor = spec.cursor(1);
-    rec.channel(0)->cursor = spec.cursor(0);
-    rec.channel(2)->cursor = spec.cursor(2);
+    rec.channel(1)->cursor = vals.cursor(1);
+    rec.channel(0)->cursor = vals.cursor(0);
+    rec.channel(2)->cursor = vals.cursor(2);
     QCOMPARE(rec.writeFile(again), 0);
     QCOMPARE(readAll(again).left(264), bytes.left(264));
 }

@@ -5,8 +5,8 @@
 
 #include "tst_mainwnd_support.h"
 
-#include <QMdiArea>
 #include <QLabel>
+#include <QMdiArea>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
@@ -28,17 +28,11 @@ private slots:
     void zoomIn();
     void zoomOut_data();
     void zoomOut();
-    void selection_data();
-    void selection();
     void stretch_data();
     void stretch();
-    void stretchSlider_data();
-    void stretchSlider();
     void scroll_data();
     void scroll();
     void scrollRangeStaysBelow32768();
-    void frameLayout_data();
-    void frameLayout();
 
     void emptyWindow();
     void windowOnRecord_data();
@@ -151,24 +145,6 @@ void TestWaveForm::zoomOut()
     QCOMPARE(got.width, after.width);
 }
 
-void TestWaveForm::selection_data()
-{
-    QTest::addColumn<int>("selStart");
-    QTest::addColumn<int>("selEnd");
-    QTest::addColumn<View>("view");
-    QTest::newRow("dragged rightwards") << 100 << 300 << View{100, 201};
-    QTest::newRow("dragged leftwards") << 300 << 100 << View{100, 201};
-    QTest::newRow("one step") << 5 << 6 << View{5, 2};
-}
-
-void TestWaveForm::selection()
-{
-    QFETCH(int, selStart);
-    QFETCH(int, selEnd);
-    QFETCH(View, view);
-    QVERIFY(wform::selectionView(selStart, selEnd) == view);
-}
-
 void TestWaveForm::stretch_data()
 {
     QTest::addColumn<View>("before");
@@ -198,28 +174,6 @@ void TestWaveForm::stretch()
     const View got = wform::stretchedView(before, value, maximum, length);
     QCOMPARE(got.start, after.start);
     QCOMPARE(got.width, after.width);
-}
-
-void TestWaveForm::stretchSlider_data()
-{
-    QTest::addColumn<int>("maximum");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("value");
-    QTest::newRow("half") << 100 << 50000 << 100000 << 50;
-    QTest::newRow("truncated") << 100 << 3125 << 100000 << 3;
-    QTest::newRow("whole 515") << 100 << 515 << 515 << 100;
-    QTest::newRow("large record does not overflow") << 1000000 << 163840 << 163840 << 1000000;
-    QTest::newRow("empty record leaves the slider") << 100 << 0 << 0 << -1;
-}
-
-void TestWaveForm::stretchSlider()
-{
-    QFETCH(int, maximum);
-    QFETCH(int, width);
-    QFETCH(int, length);
-    QFETCH(int, value);
-    QCOMPARE(wform::stretchSliderValue(maximum, width, length), value);
 }
 
 void TestWaveForm::scroll_data()
@@ -270,43 +224,6 @@ void TestWaveForm::scrollRangeStaysBelow32768()
             QVERIFY(qint64(s.maximum) * s.step <= length - width);
             QVERIFY(qint64(s.maximum + 1) * s.step > length - width);
         }
-    }
-}
-
-void TestWaveForm::frameLayout_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<int>("top");
-    QTest::addColumn<bool>("plotVisible");
-    QTest::addColumn<int>("plotBottom");
-    QTest::addColumn<bool>("barVisible");
-    QTest::addColumn<int>("barTop");
-    QTest::addColumn<int>("barBottom");
-    const int normal = int(wform::FrameState::Normal);
-    QTest::newRow("normal") << normal << 294 << 23 << true << 272 << true << 273 << 289;
-    QTest::newRow("normal, one row above the limit") << normal << 47 << 23 << true << 25 << true << 26 << 42;
-    QTest::newRow("normal, too low for the bar") << normal << 46 << 23 << true << 41 << false << 0 << 0;
-    QTest::newRow("normal, very low") << normal << 30 << 23 << true << 25 << false << 0 << 0;
-    QTest::newRow("maximised") << int(wform::FrameState::Maximized) << 500 << 0 << true << 481 << true << 483
-                               << 499;
-    QTest::newRow("minimised") << int(wform::FrameState::Minimized) << 30 << 23 << false << 0 << false << 0
-                               << 0;
-}
-
-void TestWaveForm::frameLayout()
-{
-    QFETCH(int, state);
-    QFETCH(int, h);
-    QFETCH(int, top);
-    const wform::PlotLayout l = wform::plotLayout(wform::FrameState(state), h, top);
-    QTEST(l.plotVisible, "plotVisible");
-    QTEST(l.barVisible, "barVisible");
-    if (l.plotVisible)
-        QTEST(l.plotBottom, "plotBottom");
-    if (l.barVisible) {
-        QTEST(l.barTop, "barTop");
-        QTEST(l.barBottom, "barBottom");
     }
 }
 

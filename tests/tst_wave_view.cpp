@@ -11,8 +11,6 @@ class TestWaveView : public QObject
     Q_OBJECT
 
 private slots:
-    void nearestHalvesAwayFromZero_data();
-    void nearestHalvesAwayFromZero();
     void lengthAndBlocks_data();
     void lengthAndBlocks();
     void chunkAtSpans();
@@ -31,28 +29,6 @@ private slots:
     void picking();
     void hostileWindowStart();
 };
-
-void TestWaveView::nearestHalvesAwayFromZero_data()
-{
-    QTest::addColumn<double>("v");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("2.5") << 2.5 << 3;
-    QTest::newRow("-2.5") << -2.5 << -3;
-    QTest::newRow("0.5") << 0.5 << 1;
-    QTest::newRow("-0.5") << -0.5 << -1;
-    QTest::newRow("2.49") << 2.49 << 2;
-    QTest::newRow("-2.51") << -2.51 << -3;
-    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << 0;
-    QTest::newRow("huge") << 1e300 << std::numeric_limits<int>::max();
-    QTest::newRow("-inf") << -std::numeric_limits<double>::infinity() << std::numeric_limits<int>::min();
-}
-
-void TestWaveView::nearestHalvesAwayFromZero()
-{
-    QFETCH(double, v);
-    QFETCH(int, expected);
-    QCOMPARE(nearest(v), expected);
-}
 
 void TestWaveView::lengthAndBlocks_data()
 {

@@ -1,7 +1,10 @@
 #include "fmain.h"
 
+#include "com_dialog.h"
 #include "errors.h"
 #include "init.h"
+#include "rs232.h"
+#include "set_record.h"
 #include "ui_AboutDialog.h"
 #include "ui_InfoDialog.h"
 #include "ui_MainWindow.h"
@@ -12,7 +15,6 @@
 #include "wave_stor.h"
 
 #include <Velkit/vlk_init.h>
-#include <Velkit/vlk_math.h>
 
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -29,6 +31,7 @@
 #include <QToolBar>
 #include <QTranslator>
 
+#include <cmath>
 #include <memory>
 
 QColor g_readoutTextColours[5] = {QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0, 0),
@@ -248,6 +251,7 @@ MainWnd::MainWnd(QWidget* parent, Qt::WindowFlags flags)
 
 MainWnd::~MainWnd()
 {
+    closeLink();
     // The waveform windows go first, while the form they report to still exists.
     if (mdiArea) {
         disconnect(mdiArea, nullptr, this, nullptr);
@@ -665,12 +669,42 @@ TWForm* MainWnd::openRawPath(const QString& path)
     w->verticalScaleToSlider(sbZY);
     w->stretchToSlider(sbZX);
     slidersSyncing = false;
-    sbZYLabel->setText(percentText(sbZY->value()));
-    sbZXLabel->setText(percentText(sbZX->value()));
+    if (sbZYLabel)
+        sbZYLabel->setText(percentText(sbZY->value()));
+    if (sbZXLabel)
+        sbZXLabel->setText(percentText(sbZX->value()));
     mdiArea->addSubWindow(w);
     w->show();
     lastDir = fmain::directoryOf(path);
     return w;
+}
+
+void MainWnd::runAcquisition()
+{
+    if (!mdiArea || !ui || !velkit::libraryMessager())
+        return;
+    ui->aRunADC->setEnabled(false);
+    const int length = 2 * int(g_acquisitionParameters.halfLength);
+    bool ok = false;
+    TWForm* w = activeForm();
+    if (w && !w->isSpectrum && !w->hasSpectrum) {
+        // A window that fails keeps what it had read so far and stays open.
+        ok = w->acquire(channelCount, length);
+    } else {
+        QPointer<TWForm> fresh = new TWForm(nullptr);
+        if (fresh->initEmpty()) {
+            fresh->setWindowTitle(QStringLiteral("NoName - ") + QString::number(newCounter));
+            mdiArea->addSubWindow(fresh);
+            fresh->show();
+            ++newCounter;
+            ok = fresh->acquire(channelCount, length);
+        }
+        if (!ok)
+            delete fresh.data();
+    }
+    if (!ok)
+        umisc::showWarning(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
+    ui->aRunADC->setEnabled(true);
 }
 
 void MainWnd::saveRawFile()
@@ -941,12 +975,12 @@ void MainWnd::slot_aPrintTriggered(bool)
 
 void MainWnd::slot_aRunADCTriggered(bool)
 {
-    // The acquisition run comes with the serial link.
+    runAcquisition();
 }
 
 void MainWnd::slot_aADCTriggered(bool)
 {
-    // The acquisition parameters dialog comes with the serial link.
+    runAcquisitionParametersDialog(this, g_acquisitionParameters, forAll);
 }
 
 void MainWnd::slot_aSinTriggered(bool)
@@ -957,7 +991,7 @@ void MainWnd::slot_aSinTriggered(bool)
 
 void MainWnd::slot_aCOMTriggered(bool)
 {
-    // The port dialog comes with the serial link.
+    runComPortDialog(this);
 }
 
 void MainWnd::slot_aCfgSaveTriggered(bool)
@@ -1181,5 +1215,5 @@ void MainWnd::slot_BeforeQuit()
 
 void MainWnd::slot_tStopReleased()
 {
-    // Stopping a run comes with the serial link.
+    abortLink();
 }

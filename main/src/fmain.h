@@ -100,6 +100,8 @@ public:
     void saveRawFile();
     // Saves the active window under rawSavePath(path); the writer's result (0 on success).
     int saveRawPath(const QString& path);
+    // Acquires into the active ordinary window, or into a new one (deleted when it fails).
+    void runAcquisition();
     void showRecordInfo();
     void showAbout();
 

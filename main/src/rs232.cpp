@@ -143,8 +143,7 @@ class DemoLinkPort : public LinkPort
 public:
     explicit DemoLinkPort(K4Unit& unit)
         : m_unit(unit)
-    {
-    }
+    {}
 
     int open(const QString&, int rate) override
     {

@@ -1,5 +1,6 @@
 #include "wave_form.h"
 
+#include "acquisition.h"
 #include "errors.h"
 #include "fmain.h"
 #include "init.h"
@@ -260,11 +261,14 @@ bool TWForm::initFromFile(const QString& path)
         return false;
     // A file may carry a view outside its record (hand-made or damaged): show it whole then.
     const int length = record->length();
-    TWaveHeader& h = record->header;
-    if (h.winWidth <= 0 || h.winWidth > length || h.winStart < 0 || h.winStart > length - h.winWidth) {
-        if (h.winWidth <= 0 || h.winWidth > length)
-            h.winWidth = length;
-        h.winStart = std::clamp(h.winStart, 0, length - h.winWidth);
+    int start = record->header.winStart; // packed header fields: work on copies
+    int width = record->header.winWidth;
+    if (width <= 0 || width > length || start < 0 || start > length - width) {
+        if (width <= 0 || width > length)
+            width = length;
+        start = std::clamp(start, 0, length - width);
+        record->header.winStart = start;
+        record->header.winWidth = width;
         record->recalcXScale();
         record->applyWindow();
     }
@@ -275,6 +279,29 @@ bool TWForm::initFromFile(const QString& path)
         g_mainWnd->syncToWindow(this);
     updateReadouts();
     return true;
+}
+
+bool TWForm::acquire(int channelCount, int length)
+{
+    if (!record || !plot)
+        return false;
+    // The layout is kept as it is: a new record is spread over the plot by its own set-up.
+    if (record->length() != length || record->channelCount() != channelCount) {
+        delete record;
+        record = new TWaveStor(plotRect);
+        if (!record->init(channelCount, length))
+            return false; // reported by the record
+        layoutFrame(nullptr);
+    }
+    const bool ok = g_mainWnd && acquireFromUnit(*record, g_mainWnd.data());
+    updateScrollBar();
+    if (ok) {
+        repaintPlot();
+        updateReadouts();
+        if (g_mainWnd && g_mainWnd->activeForm() == this)
+            g_mainWnd->syncToWindow(this);
+    }
+    return ok;
 }
 
 int TWForm::save(const QString& path)

@@ -106,6 +106,9 @@ public:
     // ---- set-up; false after a critical error has been reported ----
     bool initEmpty();
     bool initFromFile(const QString& path);
+    // One acquisition from the unit into the record, made anew when its size differs; the
+    // acquisition's result.
+    bool acquire(int channelCount, int length);
     // 100 without a record, else the writer's result (0 on success).
     int save(const QString& path);
 

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPaintDevice>
@@ -16,6 +17,9 @@
 #include <vector>
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX // keep std::min and std::max usable
+#endif
 #include <io.h>
 #include <windows.h>
 #else
@@ -81,8 +85,9 @@ bool syncToDisk(QFile& file)
 bool renameOver(const QString& from, const QString& to)
 {
 #ifdef Q_OS_WIN
-    return MoveFileExW(reinterpret_cast<LPCWSTR>(QFileInfo(from).absoluteFilePath().utf16()),
-                       reinterpret_cast<LPCWSTR>(QFileInfo(to).absoluteFilePath().utf16()),
+    const QString source = QDir::toNativeSeparators(QFileInfo(from).absoluteFilePath());
+    const QString target = QDir::toNativeSeparators(QFileInfo(to).absoluteFilePath());
+    return MoveFileExW(reinterpret_cast<LPCWSTR>(source.utf16()), reinterpret_cast<LPCWSTR>(target.utf16()),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
@@ -123,7 +128,8 @@ int TWaveStor::channelCount() const
 
 int TWaveStor::length() const
 {
-    return int(std::min<quint32>(header.samples, quint32(std::numeric_limits<int>::max())));
+    const quint32 samples = header.samples; // a packed field: no reference may bind to it
+    return int(std::min<quint32>(samples, quint32(std::numeric_limits<int>::max())));
 }
 
 TWaveView* TWaveStor::channel(int ch) const

@@ -35,6 +35,61 @@ inline qint32 squared(qint8 x)
     return (qint32(x) * x) / 129;
 }
 
+// Window terms for every byte value: the value itself, its magnitude, its square / 129.
+struct TermTables
+{
+    qint16 identity[256];
+    qint16 magnitude[256];
+    qint16 square[256];
+    TermTables()
+    {
+        for (int v = -128; v < 128; ++v) {
+            identity[v + 128] = qint16(v);
+            magnitude[v + 128] = qint16(rectified(qint8(v)));
+            square[v + 128] = qint16(squared(qint8(v)));
+        }
+    }
+};
+
+const TermTables& termTables()
+{
+    static const TermTables tables;
+    return tables;
+}
+
+// Division by the window length, truncating toward zero, by a multiplication. With
+// m = floor(2^32 / n) + 1, s * m / 2^32 exceeds s / n by less than s / 2^32 < 2^-16 for
+// |s| < 2^16, and the fraction of s / n is at most 1 - 1/253, so the floor is exact for every
+// window of at most 253 terms of at most 128. Larger sums take the plain division.
+struct WindowDivider
+{
+    explicit WindowDivider(int n)
+        : n(n > 0 ? n : 1)
+        , m((quint64(1) << 32) / quint64(this->n) + 1)
+    {
+    }
+    qint32 operator()(qint32 s) const
+    {
+        if (s >= 0 && s < 65536)
+            return qint32((quint64(s) * m) >> 32);
+        if (s < 0 && s > -65536)
+            return -qint32((quint64(-s) * m) >> 32);
+        return s / n;
+    }
+    int n;
+    quint64 m;
+};
+
+// nearest(v) for 0 <= v < 2^30 without a library call: truncation of v + 0.5, corrected where
+// that sum was rounded up to the next integer (t - 0.5 is exact, t - v need not be).
+inline int nearestNonNegative(double v)
+{
+    int t = int(v + 0.5);
+    if (v < t - 0.5)
+        --t;
+    return t;
+}
+
 inline bool windowedMode(quint8 mode)
 {
     return mode == pmSmooth || mode == pmEnvelope || mode == pmEnvelopeDiff || mode == pmPowerSmooth;
@@ -300,16 +355,21 @@ int TWaveView::cursorDistance(int x, int y) const
 // ---- processing ----
 
 // The window term w(k) of the current mode: x, |x| or x * x / 129; 0 outside the channel.
+// The window term w(k) of the current mode: x, |x| or x * x / 129; 0 outside the channel.
 qint32 TWaveView::windowTerm(qint64 k) const
 {
-    if (k < 0 || k >= count)
+    if (quint64(k) >= quint64(count))
         return 0;
-    const qint8 x = sample(int(k));
+    const qint8* block = chunks[k / ChunkSamples];
+    if (!block)
+        return 0;
+    const TermTables& t = termTables();
+    const int x = block[k % ChunkSamples] + 128;
     switch (mode) {
-    case pmSmooth: return x;
+    case pmSmooth: return t.identity[x];
     case pmEnvelope:
-    case pmEnvelopeDiff: return rectified(x);
-    case pmPowerSmooth: return squared(x);
+    case pmEnvelopeDiff: return t.magnitude[x];
+    case pmPowerSmooth: return t.square[x];
     default: return 0;
     }
 }
@@ -326,19 +386,20 @@ qint32 TWaveView::windowSum(qint64 i) const
 
 qint8 TWaveView::processed(qint8 raw, int i)
 {
+    const int n = winLen > 0 ? winLen : 1;
     switch (mode) {
     case pmNone: return raw;
     case pmDetect: return qint8(rectified(raw));
     case pmPower: return qint8(squared(raw));
     case pmSmooth:
     case pmEnvelope:
-    case pmPowerSmooth: runSum = windowSum(i); return qint8(runSum / winLen);
+    case pmPowerSmooth: runSum = windowSum(i); return qint8(runSum / n);
     case pmEnvelopeDiff: {
         const qint32 s = windowSum(i);
-        prevAvg = s / winLen;
+        prevAvg = s / n;
         // Advanced once here, so a running walk carries this constant offset.
         runSum = s - windowTerm(qint64(i) - halfWidth - 1) + windowTerm(qint64(i) + halfWidth);
-        return qint8(runSum / winLen - prevAvg);
+        return qint8(runSum / n - prevAvg);
     }
     default: return 0;
     }
@@ -349,12 +410,66 @@ qint8 TWaveView::processedNext(qint8 raw, int i)
     if (!windowedMode(mode))
         return processed(raw, i);
     runSum += windowTerm(qint64(i) + halfWidth) - windowTerm(qint64(i) - halfWidth - 1);
-    const qint32 a = runSum / winLen;
+    const qint32 a = runSum / (winLen > 0 ? winLen : 1);
     if (mode != pmEnvelopeDiff)
         return qint8(a);
     const qint32 d = a - prevAvg;
     prevAvg = a;
     return qint8(d);
+}
+
+void TWaveView::processedRun(int start, int n, qint8* out, bool continueWalk)
+{
+    if (n <= 0 || !out)
+        return;
+    int j = 0;
+    if (!continueWalk) {
+        out[0] = processed(sample(start), start);
+        j = 1;
+    }
+    const TermTables& t = termTables();
+    const quint64 length = quint64(count);
+    if (!windowedMode(mode)) {
+        if (mode > pmPowerSmooth) {
+            std::fill(out + j, out + n, qint8(0));
+            return;
+        }
+        const qint16* map = mode == pmDetect ? t.magnitude : mode == pmPower ? t.square : t.identity;
+        for (; j < n; ++j) {
+            const qint64 i = qint64(start) + j;
+            const qint8* block = quint64(i) < length ? chunks[i / ChunkSamples] : nullptr;
+            out[j] = block ? qint8(map[block[i % ChunkSamples] + 128]) : qint8(0);
+        }
+        return;
+    }
+    const qint16* w = mode == pmSmooth ? t.identity : mode == pmPowerSmooth ? t.square : t.magnitude;
+    auto term = [&](qint64 k) -> qint32 {
+        if (quint64(k) >= length)
+            return 0;
+        const qint8* block = chunks[k / ChunkSamples];
+        return block ? w[block[k % ChunkSamples] + 128] : 0;
+    };
+    const WindowDivider divide(winLen);
+    const qint64 h = halfWidth;
+    qint32 sum = runSum;
+    qint32 prev = prevAvg;
+    if (mode == pmEnvelopeDiff) {
+        for (; j < n; ++j) {
+            const qint64 i = qint64(start) + j;
+            sum += term(i + h) - term(i - h - 1);
+            const qint32 a = divide(sum);
+            out[j] = qint8(a - prev);
+            prev = a;
+        }
+    } else {
+        for (; j < n; ++j) {
+            const qint64 i = qint64(start) + j;
+            sum += term(i + h) - term(i - h - 1);
+            out[j] = qint8(divide(sum));
+        }
+    }
+    runSum = sum;
+    prevAvg = prev;
 }
 
 qint8 TWaveView::processedSample(int i)
@@ -465,27 +580,44 @@ void TWaveView::draw(QPainter* painter, bool markPoints)
         drawTraceColumns(painter, int(s), markPoints, width);
 }
 
+// Processed values are taken in batches of this many samples.
+constexpr int DrawBatch = 4096;
+
 void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, int width)
 {
     const int height = painter->device()->height();
     std::vector<QLine> lines;
     std::vector<QPoint> markers;
     lines.reserve(size_t(std::min(count - start, 2 * width + 8)));
-
     int rows[256];
     fillRowTable(rows);
-    int px = sampleToX(start);
-    int py = rows[processed(sample(start), start) + 128];
-    for (int i = start + 1; i < count; ++i) {
-        const int x = sampleToX(i);
-        const int y = rows[processedNext(chunks[i / ChunkSamples][i % ChunkSamples], i) + 128];
-        addSegment(lines, px, py, x, y, width, height);
-        if (markPoints)
-            addPoint(markers, px, py, width, height);
-        px = x;
-        py = y;
-        if (x > width - 1)
-            break;
+    qint8 values[DrawBatch];
+
+    int px = 0, py = 0;
+    bool done = false;
+    for (int i = start; i < count && !done;) {
+        const int n = std::min(DrawBatch, count - i);
+        processedRun(i, n, values, i != start);
+        int j = 0;
+        if (i == start) {
+            px = sampleToX(i);
+            py = rows[values[0] + 128];
+            j = 1;
+        }
+        for (; j < n; ++j) {
+            const int x = sampleToX(i + j);
+            const int y = rows[values[j] + 128];
+            addSegment(lines, px, py, x, y, width, height);
+            if (markPoints)
+                addPoint(markers, px, py, width, height);
+            px = x;
+            py = y;
+            if (x > width - 1) {
+                done = true;
+                break;
+            }
+        }
+        i += n;
     }
     if (markPoints)
         addPoint(markers, px, py, width, height);
@@ -525,28 +657,48 @@ void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, 
         }
     };
 
-    // Walk the blocks directly: this loop visits every sample of the window.
     int rows[256];
     fillRowTable(rows);
-    int colX = sampleToX(start);
-    int lo = rows[processed(sample(start), start) + 128];
-    int hi = lo;
-    const int left = rect.left();
-    const qint64 pixelBase = qint64(left) - winPixel;
-    for (int i = start + 1; i < count; ++i) {
-        const int x = clampToInt(nearest(i * xScale) + pixelBase);
-        const int y = rows[processedNext(chunks[i / ChunkSamples][i % ChunkSamples], i) + 128];
-        if (y > hi)
-            hi = y;
-        else if (y < lo)
-            lo = y;
-        if (x != colX) {
-            flush(colX, lo, hi);
-            colX = x;
-            lo = hi = y;
+    qint8 values[DrawBatch];
+    // Every sample of the window passes here: the pixel column is computed without a library
+    // call while the products stay small.
+    const double xs = xScale;
+    const qint64 pixelBase = qint64(rect.left()) - winPixel;
+    const bool smallProducts = double(count) * xs < double(1 << 30);
+    auto columnOf = [&](int i) {
+        const double v = i * xs;
+        return clampToInt((smallProducts ? nearestNonNegative(v) : nearest(v)) + pixelBase);
+    };
+
+    int colX = 0, lo = 0, hi = 0;
+    bool done = false;
+    for (int i = start; i < count && !done;) {
+        const int n = std::min(DrawBatch, count - i);
+        processedRun(i, n, values, i != start);
+        int j = 0;
+        if (i == start) {
+            colX = columnOf(i);
+            lo = hi = rows[values[0] + 128];
+            j = 1;
         }
-        if (x > width - 1)
-            break;
+        for (; j < n; ++j) {
+            const int x = columnOf(i + j);
+            const int y = rows[values[j] + 128];
+            if (y > hi)
+                hi = y;
+            else if (y < lo)
+                lo = y;
+            if (x != colX) {
+                flush(colX, lo, hi);
+                colX = x;
+                lo = hi = y;
+            }
+            if (x > width - 1) {
+                done = true;
+                break;
+            }
+        }
+        i += n;
     }
     flush(colX, lo, hi);
 

@@ -99,6 +99,10 @@ public:
     // The processed value of sample i from the running state; valid only right after
     // processed() or processedNext() at i - 1 on this channel.
     qint8 processedNext(qint8 raw, int i);
+    // The values of a walk over n samples from start into out: the first from scratch (or,
+    // with continueWalk, running on from a walk that ended at start - 1), the rest running.
+    // The same values as processed() and processedNext() one by one, computed in bulk.
+    void processedRun(int start, int n, qint8* out, bool continueWalk = false);
     // 0 outside the channel, else processed(sample(i), i).
     qint8 processedSample(int i);
     // Mean of the processed values over from ... to (inclusive, ordered if given backwards):

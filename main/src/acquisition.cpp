@@ -1,0 +1,130 @@
+#include "acquisition.h"
+
+#include "rs232.h"
+#include "ui_LoadProgress.h"
+#include "wave_stor.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QToolButton>
+
+#include <memory>
+
+void UnClosableDialog::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+}
+
+void UnClosableDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+namespace {
+
+constexpr int Attempts = 3;
+constexpr int WaitStep = 20; // progress given to the parameters and the wait for the unit
+
+template <class Command>
+bool tryThrice(Command command)
+{
+    for (int i = 0; i < Attempts; ++i)
+        if (command())
+            return true;
+    return false;
+}
+
+bool run(TWaveStor& record, QWidget* mainWindow)
+{
+    const int channels = record.channelCount();
+    const int samples = record.length();
+
+    auto dlg = std::make_unique<UnClosableDialog>(
+        mainWindow, Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint);
+    Ui::LoadProgress form;
+    form.setupUi(dlg.get());
+    QProgressBar* bar = form.progressBar;
+    bar->setValue(0);
+    bar->setMaximum(channels * samples + WaitStep);
+
+    QToolButton* stop = dlg->findChild<QToolButton*>(QStringLiteral("tStop"));
+    if (!stop || !QObject::connect(stop, SIGNAL(released()), mainWindow, SLOT(slot_tStopReleased()),
+                                   Qt::UniqueConnection))
+        return false;
+    dlg->show();
+
+    // A Stop of an earlier run must not end this one.
+    resetLinkFlags();
+
+    const AcquisitionParameters& p = g_acquisitionParameters;
+    if (!tryThrice([&] { return sendAcquisitionParameters(p); }))
+        return false;
+
+    quint8 state = 1;
+    do {
+        if (!tryThrice([&] { return queryUnitState(&state); }))
+            return false;
+        pauseWithEvents(100);
+        if (g_link.aborted)
+            return false;
+    } while (state != 0);
+
+    bar->setValue(WaitStep);
+    QCoreApplication::processEvents();
+
+    for (int i = 0; i < channels; ++i) {
+        TWaveView* view = record.channel(i);
+        if (!view)
+            return false;
+        if (!tryThrice([&] { return readChannelData(i, samples, bar, *view); }))
+            return false;
+    }
+
+    TWaveHeader& h = record.header;
+    h.winWidth = samples;
+    h.winStart = 0;
+    h.divider = 4 * qint32(p.waitCount) + 4;
+    h.clockKHz = 12000;
+    h.reserved18 = 0;
+    h.extSync = p.sync;
+    const bool detector = p.detector != 0;
+    for (int i = 0; i < channels; ++i) {
+        TChannelHeader* ch = record.channelHeader(i);
+        TWaveView* view = record.channel(i);
+        if (ch) {
+            ch->gainCode = i < 4 ? p.gain[i] : 0;
+            ch->reserved2 = 0;
+            ch->input = quint8(i + 1 + 4 * int(p.mux));
+        }
+        if (detector)
+            view->setUnipolar();
+        else
+            view->resetOffset();
+    }
+    h.detector = detector ? 1 : 0;
+    record.recalcXScale();
+    record.applyWindow();
+    for (int i = 0; i < channels; ++i) {
+        TWaveView* view = record.channel(i);
+        if (detector)
+            view->setUnipolar(); // the new scales may have moved the offset
+        view->visible = true;
+    }
+    return true;
+}
+
+} // namespace
+
+bool acquireFromUnit(TWaveStor& record, QWidget* mainWindow)
+{
+    if (!mainWindow)
+        return false;
+    return run(record, mainWindow);
+}
