@@ -16,6 +16,11 @@
 #include <memory>
 #include <vector>
 
+
+// Lower bounds of waits are exact (nothing may end early); upper bounds leave room for a
+// loaded machine or a sanitizer build. The tight figures are measured by bench_link.
+constexpr qint64 Slack = 400;
+
 namespace {
 
 const QByteArray Sync("\xFF\xFF\x55\xAA", 4);
@@ -190,7 +195,7 @@ void TestRs232Pty::channelDataThroughTheLine()
     const qint64 ms = velkit::monotonicMs() - t0;
     QCOMPARE(bar.value(), bar.maximum());
     // 16000 bytes at 11520 bytes per second: 1389 ms.
-    QVERIFY2(ms >= 1389 && ms < 1700, qPrintable(QString::number(ms)));
+    QVERIFY2(ms >= 1389 && ms < 1389 + 2 * Slack, qPrintable(QString::number(ms)));
 }
 
 void TestRs232Pty::faults_data()
@@ -237,11 +242,11 @@ void TestRs232Pty::faults()
     const qint64 ms = velkit::monotonicMs() - t0;
     const double cpu = cpuMs() - c0;
     QVERIFY(!ok);
-    QVERIFY2(ms >= minMs && ms <= maxMs, qPrintable(QString::number(ms)));
+    QVERIFY2(ms >= minMs && ms <= maxMs + Slack, qPrintable(QString::number(ms)));
     QVERIFY(!linkIsOpen());
     QCOMPARE(bar.value(), 3);
     // However it failed, it did not spin while it waited.
-    QVERIFY2(cpu < 0.2 * double(ms) + 30, qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(ms)));
+    QVERIFY2(cpu < 0.5 * double(ms) + 30, qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(ms)));
     if (fault == "hang-up") // k4sim ends after dropping the line
         QVERIFY(sim->process().state() == QProcess::NotRunning || sim->process().waitForFinished(2000));
 }
@@ -325,7 +330,7 @@ void TestRs232Pty::stopDuringEachWait()
     const qint64 answered = velkit::monotonicMs() - stoppedAt;
     QVERIFY(!ok);
     QVERIFY(stoppedAt != 0);
-    QVERIFY2(answered < 50, qPrintable(QString::number(answered)));
+    QVERIFY2(answered < Slack, qPrintable(QString::number(answered)));
     QVERIFY(!linkIsOpen());
     const int handshakes = int(sim->received().count(Sync));
     quint8 s = 0;
@@ -347,11 +352,11 @@ void TestRs232Pty::farEndGoneWhileIdle()
     QTest::qWait(300);
     const double cpu = cpuMs() - c0;
     QVERIFY(!linkIsOpen());
-    QVERIFY2(cpu < 60, qPrintable(QString::number(cpu)));
+    QVERIFY2(cpu < 150, qPrintable(QString::number(cpu)));
     quint8 s = 0;
     const qint64 t0 = velkit::monotonicMs();
     QVERIFY(!queryUnitState(&s));
-    QVERIFY(velkit::monotonicMs() - t0 < 100);
+    QVERIFY(velkit::monotonicMs() - t0 < 100 + Slack);
 }
 
 QTEST_MAIN(TestRs232Pty)
