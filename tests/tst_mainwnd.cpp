@@ -768,9 +768,13 @@ void TestMainWnd::filterMarks()
 void TestMainWnd::unitMarksFollowTheSetter()
 {
     Ui::MainWindow* ui = main->form();
+    // Without a settings file the readouts start in coulombs, and the marks say so.
+    QVERIFY(!main->unitVolts());
+    QVERIFY(!ui->aVolt->isChecked());
+    QVERIFY(ui->aCoulomb->isChecked());
+    ui->aVolt->trigger();
     QVERIFY(main->unitVolts());
     QVERIFY(ui->aVolt->isChecked());
-    QVERIFY(!ui->aCoulomb->isChecked());
     ui->aCoulomb->trigger();
     QVERIFY(!main->unitVolts());
     QVERIFY(!ui->aVolt->isChecked());

@@ -20,6 +20,7 @@
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtMath>
 
@@ -31,6 +32,9 @@ namespace support {
 inline void startLibrary()
 {
     if (!velkit::libraryMessager()) {
+        // An empty directory beside the "executable": no settings file is read.
+        static QTemporaryDir appDir;
+        g_appDir = appDir.path();
         velkit::vlkInit(umisc::programHooks());
         StringsKit::instance().fill();
         initProgramResources();

@@ -492,11 +492,7 @@ bool MainWnd::setupWindow()
         for (QLabel* l : readoutLabels())
             l->hide();
 
-        // The settings file is not read yet: the readout colours start at their defaults.
-        for (int ch = 0; ch < 4; ++ch) {
-            setReadoutTextColour(g_readoutTextColours[ch], ch);
-            setReadoutBackColour(g_readoutBackColours[ch], ch);
-        }
+        loadSettings();
         refreshActions();
         return true;
     } while (false);
@@ -996,7 +992,7 @@ void MainWnd::slot_aCOMTriggered(bool)
 
 void MainWnd::slot_aCfgSaveTriggered(bool)
 {
-    // Saving the settings comes with the settings file.
+    saveSettings();
 }
 
 void MainWnd::slot_aVoltTriggered(bool)

@@ -119,6 +119,11 @@ public:
     void setReadoutBackColour(const QColor& colour, int channel);
     void applyFilterMode();
 
+    // ---- settings file adc.ini beside the executable ----
+    // Read once at the end of set-up; written only by the save command.
+    void loadSettings();
+    void saveSettings();
+
     // ---- program-wide state ----
     quint16 channelCount = 4; // channels of a new acquisition
     quint32 newCounter = 1;   // number in the title of the next new window

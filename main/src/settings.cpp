@@ -1,0 +1,196 @@
+#include "settings.h"
+
+#include "fmain.h"
+#include "init.h"
+#include "umisc.h"
+#include "ustrings.h"
+#include "wave_stor.h"
+
+#include <Velkit/vlk_init.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+
+#include <algorithm>
+
+int g_winFun = 0;
+
+int packColour(const QColor& colour)
+{
+    return colour.red() + colour.green() * 256 + colour.blue() * 65536;
+}
+
+QColor unpackColour(int packed)
+{
+    return QColor(packed & 0xFF, (packed >> 8) & 0xFF, (packed >> 16) & 0xFF);
+}
+
+namespace {
+
+int readInt(QSettings& ini, const QString& key, int fallback)
+{
+    // Text that is not a number reads as 0, as the settings class converts it.
+    return ini.value(key, fallback).toInt();
+}
+
+quint8 clampByte(int v)
+{
+    return quint8(std::clamp(v, 0, 255));
+}
+
+} // namespace
+
+void readSettings(const QString& path, ProgramSettings& s)
+{
+    QSettings ini(path, QSettings::IniFormat);
+
+    ini.beginGroup(QStringLiteral("WAVE_ADC"));
+    s.unitVolts = readInt(ini, QStringLiteral("YAxis"), 0) != 0;
+    s.forAll = readInt(ini, QStringLiteral("ForAll"), 0) != 0;
+    s.acquisition.halfLength = quint16((readInt(ini, QStringLiteral("NumItems"), 100000) / 2) & 0xFFFF);
+    s.acquisition.waitCount = quint16(std::clamp(readInt(ini, QStringLiteral("WaitA"), 24), 0, 65535));
+    s.acquisition.sync = clampByte(readInt(ini, QStringLiteral("Sync"), 0));
+    s.acquisition.detector = clampByte(readInt(ini, QStringLiteral("Detector"), 1));
+    s.acquisition.mux = clampByte(readInt(ini, QStringLiteral("Mux"), 0));
+    for (int i = 0; i < 4; ++i)
+        s.acquisition.gain[i] = clampByte(readInt(ini, QStringLiteral("Gain%1").arg(i), 0));
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("COLOR"));
+    for (int i = 0; i < 4; ++i) {
+        s.traceColours[i] = unpackColour(readInt(ini, QStringLiteral("GrColor%1").arg(i), packColour(s.traceColours[i])));
+        s.cursorColours[i] =
+            unpackColour(readInt(ini, QStringLiteral("CursColor%1").arg(i), packColour(s.cursorColours[i])));
+        s.textColours[i] = unpackColour(readInt(ini, QStringLiteral("TextColor%1").arg(i), packColour(s.textColours[i])));
+        s.backColours[i] = unpackColour(readInt(ini, QStringLiteral("BackColor%1").arg(i), packColour(s.backColours[i])));
+    }
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("COM"));
+    s.portName = ini.value(QStringLiteral("ComName")).toString();
+    if (s.portName.isEmpty())
+        s.portName = QStringLiteral("COM") + QString::number(std::max(1, readInt(ini, QStringLiteral("Port"), 0)));
+    s.rate = readInt(ini, QStringLiteral("Baud"), 0);
+    if (s.rate < 1200 || s.rate > 115200)
+        s.rate = 115200;
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("FFT"));
+    s.winFun = readInt(ini, QStringLiteral("WinFun"), 0);
+    if (s.winFun < 0 || s.winFun > 5)
+        s.winFun = 0;
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("OTHERS"));
+    s.lastDir = ini.value(QStringLiteral("OldDir")).toString();
+    ini.endGroup();
+}
+
+bool writeSettings(const QString& path, const ProgramSettings& s)
+{
+    QSettings ini(path, QSettings::IniFormat);
+
+    ini.beginGroup(QStringLiteral("WAVE_ADC"));
+    ini.setValue(QStringLiteral("YAxis"), s.unitVolts ? 1 : 0);
+    ini.setValue(QStringLiteral("ForAll"), s.forAll ? 1 : 0);
+    ini.setValue(QStringLiteral("NumItems"), 2 * int(s.acquisition.halfLength));
+    ini.setValue(QStringLiteral("WaitA"), int(s.acquisition.waitCount));
+    ini.setValue(QStringLiteral("Sync"), int(s.acquisition.sync));
+    ini.setValue(QStringLiteral("Detector"), int(s.acquisition.detector));
+    ini.setValue(QStringLiteral("Mux"), int(s.acquisition.mux));
+    for (int i = 0; i < 4; ++i)
+        ini.setValue(QStringLiteral("Gain%1").arg(i), int(s.acquisition.gain[i]));
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("COLOR"));
+    for (int i = 0; i < 4; ++i) {
+        ini.setValue(QStringLiteral("GrColor%1").arg(i), packColour(s.traceColours[i]));
+        ini.setValue(QStringLiteral("CursColor%1").arg(i), packColour(s.cursorColours[i]));
+        ini.setValue(QStringLiteral("TextColor%1").arg(i), packColour(s.textColours[i]));
+        ini.setValue(QStringLiteral("BackColor%1").arg(i), packColour(s.backColours[i]));
+    }
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("COM"));
+    ini.setValue(QStringLiteral("ComName"), s.portName);
+    ini.setValue(QStringLiteral("Baud"), s.rate);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("FFT"));
+    ini.setValue(QStringLiteral("WinFun"), s.winFun);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("OTHERS"));
+    ini.setValue(QStringLiteral("OldDir"), QDir::toNativeSeparators(s.lastDir));
+    ini.endGroup();
+
+    ini.sync();
+    return ini.status() == QSettings::NoError;
+}
+
+// ---- the main window's side ----
+
+void MainWnd::loadSettings()
+{
+    if (!velkit::libraryMessager())
+        return;
+    settingsDir = QDir::toNativeSeparators(g_appDir) + QDir::separator();
+
+    ProgramSettings s;
+    for (int i = 0; i < 4; ++i) {
+        s.traceColours[i] = g_traceColours[i];
+        s.cursorColours[i] = g_cursorColours[i];
+        s.textColours[i] = g_readoutTextColours[i];
+        s.backColours[i] = g_readoutBackColours[i];
+    }
+    readSettings(settingsDir + QStringLiteral("adc.ini"), s);
+
+    setUnit(s.unitVolts);
+    forAll = s.forAll;
+    g_acquisitionParameters = s.acquisition;
+    for (int i = 0; i < 4; ++i) {
+        g_traceColours[i] = s.traceColours[i];
+        g_cursorColours[i] = s.cursorColours[i];
+        g_readoutTextColours[i] = s.textColours[i];
+        g_readoutBackColours[i] = s.backColours[i];
+        setReadoutTextColour(s.textColours[i], i);
+        setReadoutBackColour(s.backColours[i], i);
+    }
+    g_link.portName = s.portName;
+    g_link.rate = s.rate;
+    g_winFun = s.winFun;
+    lastDir = s.lastDir;
+}
+
+void MainWnd::saveSettings()
+{
+    if (!velkit::libraryMessager())
+        return;
+    ProgramSettings s;
+    s.unitVolts = unitVolts();
+    s.forAll = forAll;
+    s.acquisition = g_acquisitionParameters;
+    for (int i = 0; i < 4; ++i) {
+        s.traceColours[i] = g_traceColours[i];
+        s.cursorColours[i] = g_cursorColours[i];
+        s.textColours[i] = g_readoutTextColours[i];
+        s.backColours[i] = g_readoutBackColours[i];
+    }
+    s.portName = g_link.portName;
+    s.rate = g_link.rate;
+    s.winFun = g_winFun;
+    s.lastDir = lastDir;
+
+    for (;;) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool ok = writeSettings(settingsDir + QStringLiteral("adc.ini"), s);
+        QApplication::restoreOverrideCursor();
+        if (ok)
+            return;
+        if (umisc::askQuestion(StringsKit::AskRetryIniSave, QString(), QString(), true, true,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+            != QMessageBox::Yes)
+            return;
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "rs232.h"
+
+#include <QColor>
+#include <QString>
+
+// Window function of the forward FFT, 0 ... 5 (0: none); kept in the settings file.
+extern int g_winFun;
+
+// Everything the settings file adc.ini holds, as the program uses it.
+struct ProgramSettings
+{
+    bool unitVolts = false;
+    bool forAll = false;
+    AcquisitionParameters acquisition;
+    QColor traceColours[4];
+    QColor cursorColours[4];
+    QColor textColours[4];
+    QColor backColours[4];
+    QString portName;
+    int rate = 115200;
+    int winFun = 0;
+    QString lastDir;
+};
+
+// Colours are stored as one integer: red + green x 256 + blue x 65536.
+int packColour(const QColor& colour);
+QColor unpackColour(int packed);
+
+// Reads the file into s. Missing keys keep the defaults of the file format; the colours keep
+// the values s holds on entry (the current tables). A missing or unreadable file reads as
+// empty; nothing is reported.
+void readSettings(const QString& path, ProgramSettings& s);
+
+// Writes s and flushes the file; false when the settings class reports an error.
+bool writeSettings(const QString& path, const ProgramSettings& s);
