@@ -36,7 +36,6 @@ private slots:
     void questionAnswers_data();
     void questionAnswers();
     void questionWithForeignDefaultAnswersNoButton();
-    void questionWithoutAnswerPointerDoesNothing();
     void criticalFromWorkerThreadShownOnGuiThread();
     void limitOfOpenBoxes();
 
@@ -78,8 +77,6 @@ void TestMessager::fillParameters_data()
     // p1 given: both filled in order, an empty p2 leaves its placeholder.
     QTest::newRow("p1 p2") << t << "a"
                            << "b" << false << false << "x a y b";
-    QTest::newRow("p1 only") << t << "a"
-                             << "" << true << true << "x a y \"\"";
     QTest::newRow("read error 4") << "Ошибка чтения файла %1"
                                   << "4"
                                   << "" << false << true << "Ошибка чтения файла 4";
@@ -112,12 +109,6 @@ void TestMessager::fillParameters_data()
     QTest::newRow("placeholder repeated") << "%1-%1"
                                           << "z"
                                           << "" << false << false << "z-z";
-    QTest::newRow("no placeholder") << "plain"
-                                    << "a"
-                                    << "b" << false << false << "plain";
-    QTest::newRow("only %2") << "v %2"
-                             << "a"
-                             << "" << false << false << "v a";
     QTest::newRow("parameter holding a placeholder") << t << "%2"
                                                      << "q" << false << false << "x q y q";
 }
@@ -148,12 +139,7 @@ void TestMessager::shorten_data()
     QTest::newRow("exactly at the limit") << exact << 100 << exact;
     const QString longPlain = QString(140, QLatin1Char('p'));
     QTest::newRow("long line without quote") << longPlain << 100 << longPlain;
-    const QString oneQuote = QString(140, QLatin1Char('p')) + QLatin1Char('"');
-    QTest::newRow("single quote kept") << oneQuote << 100 << oneQuote;
     QTest::newRow("empty line ends the text") << "one\ntwo\n\nthree" << 100 << "one\ntwo";
-    QTest::newRow("leading empty line") << "\nall gone" << 100 << "";
-    QTest::newRow("no limit") << QStringLiteral("\"%1\"").arg(name150) << 0
-                              << QStringLiteral("\"%1\"").arg(name150);
     QTest::newRow("prefix longer than limit")
         << QString(120, QLatin1Char('a')) + QStringLiteral("\"bb\"") << 100
         << QString(120, QLatin1Char('a')) + QStringLiteral("\"..\"");
@@ -190,18 +176,13 @@ void TestMessager::catalogueTexts_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("unknown warning in decimal") << true << 0x9999 << ""
                                                 << "39321";
-    QTest::newRow("0xA503 has no library text") << true << 0xA503 << "" << QString::number(0xA503);
     QTest::newRow("load error") << true << 0x1507 << ""
                                 << "Ошибка загрузки!";
-    QTest::newRow("two-line warning") << true << 0x1501 << ""
-                                      << "Необходимо выделить участок\nдля расчета среднего значения";
     QTest::newRow("library rename text")
         << true << 0xA506 << "1f"
         << "Произошла ошибка.\nПереименование не выполнено.\nКод ошибки - 0x1f";
     QTest::newRow("information is its parameter") << false << 0x1401 << "Среднее значение:\nКанал 1: 1V"
                                                   << "Среднее значение:\nКанал 1: 1V";
-    QTest::newRow("unknown information") << false << 0x1402 << ""
-                                         << "5122";
 }
 
 void TestMessager::catalogueTexts()
@@ -265,15 +246,6 @@ void TestMessager::questionWithForeignDefaultAnswersNoButton()
     m->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &result, true, true,
                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Cancel);
     QCOMPARE(result, QMessageBox::NoButton);
-    QTest::qWait(30);
-    QCOMPARE(answer.seen.size(), 0);
-}
-
-void TestMessager::questionWithoutAnswerPointerDoesNothing()
-{
-    BoxAnswerer answer;
-    m->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), nullptr, true, true,
-                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     QTest::qWait(30);
     QCOMPARE(answer.seen.size(), 0);
 }

