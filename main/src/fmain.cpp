@@ -288,6 +288,30 @@ int MainWnd::connectActions(int base)
     return 0;
 }
 
+namespace {
+
+struct SliderRange
+{
+    int minimum, maximum, singleStep, pageStep;
+};
+
+// The two zoom sliders of the tool bar: same size and behaviour, they differ in row and range.
+// They take focus by tab, click and wheel and report a value only when a drag ends.
+void setUpZoomSlider(QScrollBar* bar, const QString& name, int y, SliderRange r, const QString& tip)
+{
+    bar->setObjectName(name);
+    bar->setGeometry(2, y, 95, 15);
+    bar->setRange(r.minimum, r.maximum);
+    bar->setSingleStep(r.singleStep);
+    bar->setPageStep(r.pageStep);
+    bar->setValue(100);
+    bar->setToolTip(tip);
+    bar->setFocusPolicy(Qt::WheelFocus);
+    bar->setTracking(false);
+}
+
+} // namespace
+
 bool MainWnd::setupWindow()
 {
     quint16 condition = 0;
@@ -333,15 +357,8 @@ bool MainWnd::setupWindow()
             condition = 0xFD02;
             break;
         }
-        sbZY->setObjectName(QStringLiteral("sbZY"));
-        sbZY->setGeometry(2, 2, 95, 15);
-        sbZY->setRange(4, 400);
-        sbZY->setSingleStep(4);
-        sbZY->setPageStep(40);
-        sbZY->setValue(100);
-        sbZY->setToolTip(StringsKit::instance().verticalScale);
-        sbZY->setFocusPolicy(Qt::WheelFocus);
-        sbZY->setTracking(false);
+        setUpZoomSlider(sbZY, QStringLiteral("sbZY"), 2, {4, 400, 4, 40},
+                        StringsKit::instance().verticalScale);
         if (!connectChecked(sbZY, &QScrollBar::valueChanged, this, &MainWnd::slot_sbZYValueChanged,
                             MainSetupFault::SbZYValueConnect)) {
             condition = 0xFE02;
@@ -358,15 +375,8 @@ bool MainWnd::setupWindow()
             condition = 0xE402;
             break;
         }
-        sbZX->setObjectName(QStringLiteral("sbZX"));
-        sbZX->setGeometry(2, 19, 95, 15);
-        sbZX->setRange(1, 100);
-        sbZX->setSingleStep(1);
-        sbZX->setPageStep(10);
-        sbZX->setValue(100);
-        sbZX->setToolTip(StringsKit::instance().horizontalStretch);
-        sbZX->setFocusPolicy(Qt::WheelFocus);
-        sbZX->setTracking(false);
+        setUpZoomSlider(sbZX, QStringLiteral("sbZX"), 19, {1, 100, 1, 10},
+                        StringsKit::instance().horizontalStretch);
         if (!connectChecked(sbZX, &QScrollBar::valueChanged, this, &MainWnd::slot_sbZXValueChanged,
                             MainSetupFault::SbZXValueConnect)) {
             condition = 0xE502;

@@ -505,39 +505,38 @@ int TWaveStor::sampleToX(int i) const
     return view ? view->sampleToX(i) : i;
 }
 
-int TWaveStor::channelAtCursor(int x, int y) const
+// The channel nearest by distance(view) within reach, the lower slot on a tie; picked(view) is
+// told about every channel that became the best so far.
+template <typename Distance, typename Picked>
+static int pickNearest(const TWaveStor& record, Distance distance, Picked picked)
 {
     int best = FarAway;
     int result = -1;
     for (int i = 0; i < MaxChannels; ++i) {
-        const TWaveView* view = channelSlots[i].view;
+        const TWaveView* view = record.channelSlots[i].view;
         if (!view)
             break;
-        const int d = view->cursorDistance(x, y);
+        const int d = distance(view);
         if (d < best) {
             best = d;
             result = i;
+            picked(view);
         }
     }
     return best <= PickReach ? result : -1;
 }
 
+int TWaveStor::channelAtCursor(int x, int y) const
+{
+    return pickNearest(
+        *this, [&](const TWaveView* v) { return v->cursorDistance(x, y); }, [](const TWaveView*) {});
+}
+
 int TWaveStor::channelAtBaseline(int x, int y)
 {
-    int best = FarAway;
-    int result = -1;
-    for (int i = 0; i < MaxChannels; ++i) {
-        const TWaveView* view = channelSlots[i].view;
-        if (!view)
-            break;
-        const int d = view->baselineDistance(x, y);
-        if (d < best) {
-            best = d;
-            result = i;
-            dragBase = view->baseY;
-        }
-    }
-    return best <= PickReach ? result : -1;
+    return pickNearest(
+        *this, [&](const TWaveView* v) { return v->baselineDistance(x, y); },
+        [&](const TWaveView* v) { dragBase = v->baseY; });
 }
 
 void TWaveStor::baselineRepaintSpan(int ch, QRect& span) const

@@ -66,8 +66,7 @@ struct WindowDivider
     explicit WindowDivider(int n)
         : n(n > 0 ? n : 1)
         , m((quint64(1) << 32) / quint64(this->n) + 1)
-    {
-    }
+    {}
     qint32 operator()(qint32 s) const
     {
         if (s >= 0 && s < 65536)
@@ -160,6 +159,19 @@ inline void addPoint(std::vector<QPoint>& points, int x, int y, int width, int h
         points.emplace_back(x, y);
 }
 
+// Point markers in their own colour; the painter's pen is given back afterwards.
+void drawMarkers(QPainter* painter, const std::vector<QPoint>& markers, const QColor& colour)
+{
+    if (markers.empty())
+        return;
+    const QPen saved = painter->pen();
+    QPen pen = saved;
+    pen.setColor(colour);
+    painter->setPen(pen);
+    painter->drawPoints(markers.data(), int(markers.size()));
+    painter->setPen(saved);
+}
+
 QPen linePen(const QPainter* painter, const QColor& colour)
 {
     QPen pen = painter->pen();
@@ -174,8 +186,7 @@ QPen linePen(const QPainter* painter, const QColor& colour)
 
 TWaveView::TWaveView(int length)
     : count(std::clamp(length, 0, MaxSamples))
-{
-}
+{}
 
 TWaveView::~TWaveView()
 {
@@ -625,14 +636,7 @@ void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, in
     painter->setPen(linePen(painter, grColor));
     if (!lines.empty())
         painter->drawLines(lines.data(), int(lines.size()));
-    if (!markers.empty()) {
-        const QPen saved = painter->pen();
-        QPen pen = saved;
-        pen.setColor(pointColor);
-        painter->setPen(pen);
-        painter->drawPoints(markers.data(), int(markers.size()));
-        painter->setPen(saved);
-    }
+    drawMarkers(painter, markers, pointColor);
 }
 
 void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, int width)
@@ -707,14 +711,7 @@ void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, 
         painter->drawLines(lines.data(), int(lines.size()));
     if (!dots.empty())
         painter->drawPoints(dots.data(), int(dots.size()));
-    if (!markers.empty()) {
-        const QPen saved = painter->pen();
-        QPen pen = saved;
-        pen.setColor(pointColor);
-        painter->setPen(pen);
-        painter->drawPoints(markers.data(), int(markers.size()));
-        painter->setPen(saved);
-    }
+    drawMarkers(painter, markers, pointColor);
 }
 
 void TWaveView::drawPrintPolyline(QPainter* painter, int start)
