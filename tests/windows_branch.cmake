@@ -1,15 +1,22 @@
-# The Windows crash filter cannot run here; when a MinGW cross compiler is at hand, at least
-# compile that branch (syntax and types) against the installed Qt headers.
+# Windows-only branches (the crash filter, the raw file writer's MoveFileExW) cannot run here;
+# when a MinGW cross compiler is at hand, at least compile them against the installed Qt headers.
 find_program(MINGW_CXX x86_64-w64-mingw32-g++)
 if(MINGW_CXX)
-  get_target_property(qt_core_inc Qt6::Core INTERFACE_INCLUDE_DIRECTORIES)
-  get_target_property(qt_widgets_inc Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
-  set(inc_flags "")
-  foreach(d IN LISTS qt_core_inc qt_widgets_inc)
-    list(APPEND inc_flags "-I${d}")
+  set(win_inc_flags "")
+  foreach(qt_target Qt6::Core Qt6::Gui Qt6::Widgets)
+    get_target_property(dirs ${qt_target} INTERFACE_INCLUDE_DIRECTORIES)
+    foreach(d IN LISTS dirs)
+      list(APPEND win_inc_flags "-I${d}")
+    endforeach()
   endforeach()
-  add_test(NAME windows_crash_branch_compiles
-    COMMAND ${MINGW_CXX} -fsyntax-only -std=c++17 -Wno-attributes
-            -I${CMAKE_SOURCE_DIR}/include -I${VLK_GEN_INCLUDE_DIR} ${inc_flags}
-            ${CMAKE_SOURCE_DIR}/libvelkit/src/vlk_winfault.cpp)
+  foreach(pair "windows_crash_branch_compiles:libvelkit/src/vlk_winfault.cpp"
+               "rawfile_windows_branch_compiles:main/src/wave_stor.cpp")
+    string(REPLACE ":" ";" pair "${pair}")
+    list(GET pair 0 test_name)
+    list(GET pair 1 source)
+    add_test(NAME ${test_name}
+      COMMAND ${MINGW_CXX} -fsyntax-only -std=c++17 -Wall -Wextra -Werror -Wno-attributes
+              -I${CMAKE_SOURCE_DIR}/include -I${VLK_GEN_INCLUDE_DIR} -I${CMAKE_SOURCE_DIR}/main/src
+              -I${CMAKE_BINARY_DIR} ${win_inc_flags} ${CMAKE_SOURCE_DIR}/${source})
+  endforeach()
 endif()
