@@ -1,15 +1,104 @@
-// The signal record: creation defaults, scales and layout, filter settings, forwarding by slot
-// index, picking and the repaint span of a zero-line drag.
+// The signal record: creation, scales and layout, filter settings, forwarding by slot index,
+// picking; its raw file: layout and round trip, every condition of the reader, header values no
+// later operation may trust, the results of the writer (replacing, refusing, failing without
+// losing the old file).
 
+#include "umisc.h"
+#include "ustrings.h"
 #include "wave_stor.h"
 
+#include <Velkit/vlk_init.h>
+#include <Velkit/vlk_messager.h>
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>
 
 namespace {
 
-const QRect Plot(QPoint(0, 0), QPoint(1000, 400));
+const QRect Plot(QPoint(0, 0), QPoint(799, 599));
+
+void putLe(QByteArray& b, qint64 offset, quint64 value, int size)
+{
+    for (int k = 0; k < size; ++k)
+        b[offset + k] = char((value >> (8 * k)) & 0xFF);
+}
+
+// A record of five channels with every field set; the channels are detector (unipolar) ones.
+void fillRecord(TWaveStor& rec, int samples)
+{
+    QVERIFY(rec.init(5, samples));
+    TWaveHeader& h = rec.header;
+    h.createdLength = 0x01020304;
+    h.reserved10 = 7;
+    h.showSine = 1;
+    h.clockKHz = 12000;
+    h.divider = -36;
+    h.reserved18 = 0x5A;
+    h.extSync = 3;
+    h.procMode = 4;
+    h.smoothHalf = 200;
+    h.vScale = 0xBEEF;
+    h.winStart = -123456;
+    h.winWidth = 0x7F000001;
+    h.reserved32[7] = 0x32;
+    h.detector = 1;
+    h.reserved43[212] = 0x43;
+    h.verMajor = 9; // the writer stamps its own version
+    for (int i = 0; i < 5; ++i) {
+        TChannelHeader* c = rec.channelHeader(i);
+        c->gainCode = quint16(0x0100 * i + 7);
+        c->reserved2 = quint8(0xA0 + i);
+        c->input = quint8(20 + i);
+        c->cursorPos = 777; // the channel's cursor replaces it on writing
+        c->reserved8[7] = quint8(i + 1);
+        rec.channel(i)->cursor = i == 2 ? -5 : 1000 * i + 3;
+        for (int k = 0; k < samples; ++k)
+            rec.channel(i)->setSample(k, qint8(k * 7 + i * 31 + (k >> 9)));
+    }
+}
+
+// The file of a record as the format lays it out, written field by field in the format's order.
+QByteArray expectedFile(const TWaveStor& rec)
+{
+    const TWaveHeader& h = rec.header;
+    QByteArray b;
+    QDataStream out(&b, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("ZORIVRAW", 8);
+    out << quint16(h.channels) << quint32(h.createdLength) << quint32(h.samples) << quint8(h.reserved10)
+        << quint8(h.showSine) << quint16(h.clockKHz) << qint32(h.divider) << quint8(h.reserved18)
+        << quint8(h.extSync) << quint8(h.procMode) << quint8(h.smoothHalf) << quint16(h.vScale)
+        << qint32(h.winStart) << qint32(h.winWidth);
+    out.writeRawData(reinterpret_cast<const char*>(h.reserved32), 8);
+    out << quint8(20) << quint8(1) << quint8(h.detector); // the writer's version, then the flag
+    out.writeRawData(reinterpret_cast<const char*>(h.reserved43), 213);
+    for (int i = 0; i < h.channels; ++i) {
+        const TChannelHeader* c = rec.channelHeader(i);
+        out << quint16(c->gainCode) << quint8(c->reserved2) << quint8(c->input)
+            << qint32(rec.channel(i)->cursor);
+        out.writeRawData(reinterpret_cast<const char*>(c->reserved8), 8);
+        for (int k = 0; k < int(h.samples); ++k)
+            out << qint8(rec.channel(i)->sample(k));
+    }
+    return b;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
 
 } // namespace
 
@@ -18,377 +107,289 @@ class TestWaveStor : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void initDefaults();
-    void initCutsChannelsAndLength();
-    void initWithoutChannels();
-    void initAgainReplacesChannels();
-    void xScale_data();
-    void xScale();
-    void yScale_data();
-    void yScale();
-    void relayoutSpreadsZeroLines();
-    void setPlotRectPassesGeometry();
-    void applyWindow();
-    void setFilter_data();
-    void setFilter();
-    void modifiedFromAnyChannel();
-    void forwardingValidity();
-    void colours();
-    void pickingNearestWithinFour();
-    void baselineDragSpan();
+    void initTestCase();
+    void cleanupTestCase() { velkit::vlkShutdown(); }
+    void init() { m_codes.clear(); }
+    void recordLogic();
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("samples");
+        for (int n : {0, 1, 32767, 32768, 32769, 163840})
+            QTest::addRow("%d samples", n) << n;
+    }
+    void roundTrip();
+    void readerConditions_data();
+    void readerConditions();
+    void writerResults_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("result");
+        QTest::newRow("replaces a regular file") << "file" << 0;
+        QTest::newRow("a directory is not replaced") << "dir" << -16;
+        QTest::newRow("a link is not replaced") << "link" << -16;
+        QTest::newRow("temporary file on a full device") << "full" << -1;
+        QTest::newRow("temporary name taken by a directory") << "tmpdir" << -1;
+        QTest::newRow("empty channel slot") << "slot" << -1;
+    }
+    void writerResults();
 
 private:
-    QColor savedTrace[MaxChannels];
-    QColor savedCursor[MaxChannels];
+    QList<quint64> m_codes;
+    QTemporaryDir m_dir;
 };
 
-void TestWaveStor::init()
+void TestWaveStor::recordLogic()
 {
-    // Colour tables are process-wide; every test starts from the program's defaults.
-    const QColor trace[MaxChannels] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255),
-                                       QColor(160, 160, 0), QColor(0, 160, 160)};
-    const QColor cursor[MaxChannels] = {QColor(255, 64, 64), QColor(64, 255, 64), QColor(64, 64, 255),
-                                        QColor(255, 255, 64), QColor(64, 255, 255)};
-    for (int i = 0; i < MaxChannels; ++i) {
-        g_traceColours[i] = trace[i];
-        g_cursorColours[i] = cursor[i];
-    }
-}
-
-void TestWaveStor::initDefaults()
-{
-    TWaveStor rec(Plot);
-    QVERIFY(rec.init(2, 1000));
-    const TWaveHeader& h = rec.header;
-    QCOMPARE(int(h.channels), 2);
-    QCOMPARE(quint32(h.createdLength), 1000u);
-    QCOMPARE(quint32(h.samples), 1000u);
-    QCOMPARE(int(h.reserved10), 8);
-    QCOMPARE(int(h.showSine), 0);
-    QCOMPARE(int(h.clockKHz), 10000);
-    QCOMPARE(qint32(h.divider), 2);
-    QCOMPARE(int(h.vScale), 1000);
-    QCOMPARE(int(h.verMinor), 20);
-    QCOMPARE(int(h.verMajor), 1);
-    QCOMPARE(rec.samplePeriodUs(), 0.2);
-    rec.header.clockKHz = 0; // no clock, no period (instead of a division by zero)
-    QCOMPARE(rec.samplePeriodUs(), 0.0);
-    rec.header.clockKHz = 10000;
-    const QColor lightGray(Qt::lightGray);
-    for (int i = 0; i < 2; ++i) {
-        const TWaveView* v = rec.channel(i);
-        QVERIFY(v);
-        QCOMPARE(v->count, 1000);
-        QVERIFY(v->chunks[0]);
-        QCOMPARE(v->grColor, g_traceColours[i]);
-        QCOMPARE(v->cursColor, g_cursorColours[i]);
-        QCOMPARE(v->baseColor, lightGray);
-        QVERIFY(v->cursorOn);
-        QVERIFY(v->baseOn);
-        QVERIFY(!v->visible); // shown only once filled
-        QCOMPARE(v->cursor, 0);
-        QCOMPARE(qint32(rec.channelHeader(i)->cursorPos), 0);
-    }
-    for (int i = 2; i < MaxChannels; ++i)
-        QVERIFY(!rec.channel(i));
-    // Unused header bytes are zero.
-    for (quint8 b : h.reserved43)
-        QCOMPARE(int(b), 0);
-}
-
-void TestWaveStor::initCutsChannelsAndLength()
-{
-    TWaveStor rec(Plot);
+    TWaveStor rec(QRect(QPoint(0, 0), QPoint(1001, 400)));
     QVERIFY(rec.init(7, 200000));
     QCOMPARE(rec.channelCount(), 5);
-    QCOMPARE(int(rec.header.channels), 5);
     QCOMPARE(quint32(rec.header.createdLength), 200000u);
     // The header never announces more than a channel holds, or a saved file would be short.
     QCOMPARE(quint32(rec.header.samples), quint32(MaxSamples));
     QCOMPARE(rec.channel(4)->count, MaxSamples);
-}
-
-void TestWaveStor::initWithoutChannels()
-{
-    TWaveStor rec(Plot);
-    QVERIFY(rec.init(0, 100));
-    QCOMPARE(rec.channelCount(), 0);
-    QVERIFY(!rec.channel(0));
-    QCOMPARE(rec.yScale, 1.0);
-    QCOMPARE(rec.xToSample(17), 17);
-    QCOMPARE(rec.sampleToX(17), 17);
-    QVERIFY(!rec.isModified());
-}
-
-void TestWaveStor::initAgainReplacesChannels()
-{
-    TWaveStor rec(Plot);
-    QVERIFY(rec.init(3, 10));
-    rec.channel(0)->setSample(0, 1);
-    QVERIFY(rec.init(1, 20));
-    QCOMPARE(rec.channelCount(), 1);
-    QCOMPARE(rec.channel(0)->count, 20);
-    QVERIFY(!rec.channel(1));
-    QVERIFY(!rec.isModified());
-}
-
-void TestWaveStor::xScale_data()
-{
-    QTest::addColumn<int>("x2");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("width 1") << 1001 << 1 << 1.0;
-    QTest::newRow("width 0") << 1001 << 0 << 1.0;
-    QTest::newRow("negative width") << 1001 << -50 << 1.0;
-    QTest::newRow("501 over 1000 columns") << 1001 << 501 << 2.0;
-    QTest::newRow("2 samples") << 11 << 2 << 10.0;
-    QTest::newRow("huge width stays positive") << 1001 << std::numeric_limits<qint32>::max()
-                                               << 1000.0 / (double(std::numeric_limits<qint32>::max()) - 1);
-}
-
-void TestWaveStor::xScale()
-{
-    QFETCH(int, x2);
-    QFETCH(int, width);
-    QFETCH(double, expected);
-    TWaveStor rec(QRect(QPoint(0, 0), QPoint(x2, 100)));
-    QVERIFY(rec.init(1, 10));
-    rec.header.winWidth = width;
-    rec.recalcXScale();
-    QCOMPARE(rec.xScale, expected);
-}
-
-void TestWaveStor::yScale_data()
-{
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<int>("vScale");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("512 rows, 2 channels") << 512 << 2 << 1000 << 1.0;
-    QTest::newRow("vScale 0 means 1.0") << 512 << 2 << 0 << 1.0;
-    QTest::newRow("zoom 2.5") << 512 << 2 << 2500 << 2.5;
-    QTest::newRow("no channels") << 512 << 0 << 1000 << 1.0;
-    QTest::newRow("upside down rect") << -512 << 1 << 1000 << 2.0;
-    QTest::newRow("largest zoom") << 256 << 1 << 65535 << 65.535;
-}
-
-void TestWaveStor::yScale()
-{
-    QFETCH(int, height);
-    QFETCH(int, channels);
-    QFETCH(int, vScale);
-    QFETCH(double, expected);
-    TWaveStor rec(QRect(0, 0, 100, 1));
-    QVERIFY(rec.init(channels, 10));
-    rec.rect.setCoords(0, 0, 100, height);
-    rec.header.vScale = quint16(vScale);
-    rec.recalcYScale();
-    QCOMPARE(rec.yScale, expected);
-}
-
-void TestWaveStor::relayoutSpreadsZeroLines()
-{
-    TWaveStor rec(QRect(QPoint(0, 0), QPoint(300, 400)));
-    QVERIFY(rec.init(4, 100));
-    const int rows[4] = {50, 150, 250, 350};
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(rec.channel(i)->baseY, rows[i]);
-    QCOMPARE(rec.yScale, 400.0 / 1024.0);
-    // Detector records are unipolar: the zero line lies 128 units under baseY.
-    rec.channel(1)->setUnipolar();
-    rec.relayout();
-    QCOMPARE(rec.channel(1)->baseY, 150);
-    QCOMPARE(rec.channel(1)->baseOffset, nearest(-128 * 400.0 / 1024.0));
-}
-
-void TestWaveStor::setPlotRectPassesGeometry()
-{
-    TWaveStor rec(QRect(QPoint(0, 0), QPoint(1000, 512)));
-    QVERIFY(rec.init(2, 1000));
-    rec.header.winWidth = 1000;
-    rec.header.winStart = 10;
-    rec.relayout();
-    const int oldBase = rec.channel(1)->baseY;
-    const QRect bigger(QPoint(5, 0), QPoint(1004, 1024));
-    rec.setPlotRect(bigger);
-    QCOMPARE(rec.rect, bigger);
-    QCOMPARE(rec.yScale, 2.0);
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(rec.channel(i)->rect, bigger);
-        QCOMPARE(rec.channel(i)->yScale, 2.0);
-        QCOMPARE(rec.channel(i)->xScale, rec.xScale);
-        QCOMPARE(rec.channel(i)->winPixel, nearest(10 * rec.xScale));
-    }
-    QCOMPARE(rec.channel(1)->baseY, 2 * oldBase); // keeps its relative height
-}
-
-void TestWaveStor::applyWindow()
-{
-    TWaveStor rec(QRect(QPoint(0, 0), QPoint(1001, 512)));
-    QVERIFY(rec.init(2, 2000));
+    QVERIFY(!rec.channel(4)->visible);   // shown only once filled
+    QCOMPARE(rec.samplePeriodUs(), 0.2); // 10 MHz clock, divider 2
+    QVERIFY(rec.init(4, 2000));          // again: the old channels go
+    for (int i = 0; i < 4; ++i)          // zero lines spread evenly
+        QCOMPARE(rec.channel(i)->baseY, 50 + 100 * i);
     rec.header.winStart = 100;
     rec.header.winWidth = 501;
-    rec.header.vScale = 2000;
-    rec.recalcXScale();
-    rec.recalcYScale();
+    rec.setPlotRect(QRect(QPoint(0, 0), QPoint(1001, 800)));
+    QCOMPARE(rec.channel(3)->baseY, 700); // keeps its relative height
+    QCOMPARE(rec.channel(3)->yScale, 800.0 / 1024);
     rec.applyWindow();
-    for (int i = 0; i < 2; ++i) {
-        const TWaveView* v = rec.channel(i);
-        QCOMPARE(v->winStart, 100);
-        QCOMPARE(v->xScale, 2.0);
-        QCOMPARE(v->winPixel, 200);
-        QCOMPARE(v->yScale, 2.0);
-    }
-    QCOMPARE(rec.sampleToX(100), 0);
+    QCOMPARE(rec.channel(2)->xScale, 2.0); // 1000 columns for 500 steps
     QCOMPARE(rec.xToSample(20), 110);
-}
+    QVERIFY(rec.init(0, 100));
+    QCOMPARE(rec.xToSample(17), 17);
 
-void TestWaveStor::setFilter_data()
-{
-    QTest::addColumn<int>("oldMode");
-    QTest::addColumn<int>("oldHalf");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("half");
-    QTest::addColumn<bool>("redraw");
-    QTest::addColumn<int>("storedHalf");
-    QTest::addColumn<int>("channelHalf");
-    QTest::newRow("new mode") << 0 << 5 << 1 << 5 << true << 5 << 5;
-    QTest::newRow("same smoothing mode, new width") << 2 << 5 << 2 << 6 << true << 6 << 6;
-    QTest::newRow("same envelope difference, new width") << 4 << 5 << 4 << 9 << true << 9 << 9;
-    QTest::newRow("same smoothed square, same width") << 6 << 5 << 6 << 5 << false << 5 << 5;
-    QTest::newRow("square has no window") << 5 << 5 << 5 << 9 << false << 9 << 9;
-    QTest::newRow("detection has no window") << 1 << 5 << 1 << 9 << false << 9 << 9;
-    QTest::newRow("wide half cut to 255, channel 126") << 2 << 5 << 2 << 300 << true << 255 << 126;
-    QTest::newRow("200 stored, channel 126") << 0 << 0 << 0 << 200 << false << 200 << 126;
-}
-
-void TestWaveStor::setFilter()
-{
-    QFETCH(int, oldMode);
-    QFETCH(int, oldHalf);
-    QFETCH(int, mode);
-    QFETCH(int, half);
-    QFETCH(bool, redraw);
-    QFETCH(int, storedHalf);
-    QFETCH(int, channelHalf);
-    TWaveStor rec(Plot);
-    QVERIFY(rec.init(3, 10));
-    rec.setFilter(oldMode, oldHalf);
-    QCOMPARE(rec.setFilter(mode, half), redraw);
-    int gotMode = -1;
-    QCOMPARE(rec.filter(&gotMode), storedHalf);
-    QCOMPARE(gotMode, mode);
-    QCOMPARE(int(rec.header.procMode), mode);
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(int(rec.channel(i)->mode), mode);
-        QCOMPARE(rec.channel(i)->halfWidth, channelHalf);
-    }
-}
-
-void TestWaveStor::modifiedFromAnyChannel()
-{
-    TWaveStor rec(Plot);
-    QVERIFY(rec.init(3, 10));
-    QVERIFY(!rec.isModified());
-    rec.zeroRange(2, 0, 3);
-    QVERIFY(rec.isModified());
-    rec.channel(2)->modified = false;
-    rec.channel(1)->setSample(9, 3);
-    QVERIFY(rec.isModified());
-}
-
-void TestWaveStor::forwardingValidity()
-{
-    TWaveStor rec(Plot);
     QVERIFY(rec.init(2, 100));
-    for (int ch : {-1, 2, 5, 1000}) {
-        QVERIFY(!rec.cursorFromX(ch, 10));
-        QVERIFY(!rec.moveBaseline(ch, 0, 10));
-        QVERIFY(!rec.moveCursor(nullptr, ch, 3));
-        QVERIFY(!rec.zeroRange(ch, 0, 10));
-        QCOMPARE(rec.meanOver(ch, 7, 20), 7);
-        QCOMPARE(rec.maxPositionIn(ch, 8, 20), 8);
-        QRect span(1, 2, 3, 4);
-        rec.baselineRepaintSpan(ch, span);
-        QCOMPARE(span, QRect(1, 2, 3, 4));
+    rec.setFilter(0, 5);
+    // A redraw for a new mode, or a new width in a windowed one.
+    const int steps[][3] = {{1, 5, 1}, {1, 9, 0}, {5, 9, 1}, {5, 4, 0},
+                            {4, 9, 1}, {4, 8, 1}, {4, 8, 0}, {2, 300, 1}};
+    for (const auto& [mode, half, redraw] : steps)
+        QCOMPARE(rec.setFilter(mode, half), bool(redraw));
+    int mode = -1;
+    QCOMPARE(rec.filter(&mode), 255); // 300 cut to 255 in the header, 126 in the channels
+    QVERIFY(mode == 2 && rec.channel(1)->mode == 2 && rec.channel(1)->halfWidth == 126);
+    for (int ch : {-1, 2, 5}) {
+        QVERIFY(!rec.cursorFromX(ch, 10) && !rec.moveBaseline(ch, 0, 10));
+        QVERIFY(!rec.moveCursor(nullptr, ch, 3) && !rec.zeroRange(ch, 0, 10));
+        QCOMPARE(rec.meanOver(ch, 7, 20) + rec.maxPositionIn(ch, 8, 20), 15);
     }
-    QVERIFY(!rec.channelHeader(-1));
-    QVERIFY(!rec.channelHeader(5));
-    QVERIFY(rec.cursorFromX(1, 10));
-    QCOMPARE(rec.channel(1)->cursor, 10);
-    QVERIFY(rec.moveCursor(nullptr, 0, 42));
-    QCOMPARE(rec.channel(0)->cursor, 42);
-    QVERIFY(rec.moveBaseline(1, 0, 77));
-    QCOMPARE(rec.channel(1)->baseY, 77);
-}
-
-void TestWaveStor::colours()
-{
-    TWaveStor rec(Plot);
-    QVERIFY(rec.init(2, 10));
-    rec.setTraceColour(1, Qt::magenta);
-    QCOMPARE(rec.channel(1)->grColor, QColor(Qt::magenta));
-    QCOMPARE(g_traceColours[1], QColor(Qt::magenta));
-    // An empty slot still sets the table entry, which later channels take.
+    QVERIFY(!rec.channelHeader(-1) && !rec.channelHeader(5));
+    QVERIFY(!rec.isModified());
+    QVERIFY(rec.zeroRange(1, 0, 3));
+    QVERIFY(rec.isModified());
+    QVERIFY(rec.moveCursor(nullptr, 0, 42) && rec.channel(0)->cursor == 42);
+    // Colours: an empty slot still sets the table entry, which later channels take.
     rec.setCursorColour(3, Qt::cyan);
-    QCOMPARE(g_cursorColours[3], QColor(Qt::cyan));
-    rec.setTraceColour(7, Qt::yellow); // outside the table: nothing
-    rec.setTraceColour(-1, Qt::yellow);
-    TWaveStor next(Plot);
-    QVERIFY(next.init(4, 10));
-    QCOMPARE(next.channel(1)->grColor, QColor(Qt::magenta));
-    QCOMPARE(next.channel(3)->cursColor, QColor(Qt::cyan));
-}
+    rec.setCursorColour(7, Qt::yellow); // outside the table: nothing
+    QVERIFY(rec.init(4, 10));
+    QCOMPARE(rec.channel(3)->cursColor, QColor(Qt::cyan));
 
-void TestWaveStor::pickingNearestWithinFour()
-{
-    TWaveStor rec(QRect(QPoint(0, 0), QPoint(300, 400)));
-    QVERIFY(rec.init(4, 1000)); // zero lines at 50, 150, 250, 350
+    // Picking: the nearest zero line or cursor within 4 pixels.
+    rec.setPlotRect(QRect(QPoint(0, 0), QPoint(300, 512)));
+    QVERIFY(rec.init(4, 1000)); // yScale 0.5, zero lines at 64, 192, 320, 448
     for (int i = 0; i < 4; ++i)
         rec.channel(i)->visible = true;
-    QCOMPARE(rec.channelAtBaseline(10, 154), 1);
-    QCOMPARE(rec.dragBase, 150);
-    QCOMPARE(rec.channelAtBaseline(10, 155), -1);
-    QCOMPARE(rec.channelAtBaseline(10, 46), 0);
-    QCOMPARE(rec.dragBase, 50);
-    // Two zero lines at equal distance: the lower channel number wins.
-    rec.channel(2)->baseY = 158;
-    QCOMPARE(rec.channelAtBaseline(10, 154), 1);
-    QCOMPARE(rec.channelAtBaseline(10, 159), 2);
+    QCOMPARE(rec.channelAtBaseline(10, 196), 1);
+    QCOMPARE(rec.channelAtBaseline(10, 197), -1);
+    QCOMPARE(rec.channelAtBaseline(300, 192), -1); // the right and bottom edges are outside
+    rec.channel(2)->baseY = 200;                   // equal distance: the lower channel wins
+    QCOMPARE(rec.channelAtBaseline(10, 196), 1);
+    QCOMPARE(rec.channelAtBaseline(10, 197), 2);
     rec.channel(2)->visible = false;
-    QCOMPARE(rec.channelAtBaseline(10, 159), -1);
-
+    QCOMPARE(rec.channelAtBaseline(10, 197), -1);
     rec.channel(0)->cursor = 100;
     rec.channel(3)->cursor = 104;
     QCOMPARE(rec.channelAtCursor(102, 10), 0);
     QCOMPARE(rec.channelAtCursor(103, 10), 3);
-    QCOMPARE(rec.channelAtCursor(95, 10), -1);
-    QCOMPARE(rec.channelAtCursor(96, 10), 0);
+    QCOMPARE(rec.channelAtCursor(100, 512), -1);
     rec.channel(0)->cursorOn = false;
     QCOMPARE(rec.channelAtCursor(100, 10), 3);
-}
 
-void TestWaveStor::baselineDragSpan()
-{
-    TWaveStor rec(QRect(QPoint(0, 0), QPoint(300, 512)));
-    QVERIFY(rec.init(2, 10)); // yScale 1, zero lines at 128 and 384
-    for (int i = 0; i < 2; ++i)
-        rec.channel(i)->visible = true;
-    QCOMPARE(rec.channelAtBaseline(5, 386), 1);
+    // A zero-line drag from 192 to 150 repaints both traces' reach.
+    QCOMPARE(rec.channelAtBaseline(5, 190), 1);
     rec.commitBaseline();
-    QCOMPARE(rec.dragOld, 384);
     QRect span(QPoint(3, 9), QPoint(250, 9));
     rec.baselineRepaintSpan(1, span);
-    QCOMPARE(span, QRect(QPoint(0, 0), QPoint(0, 0)));
-    rec.moveBaseline(1, 5, 300);
+    QCOMPARE(span, QRect(QPoint(0, 0), QPoint(0, 0))); // nothing moved yet
+    rec.moveBaseline(1, 5, 150);
     span = QRect(QPoint(3, 9), QPoint(250, 9));
     rec.baselineRepaintSpan(1, span);
-    QCOMPARE(span.left(), 3);
-    QCOMPARE(span.right(), 250);
-    QCOMPARE(span.top(), 300 - 6 - 127);
-    QCOMPARE(span.bottom(), 384 + 128 + 6);
+    QCOMPARE(span, QRect(QPoint(3, 150 - 6 - 64), QPoint(250, 192 + 64 + 6)));
 }
 
-QTEST_APPLESS_MAIN(TestWaveStor)
+void TestWaveStor::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+    StringsKit::instance().fill();
+    // Reports are collected here instead of being shown in a box.
+    velkit::MessagerDaemon* messager = velkit::libraryMessager();
+    QVERIFY(messager);
+    QObject::disconnect(messager, &velkit::MessagerDaemon::sig_ShowCritical, messager,
+                        &velkit::MessagerDaemon::slot_ShowCritical);
+    connect(
+        messager, &velkit::MessagerDaemon::sig_ShowCritical, this,
+        [this](quint64 code) { m_codes.append(code); }, Qt::DirectConnection);
+}
+
+void TestWaveStor::roundTrip()
+{
+    QFETCH(int, samples);
+    TWaveStor rec(Plot);
+    fillRecord(rec, samples);
+    const QString file = m_dir.filePath(QStringLiteral("round.raw"));
+    QCOMPARE(rec.writeFile(file), 0);
+    const QByteArray bytes = readAll(file);
+    QCOMPARE(qint64(bytes.size()), 264 + 5 * (16 + qint64(samples)));
+    QCOMPARE(bytes, expectedFile(rec));
+
+    TWaveStor back(Plot);
+    QVERIFY(back.readFile(file));
+    QVERIFY(m_codes.isEmpty());
+    const TWaveView* v = back.channel(4);
+    QVERIFY(v->visible && v->unipolar && !v->modified && v->mode == pmEnvelopeDiff);
+    QCOMPARE(v->halfWidth, 126); // 200 in the header
+    // Saving what was read over the file gives the same bytes: headers, cursors and samples.
+    QCOMPARE(back.writeFile(file), 0);
+    QCOMPARE(readAll(file), bytes);
+}
+
+void TestWaveStor::readerConditions_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("condition"); // 0: read succeeds
+    QTest::addColumn<int>("made");      // channels made before the failure
+    TWaveStor rec;
+    fillRecord(rec, 40000);
+    const QByteArray good = expectedFile(rec);
+    const int channel = 16 + 40000;
+    QTest::newRow("whole file, trailing bytes") << good + "xyz" << 0 << 5;
+    QTest::newRow("7 bytes") << good.left(7) << 0xA402 << 0;
+    QTest::newRow("8 bytes") << good.left(8) << 0xAF02 << 0;
+    QTest::newRow("263 bytes") << good.left(263) << 0xAF02 << 0;
+    QTest::newRow("inside the first channel header") << good.left(270) << 0xAD02 << 0;
+    QTest::newRow("inside the third channel header") << good.left(264 + 2 * channel + 15) << 0xAD02 << 2;
+    QTest::newRow("inside the last channel's samples") << good.left(good.size() - 1) << 0xAD02 << 5;
+    QTest::newRow("wrong magic") << QByteArray("ZORIVRAX") + good.mid(8) << 0xAC02 << 0;
+    QByteArray changed = good;
+    putLe(changed, 8, 6, 2);
+    QTest::newRow("6 channels") << changed << 0xAC02 << 0;
+    // Untrusted header fields: winStart, winWidth, vScale, procMode, smoothHalf, divider, clockKHz.
+    const qint64 lo = std::numeric_limits<qint32>::min(), hi = std::numeric_limits<qint32>::max();
+    const QList<QList<qint64>> hostile = {{lo, hi, 65535, 255, 255, lo, 0},
+                                          {hi, 2, 1, 6, 254, hi, 1},
+                                          {-5, -7, 0, 4, 127, 0, 65535},
+                                          {lo, 1, 65535, 2, 255, -1, 12000}};
+    for (const QList<qint64>& fields : hostile) {
+        changed = good;
+        const int at[] = {24, 28, 22, 20, 21, 14, 12}, size[] = {4, 4, 2, 1, 1, 4, 2};
+        for (int k = 0; k < 7; ++k)
+            putLe(changed, 8 + at[k], quint64(fields[k]), size[k]);
+        QTest::addRow("hostile header, start %lld width %lld", fields[0], fields[1]) << changed << 0 << 5;
+    }
+    // A channel longer than any can be, with all its bytes there: refused before it is made.
+    changed = good.left(264 + 16) + QByteArray(MaxSamples + 1, '\x11');
+    putLe(changed, 8, 1, 2);
+    putLe(changed, 14, MaxSamples + 1, 4);
+    QTest::newRow("163841 samples") << changed << 0xAD02 << 0;
+    putLe(changed, 14, 0xFFFFFFFF, 4);
+    QTest::newRow("4294967295 samples") << changed << 0xAD02 << 0;
+    QTest::newRow("no path") << QByteArray() << 0xA502 << 0;
+    QTest::newRow("missing file") << QByteArray() << 0xA702 << 0;
+    QTest::newRow("a directory") << QByteArray() << 0xA602 << 0;
+}
+
+void TestWaveStor::readerConditions()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, condition);
+    QFETCH(int, made);
+    QString file = m_dir.filePath(QStringLiteral("cond.raw"));
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    if (tag == "no path")
+        file.clear();
+    else if (tag == "missing file")
+        file = m_dir.filePath(QStringLiteral("no such file.raw"));
+    else if (tag == "a directory")
+        QVERIFY(QDir().mkpath(file = m_dir.filePath(QStringLiteral("dir.raw"))));
+    else
+        QVERIFY(writeBytes(file, bytes));
+    TWaveStor rec(Plot);
+    QCOMPARE(rec.readFile(file), condition == 0);
+    QCOMPARE(m_codes.size(), condition == 0 ? 0 : 1);
+    for (int i = 0; i < MaxChannels; ++i)
+        QCOMPARE(rec.channel(i) != nullptr, i < made);
+    if (condition != 0) {
+        QCOMPARE(int(m_codes[0] & 0xFFFF), condition);
+        return;
+    }
+    // Every later operation ends, soon, without touching memory it does not own.
+    QElapsedTimer timer;
+    timer.start();
+    QImage image(800, 600, QImage::Format_RGB32);
+    for (bool print : {false, true}) { // sine, cursors and zero lines included
+        g_printMode = print;
+        QPainter painter(&image);
+        rec.draw(&painter);
+        rec.moveCursor(&painter, 1, 12345);
+    }
+    g_printMode = false;
+    rec.setPlotRect(QRect(QPoint(10, 10), QPoint(300, 200)));
+    rec.applyWindow();
+    for (int x : {-100000, 0, 50, 100000}) {
+        rec.cursorFromX(0, rec.sampleToX(rec.xToSample(x)));
+        rec.channelAtCursor(x, 50);
+    }
+    rec.maxPositionIn(1, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    rec.meanOver(2, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    QVERIFY2(timer.elapsed() < 10000, "operations on the record took too long");
+    // The header is kept as read: a second save gives the same bytes.
+    QCOMPARE(rec.writeFile(file), 0);
+    QCOMPARE(readAll(file).left(264), bytes.left(264));
+}
+
+void TestWaveStor::writerResults()
+{
+    QFETCH(QString, setup);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("precious.raw")), tmp = file + ".tmp";
+    const QString target = dir.filePath(QStringLiteral("target"));
+    QVERIFY(writeBytes(setup == "link" ? target : file, "old contents"));
+    TWaveStor rec(Plot);
+    QVERIFY(rec.init(3, 100000));
+    rec.channel(1)->setSample(99999, 42);
+    if (setup == "full" && !QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("needs /dev/full");
+    QVERIFY(setup != "dir" || (QFile::remove(file) && QDir().mkpath(file + "/inside")));
+    QVERIFY(setup != "link" || QFile::link(target, file));
+    QVERIFY(setup != "full" || QFile::link(QStringLiteral("/dev/full"), tmp));
+    QVERIFY(setup != "tmpdir" || QDir().mkpath(tmp));
+    if (setup == "slot") {
+        delete rec.channelSlots[1].view;
+        rec.channelSlots[1].view = nullptr;
+    }
+    QCOMPARE(rec.writeFile(file), result);
+    if (result == 0) { // replaced whole, nothing else left
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("precious.raw")});
+        QCOMPARE(qint64(readAll(file).size()), rawFileSize(3, 100000));
+        QCOMPARE(int(readAll(file)[264 + 2 * 16 + 100000 + 99999]), 42);
+    } else if (result == -16) { // the destination stays, the complete file waits beside it
+        QVERIFY(setup == "dir" ? QFileInfo(file + "/inside").isDir()
+                               : QFileInfo(file).isSymLink() && readAll(target) == "old contents");
+        QCOMPARE(QFileInfo(tmp).size(), rawFileSize(3, 100000));
+    } else { // the old file stays as it was, and no temporary file
+        QCOMPARE(readAll(file), QByteArray("old contents"));
+        QCOMPARE(QFileInfo(tmp).isDir(), setup == "tmpdir");
+        QCOMPARE(QFileInfo(tmp).exists() || QFileInfo(tmp).isSymLink(), setup == "tmpdir");
+    }
+}
+
+QTEST_MAIN(TestWaveStor)
 #include "tst_wave_stor.moc"

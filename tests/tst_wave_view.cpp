@@ -1,317 +1,279 @@
-// The channel buffer: block layout and bulk access, scales and offsets, pixel mapping and picking.
+// The channel buffer: block layout and bulk access, scales, offsets and pixel mapping; the
+// processing modes against a direct evaluation of their definitions, and the measurements built
+// on them: mean, position of the maximum, zeroing.
 
 #include "wave_view.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
+#include <cstdlib>
 #include <limits>
+#include <vector>
+
+namespace {
+
+// The definitions, evaluated directly for every index (no running state).
+struct Reference
+{
+    std::vector<int> x;
+    int mode = 0, h = 0;
+
+    // x, |x| (-128 giving 127) or x * x / 129 by mode; 0 outside the channel.
+    int term(qint64 k) const
+    {
+        const int v = k >= 0 && k < qint64(x.size()) ? x[size_t(k)] : 0;
+        if (mode == pmNone || mode == pmSmooth)
+            return v;
+        if (mode == pmPower || mode == pmPowerSmooth)
+            return v * v / 129;
+        return v == -128 ? 127 : std::abs(v);
+    }
+    int average(qint64 i, int offset = 0) const
+    {
+        int s = offset;
+        for (qint64 k = i - h; k <= i + h; ++k)
+            s += term(k);
+        return s / (2 * h + 1);
+    }
+    // The values a walk from s to e shows (first from scratch, then running).
+    std::vector<qint8> walk(int s, int e) const
+    {
+        // The envelope difference advances its sum once at the start of a walk and keeps that
+        // offset for the whole walk; its first two values compare with the plain average at s.
+        const int offset = term(qint64(s) + h) - term(qint64(s) - h - 1);
+        std::vector<qint8> out;
+        for (int i = s; i <= e; ++i) {
+            int p = 0;
+            if (mode == pmNone || mode == pmDetect || mode == pmPower)
+                p = term(i);
+            else if (mode == pmSmooth || mode == pmEnvelope || mode == pmPowerSmooth)
+                p = average(i);
+            else if (mode == pmEnvelopeDiff)
+                p = average(i, offset) - (i <= s + 1 ? average(s) : average(i - 1, offset));
+            out.push_back(qint8(p));
+        }
+        return out;
+    }
+};
+
+void fill(TWaveView& view, const std::vector<int>& x)
+{
+    QVERIFY(view.allocate());
+    for (int i = 0; i < int(x.size()); ++i)
+        view.setSample(i, qint8(x[size_t(i)]));
+    view.modified = false;
+}
+
+} // namespace
 
 class TestWaveView : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void lengthAndBlocks_data();
-    void lengthAndBlocks();
-    void chunkAtSpans();
-    void chunkAtRefusesOutside();
-    void sampleAndSetSample();
-    void bulkWritesLeaveModified();
-    void smoothingClamp_data();
-    void smoothingClamp();
-    void geometryRescalesBaseline();
-    void collapsedScaleIgnoresGeometry();
-    void unipolarOffset();
-    void baselineClamped();
-    void pixelMapping();
-    void cursorFromXClamps();
-    void picking_data();
-    void picking();
-    void hostileWindowStart();
+    void blocks_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QList<int>>("spans"); // usable samples of each block
+        QTest::newRow("0") << 0 << QList<int>{};
+        QTest::newRow("40000") << 40000 << QList<int>{32768, 7232};
+        QTest::newRow("200000 is cut") << 200000 << QList<int>{32768, 32768, 32768, 32768, 32768};
+    }
+    void blocks();
+    void geometryAndMapping();
+    void walkMatchesDefinitions_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("h");     // -1: every half-width
+        QTest::addColumn<int>("value"); // every sample; 0: random samples
+        for (int mode : {0, 1, 2, 3, 4, 5, 6, 7, 255}) {
+            for (int h : {0, 1, 126}) {
+                for (int length : {5, ChunkSamples + 300})
+                    QTest::addRow("mode %d h %d length %d", mode, h, length) << length << mode << h << 0;
+            }
+        }
+        // The largest window sums: the bulk walk must divide them exactly.
+        for (int mode : {int(pmSmooth), int(pmEnvelope), int(pmEnvelopeDiff), int(pmPowerSmooth)}) {
+            for (int value : {-128, 127})
+                QTest::addRow("mode %d all %d", mode, value) << 300 << mode << -1 << value;
+        }
+    }
+    void walkMatchesDefinitions();
+    void measurementsAndZero();
 };
 
-void TestWaveView::lengthAndBlocks_data()
-{
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QList<int>>("blocks"); // usable samples of each block
-    QTest::newRow("0") << 0 << 0 << QList<int>{};
-    QTest::newRow("1") << 1 << 1 << QList<int>{1};
-    QTest::newRow("40000") << 40000 << 40000 << QList<int>{32768, 7232};
-    QTest::newRow("65536") << 65536 << 65536 << QList<int>{32768, 32768};
-    QTest::newRow("200000 is cut") << 200000 << MaxSamples << QList<int>{32768, 32768, 32768, 32768, 32768};
-    QTest::newRow("negative") << -5 << 0 << QList<int>{};
-}
-
-void TestWaveView::lengthAndBlocks()
+void TestWaveView::blocks()
 {
     QFETCH(int, length);
-    QFETCH(int, count);
-    QFETCH(QList<int>, blocks);
+    QFETCH(QList<int>, spans);
     TWaveView view(length);
-    QCOMPARE(view.count, count);
-    QVERIFY(view.chunks[0] == nullptr); // nothing before allocate
+    qint8* p = nullptr;
+    QCOMPARE(view.chunkAt(0, &p), 0); // nothing before allocate
     QVERIFY(view.allocate());
-    QVERIFY(view.chunks[0] != nullptr); // even an empty channel gets its (empty) block
+    QVERIFY(view.chunks[0]); // even an empty channel gets its (empty) block
     int k = 0;
-    for (int p = 0; p < count; ++k) {
-        qint8* at = nullptr;
-        const int n = view.chunkAt(p, &at);
-        QCOMPARE(n, blocks.value(k));
-        QCOMPARE(at, view.chunks[k]);
-        p += n;
+    for (int i = 0; i < view.count; i += spans.value(k++)) {
+        QCOMPARE(view.chunkAt(i, &p), spans.value(k));
+        QCOMPARE(p, view.chunks[k]);
+        // From inside a block the span runs to its end, never beyond.
+        QCOMPARE(view.chunkAt(i + 5, &p), spans.value(k) - 5);
+        QCOMPARE(p, view.chunks[k] + 5);
     }
-    QCOMPARE(k, blocks.size());
-    for (int j = blocks.size() + (count == 0 ? 1 : 0); j < MaxChunks; ++j)
-        QVERIFY(view.chunks[j] == nullptr);
-    // A second call keeps what is there.
-    qint8* first = view.chunks[0];
-    QVERIFY(view.allocate());
-    QCOMPARE(view.chunks[0], first);
-}
-
-void TestWaveView::chunkAtSpans()
-{
-    TWaveView view(3 * ChunkSamples);
-    QVERIFY(view.allocate());
-    qint8* p = nullptr;
-    QCOMPARE(view.chunkAt(32767, &p), 1);
-    QCOMPARE(p, view.chunks[0] + 32767);
-    QCOMPARE(view.chunkAt(32768, &p), 32768);
-    QCOMPARE(p, view.chunks[1]);
-    QCOMPARE(view.chunkAt(40000, &p), 2 * ChunkSamples - 40000);
-    QCOMPARE(p, view.chunks[1] + (40000 - ChunkSamples));
-    QCOMPARE(view.chunkAt(5, static_cast<qint8**>(nullptr)), 0);
-}
-
-void TestWaveView::chunkAtRefusesOutside()
-{
-    TWaveView view(ChunkSamples + 10);
-    qint8* p = nullptr;
-    QCOMPARE(view.chunkAt(0, &p), 0); // not allocated yet
-    QVERIFY(p == nullptr);
-    QVERIFY(view.allocate());
-    QCOMPARE(view.chunkAt(-1, &p), 0);
-    QCOMPARE(view.chunkAt(ChunkSamples + 10, &p), 0);
-    QVERIFY(p == nullptr);
-    // The span in the short last block ends with the channel, not at 32768.
-    QCOMPARE(view.chunkAt(ChunkSamples + 4, &p), 6);
-    const TWaveView& constView = view;
-    const qint8* cp = nullptr;
-    QCOMPARE(constView.chunkAt(ChunkSamples, &cp), 10);
-    QCOMPARE(cp, view.chunks[1]);
-}
-
-void TestWaveView::sampleAndSetSample()
-{
-    TWaveView view(ChunkSamples + 2);
-    QVERIFY(view.allocate());
-    view.setSample(ChunkSamples + 1, -7);
-    QVERIFY(view.modified);
-    QCOMPARE(int(view.sample(ChunkSamples + 1)), -7);
-    QCOMPARE(int(view.chunks[1][1]), -7);
-    view.modified = false;
-    view.setSample(ChunkSamples + 2, 5);
-    view.setSample(-1, 5);
+    QCOMPARE(k, spans.size());
+    for (int j = std::max<int>(spans.size(), 1); j < MaxChunks; ++j)
+        QVERIFY(!view.chunks[j]);
+    QCOMPARE(view.chunkAt(-1, &p) + view.chunkAt(view.count, &p), 0);
+    view.setSample(-1, 5); // outside the channel: ignored
+    view.setSample(view.count, 5);
     QVERIFY(!view.modified);
-    QCOMPARE(int(view.sample(-1)), 0);
-    QCOMPARE(int(view.sample(ChunkSamples + 2)), 0);
-    TWaveView empty(10); // not allocated: reads give 0, writes are ignored
-    empty.setSample(3, 1);
-    QCOMPARE(int(empty.sample(3)), 0);
-    QVERIFY(!empty.modified);
+    QCOMPARE(view.sample(-1) + view.sample(view.count), 0);
+    if (view.count > 0) {
+        view.setSample(view.count - 1, -7);
+        QVERIFY(view.modified);
+        QCOMPARE(int(view.chunks[k - 1][spans.last() - 1]), -7);
+    }
 }
 
-void TestWaveView::bulkWritesLeaveModified()
-{
-    TWaveView view(100);
-    QVERIFY(view.allocate());
-    qint8* p = nullptr;
-    QCOMPARE(view.chunkAt(0, &p), 100);
-    p[42] = 9;
-    QCOMPARE(int(view.sample(42)), 9);
-    QVERIFY(!view.modified);
-}
-
-void TestWaveView::smoothingClamp_data()
-{
-    QTest::addColumn<int>("h");
-    QTest::addColumn<int>("half");
-    QTest::addColumn<int>("len");
-    QTest::newRow("0") << 0 << 0 << 1;
-    QTest::newRow("1") << 1 << 1 << 3;
-    QTest::newRow("126") << 126 << 126 << 253;
-    QTest::newRow("127") << 127 << 126 << 253;
-    QTest::newRow("-1") << -1 << 126 << 253;
-    QTest::newRow("255") << 255 << 126 << 253;
-}
-
-void TestWaveView::smoothingClamp()
-{
-    QFETCH(int, h);
-    QFETCH(int, half);
-    QFETCH(int, len);
-    TWaveView view(10);
-    view.setSmoothing(h);
-    QCOMPARE(view.halfWidth, half);
-    QCOMPARE(view.winLen, len);
-}
-
-void TestWaveView::geometryRescalesBaseline()
+void TestWaveView::geometryAndMapping()
 {
     TWaveView view(1000);
     view.baseY = 100;
     view.winStart = 7;
     const QRect r(QPoint(10, 20), QPoint(410, 220));
     view.setGeometry(r, 0.5, 2.0);
-    QCOMPARE(view.baseY, 200);
-    QCOMPARE(view.yScale, 2.0);
-    QCOMPARE(view.xScale, 0.5);
+    QCOMPARE(view.baseY, 200);  // the zero line keeps its relative height
     QCOMPARE(view.winPixel, 4); // nearest(3.5)
-    QCOMPARE(view.rect, r);
-    QCOMPARE(view.baseOffset, 0);
     view.setUnipolar();
     view.setGeometry(r, 0.5, 0.75);
     QCOMPARE(view.baseOffset, -96);
     QCOMPARE(view.baseY, 75);
-}
-
-void TestWaveView::collapsedScaleIgnoresGeometry()
-{
-    TWaveView view(10);
-    view.baseY = 50;
-    view.setGeometry(QRect(QPoint(0, 0), QPoint(99, 99)), 1.0, 0.0);
-    QCOMPARE(view.yScale, 0.0);
-    QCOMPARE(view.baseY, 0);
-    const QRect before = view.rect;
-    view.setGeometry(QRect(QPoint(0, 0), QPoint(500, 500)), 3.0, 2.0);
-    QCOMPARE(view.rect, before);
-    QCOMPARE(view.xScale, 1.0);
-    view.setYScale(1.0);
-    view.setGeometry(QRect(QPoint(0, 0), QPoint(500, 500)), 3.0, 2.0);
-    QCOMPARE(view.xScale, 3.0);
-    QCOMPARE(view.yScale, 2.0);
-    view.setYScale(std::numeric_limits<double>::quiet_NaN());
-    view.setGeometry(QRect(QPoint(0, 0), QPoint(5, 5)), 1.0, 1.0);
-    QCOMPARE(view.xScale, 3.0);
-}
-
-void TestWaveView::unipolarOffset()
-{
-    TWaveView view(10);
-    view.setYScale(0.5);
-    view.rect = QRect(QPoint(0, 0), QPoint(399, 399));
-    view.baseY = 100;
-    view.baseOn = view.visible = true;
-    view.setUnipolar();
-    QCOMPARE(view.baseOffset, -64);
-    QVERIFY(view.unipolar);
-    // The zero line is drawn 64 rows below baseY.
-    QCOMPARE(view.baselineDistance(10, 164), 0);
-    view.setYScale(1.0);
-    QCOMPARE(view.baseOffset, -128);
+    view.setBaseline(-40); // clamped to the rectangle, then moved by the offset
+    QCOMPARE(view.baseY, 20 - 96);
     view.resetOffset();
-    QCOMPARE(view.baseOffset, 0);
-    QVERIFY(!view.unipolar);
-    view.setYScale(2.0);
-    QCOMPARE(view.baseOffset, 0);
     view.spectrum = true;
     view.setYScale(1.5);
     QCOMPARE(view.baseOffset, -192);
-}
-
-void TestWaveView::baselineClamped()
-{
-    TWaveView view(10);
-    view.rect = QRect(QPoint(0, 10), QPoint(100, 110));
-    view.setBaseline(50);
-    QCOMPARE(view.baseY, 50);
-    view.setUnipolar(); // yScale 1: offset -128
-    view.setBaseline(-40);
-    QCOMPARE(view.baseY, 10 - 128);
-    view.setBaseline(1000);
-    QCOMPARE(view.baseY, 110 - 128);
-}
-
-void TestWaveView::pixelMapping()
-{
-    TWaveView view(1000);
+    // A collapsed scale ignores geometry until setYScale restores it.
+    for (double collapsed : {0.0, std::numeric_limits<double>::quiet_NaN()}) {
+        view.setYScale(collapsed);
+        view.setGeometry(QRect(0, 0, 5, 5), 3.0, 2.0);
+        QCOMPARE(view.rect, r);
+    }
     view.rect = QRect(QPoint(10, 0), QPoint(209, 99));
     view.setWindowStart(100, 0.5);
-    QCOMPARE(view.winPixel, 50);
-    QCOMPARE(view.sampleToX(100), 10);
     QCOMPARE(view.sampleToX(101), 11); // nearest(50.5) = 51
-    QCOMPARE(view.sampleToX(99), 10);  // nearest(49.5) = 50
-    QCOMPARE(view.xToSample(10), 100);
     QCOMPARE(view.xToSample(11), 102);
-    QCOMPARE(view.xToSample(0), 80);
-    view.setWindowStart(3, 3.0);
-    QCOMPARE(view.sampleToX(3), 10);
-    QCOMPARE(view.xToSample(11), 3); // (11 - 10 + 9) / 3 = 3.33
-    QCOMPARE(view.xToSample(12), 4); // 3.67
-}
-
-void TestWaveView::cursorFromXClamps()
-{
-    TWaveView view(1000);
-    view.rect = QRect(QPoint(10, 0), QPoint(109, 99));
     view.setWindowStart(0, 2.0);
     QCOMPARE(view.cursorFromX(30), 10);
-    QCOMPARE(view.cursor, 10);
     QCOMPARE(view.cursorFromX(-100), 0);
-    QCOMPARE(view.cursorFromX(5000), 50); // (109 - 10) / 2 = 49.5
-}
-
-void TestWaveView::picking_data()
-{
-    QTest::addColumn<bool>("visible");
-    QTest::addColumn<bool>("on");
-    QTest::addColumn<int>("x");
-    QTest::addColumn<int>("y");
-    QTest::addColumn<int>("baseline");
-    QTest::addColumn<int>("cursor");
-    // rect (0, 0) - (200, 100); zero line at row 40; cursor at sample 25, xScale 2: column 50.
-    QTest::newRow("on both") << true << true << 53 << 44 << 4 << 3;
-    QTest::newRow("left edge is inside") << true << true << 0 << 40 << 0 << 50;
-    QTest::newRow("right edge x2 is outside") << true << true << 200 << 40 << 32767 << 32767;
-    QTest::newRow("bottom edge y2 is outside") << true << true << 50 << 100 << 32767 << 32767;
-    QTest::newRow("top edge is inside") << true << true << 50 << 0 << 40 << 0;
-    QTest::newRow("hidden channel") << false << true << 50 << 40 << 32767 << 32767;
-    QTest::newRow("line and cursor off") << true << false << 50 << 40 << 32767 << 32767;
-}
-
-void TestWaveView::picking()
-{
-    QFETCH(bool, visible);
-    QFETCH(bool, on);
-    QFETCH(int, x);
-    QFETCH(int, y);
-    QFETCH(int, baseline);
-    QFETCH(int, cursor);
-    TWaveView view(1000);
-    view.rect = QRect(QPoint(0, 0), QPoint(200, 100));
-    view.setWindowStart(0, 2.0);
-    view.baseY = 40;
-    view.cursor = 25;
-    view.visible = visible;
-    view.baseOn = view.cursorOn = on;
-    QCOMPARE(view.baselineDistance(x, y), baseline);
-    QCOMPARE(view.cursorDistance(x, y), cursor);
-}
-
-void TestWaveView::hostileWindowStart()
-{
+    QCOMPARE(view.cursorFromX(5000), 100); // column 209: (209 - 10) / 2 = 99.5
     // Window starts from a file may be anything; the mapping saturates instead of overflowing.
-    TWaveView view(100);
-    view.rect = QRect(QPoint(0, 0), QPoint(99, 99));
     view.setWindowStart(std::numeric_limits<int>::min(), 1.0);
     QCOMPARE(view.sampleToX(50), std::numeric_limits<int>::max());
     view.setWindowStart(std::numeric_limits<int>::max(), 1000.0);
-    QCOMPARE(view.winPixel, std::numeric_limits<int>::max());
-    QCOMPARE(view.sampleToX(0), -std::numeric_limits<int>::max());
+    QCOMPARE(view.sampleToX(0), 10 - std::numeric_limits<int>::max());
     view.visible = view.cursorOn = true;
-    view.cursor = 10;
-    QCOMPARE(view.cursorDistance(5, 5), 32767);
+    QCOMPARE(view.cursorDistance(50, 5), FarAway);
+}
+
+void TestWaveView::walkMatchesDefinitions()
+{
+    QFETCH(int, length);
+    QFETCH(int, mode);
+    QFETCH(int, h);
+    QFETCH(int, value);
+    Reference ref{std::vector<int>(size_t(length), value), mode, h};
+    if (value == 0) {
+        QRandomGenerator gen(quint32(length + mode * 7 + h));
+        for (int& v : ref.x)
+            v = gen.bounded(-128, 128);
+        ref.x[1] = -128; // the extremes matter to the rectifying and squaring modes
+        ref.x[size_t(length) - 2] = 127;
+    }
+    TWaveView view(length);
+    fill(view, ref.x);
+    view.mode = quint8(mode);
+    // Walks over both ends of the channel, from before it and past it, and across the first
+    // block boundary of a long channel.
+    QList<QPair<int, int>> walks = {{0, std::min(length - 1, 400)},
+                                    {-3, std::min(length + 2, 20)},
+                                    {std::max(-2, length - 300), length + 4}};
+    if (length > ChunkSamples)
+        walks.append({ChunkSamples - 200, ChunkSamples + 200});
+    for (ref.h = std::max(h, 0); ref.h <= (h < 0 ? MaxHalfWidth : h); ++ref.h) {
+        view.setSmoothing(ref.h);
+        for (const auto& [s, e] : walks) {
+            const std::vector<qint8> expected = ref.walk(s, e);
+            std::vector<qint8> got(expected.size());
+            for (int i = s; i <= e; ++i)
+                got[size_t(i - s)] =
+                    i == s ? view.processed(view.sample(i), i) : view.processedNext(view.sample(i), i);
+            const QString where = QStringLiteral("walk %1 ... %2, h %3").arg(s).arg(e).arg(ref.h);
+            QVERIFY2(got == expected, qPrintable(where));
+            // The bulk walk for drawing, in one run and continued in pieces of 7.
+            view.processedRun(s, e - s + 1, got.data());
+            QVERIFY2(got == expected, qPrintable(where));
+            std::fill(got.begin(), got.end(), qint8(0x55));
+            for (int p = s; p <= e; p += 7)
+                view.processedRun(p, std::min(7, e - p + 1), got.data() + (p - s), p != s);
+            QVERIFY2(got == expected, qPrintable(where));
+        }
+    }
+}
+
+void TestWaveView::measurementsAndZero()
+{
+    TWaveView view(30);
+    std::vector<int> x(30, 0);
+    x[5] = -50; // largest magnitude on a bipolar channel
+    x[8] = x[9] = x[20] = 40;
+    x[29] = 30;
+    fill(view, x);
+    QCOMPARE(view.mean(9, 5), 26); // magnitudes, range ordered
+    QCOMPARE(view.mean(std::numeric_limits<int>::min(), std::numeric_limits<int>::max()),
+             0); // a stray range ends
+    QCOMPARE(view.maxPosition(0, 29), 5);
+    QCOMPARE(view.maxPosition(6, 29), 8); // the first of equal values wins
+    view.unipolar = true;                 // values above the bottom line: -50 + 128 < 40 + 128
+    QCOMPARE(view.mean(5, 5), 78);
+    QCOMPARE(view.mean(30, 33), 128); // outside the channel counts as 0
+    QCOMPARE(view.maxPosition(0, 29), 8);
+    view.spectrum = true;           // the values themselves, before unipolar
+    QCOMPARE(view.mean(4, 6), -16); // truncated toward zero
+    QCOMPARE(view.maxPosition(0, 7), 0);
+    // Processed values count; outside the channel processedSample gives 0, not a window sum.
+    view.mode = pmSmooth;
+    view.setSmoothing(2);
+    QCOMPARE(view.maxPosition(0, 29), 8); // (40 + 40) / 5 at 8, 9 and 10
+    QCOMPARE(int(view.processedSample(29)), 6);
+    QCOMPARE(int(view.processedSample(30)), 0);
+
+    // Zeroing stays inside the channel.
+    TWaveView z(512);
+    fill(z, std::vector<int>(512, 10));
+    z.mode = pmDetect; // the mode does not change what is stored
+    z.zero(-100, 1);
+    z.zero(500, 1000);
+    QVERIFY(z.modified);
+    for (int i = 0; i < 512; ++i)
+        QCOMPARE(int(z.sample(i)), (i <= 1 || i >= 500) ? 0 : 10);
+    // A spectrum channel gets the bottom of its scale, and its bins and their mirrors are cleared.
+    z.spectrum = true;
+    z.zero(5, 7); // no kept arrays yet: only the samples
+    z.specRe = new float[1024];
+    z.specIm = new float[1024];
+    std::fill(z.specRe, z.specRe + 1024, 1.0f);
+    std::fill(z.specIm, z.specIm + 1024, 1.0f);
+    z.zero(5, 7);
+    z.zero(511, 511); // the last sample's bin and its mirror are the same middle bin
+    for (int i = 2; i < 500; ++i)
+        QCOMPARE(int(z.sample(i)), (i >= 5 && i <= 7) ? -128 : 10);
+    for (int b = 0; b < 1024; ++b) {
+        const bool cleared = (b >= 6 && b <= 8) || (b >= 1016 && b <= 1018) || b == 512;
+        QCOMPARE(z.specRe[b] + z.specIm[b], cleared ? 0.0f : 2.0f);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestWaveView)
