@@ -59,18 +59,22 @@ void readSettings(const QString& path, ProgramSettings& s)
 
     ini.beginGroup(QStringLiteral("COLOR"));
     for (int i = 0; i < 4; ++i) {
-        s.traceColours[i] = unpackColour(readInt(ini, QStringLiteral("GrColor%1").arg(i), packColour(s.traceColours[i])));
+        s.traceColours[i] =
+            unpackColour(readInt(ini, QStringLiteral("GrColor%1").arg(i), packColour(s.traceColours[i])));
         s.cursorColours[i] =
             unpackColour(readInt(ini, QStringLiteral("CursColor%1").arg(i), packColour(s.cursorColours[i])));
-        s.textColours[i] = unpackColour(readInt(ini, QStringLiteral("TextColor%1").arg(i), packColour(s.textColours[i])));
-        s.backColours[i] = unpackColour(readInt(ini, QStringLiteral("BackColor%1").arg(i), packColour(s.backColours[i])));
+        s.textColours[i] =
+            unpackColour(readInt(ini, QStringLiteral("TextColor%1").arg(i), packColour(s.textColours[i])));
+        s.backColours[i] =
+            unpackColour(readInt(ini, QStringLiteral("BackColor%1").arg(i), packColour(s.backColours[i])));
     }
     ini.endGroup();
 
     ini.beginGroup(QStringLiteral("COM"));
     s.portName = ini.value(QStringLiteral("ComName")).toString();
     if (s.portName.isEmpty())
-        s.portName = QStringLiteral("COM") + QString::number(std::max(1, readInt(ini, QStringLiteral("Port"), 0)));
+        s.portName =
+            QStringLiteral("COM") + QString::number(std::max(1, readInt(ini, QStringLiteral("Port"), 0)));
     s.rate = readInt(ini, QStringLiteral("Baud"), 0);
     if (s.rate < 1200 || s.rate > 115200)
         s.rate = 115200;
@@ -189,8 +193,7 @@ void MainWnd::saveSettings()
         if (ok)
             return;
         if (umisc::askQuestion(StringsKit::AskRetryIniSave, QString(), QString(), true, true,
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
-            != QMessageBox::Yes)
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
             return;
     }
 }
