@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QIcon>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
@@ -212,6 +213,12 @@ bool TWForm::buildWidgets()
                      Qt::UniqueConnection)) {
             condition = 0xA602;
             break;
+        }
+        // The sub-window's own menu would claim Ctrl+F4 (and, on some desktops, Ctrl+W); a key
+        // wanted by two actions reaches neither, so the main window's commands keep them.
+        if (QMenu* menu = systemMenu()) {
+            for (QAction* a : menu->actions())
+                a->setShortcuts({});
         }
         setGeometry(QRect(QPoint(x(), y()), QPoint(x() + 378, y() + 293)));
         plot = new TWFormInternalWidget(this);
