@@ -115,6 +115,7 @@ private slots:
     void save();
     void unitMarksFollowTheSetter();
     void acquisition();
+    void recordingIsNotDroppedSilently();
     void quit_data();
     void quit();
     void viewArithmetic_data();
@@ -453,6 +454,29 @@ void TestMainWnd::acquisition()
     ui->aRunADC->trigger(); // the failed window took its number
     QCOMPARE(main->forms().size(), 2);
     QCOMPARE(main->forms()[1]->windowTitle(), QStringLiteral("NoName - 3"));
+}
+
+void TestMainWnd::recordingIsNotDroppedSilently()
+{
+    g_link.portName = demoPortName();
+    demoUnit().setPaced(false);
+    g_acquisitionParameters.halfLength = 500;
+    ui->aRunADC->trigger();
+    QCOMPARE(main->forms().size(), 1);
+    QPointer<TWForm> f = main->forms()[0];
+    QVERIFY(!f->record->isModified()); // the samples themselves are as the unit sent them
+    {
+        BoxAnswerer no(QMessageBox::No);
+        QVERIFY(!f->close());
+        QCOMPARE(no.seen.value(0).text, QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
+    }
+    // Once saved, the window closes without a question.
+    QTemporaryDir dir;
+    QCOMPARE(f->save(dir.filePath(QStringLiteral("rec.raw"))), 0);
+    BoxAnswerer none;
+    QVERIFY(f->close());
+    QTest::qWait(20);
+    QVERIFY(none.seen.isEmpty());
 }
 
 void TestMainWnd::quit_data()

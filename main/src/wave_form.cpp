@@ -301,6 +301,8 @@ bool TWForm::acquire(int channelCount, int length)
         layoutFrame(nullptr);
     }
     const bool ok = g_mainWnd && acquireFromUnit(*record, g_mainWnd.data());
+    if (g_mainWnd)
+        unsavedRecording = true; // even a failed run may have overwritten some channels
     updateScrollBar();
     if (ok) {
         repaintPlot();
@@ -315,7 +317,10 @@ int TWForm::save(const QString& path)
 {
     if (!record)
         return 100;
-    return record->writeFile(path);
+    const int result = record->writeFile(path);
+    if (result == 0)
+        unsavedRecording = false;
+    return result;
 }
 
 wform::View TWForm::view() const
@@ -613,7 +618,7 @@ void TWForm::closeEvent(QCloseEvent* event)
     }
     bool close = true;
     if (!isSpectrum || !changed) {
-        if (record->isModified()) {
+        if (record->isModified() || unsavedRecording) {
             const QMessageBox::StandardButton answer = umisc::askQuestion(
                 StringsKit::AskCloseChanged, windowTitle(), QString(), true, true,
                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);

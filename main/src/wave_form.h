@@ -160,6 +160,9 @@ public:
     bool hasSpectrum = false;
     bool logScale = false;
     bool changed = false;
+    // Samples came from the unit since the record was last saved: closing asks first, as for
+    // changed data, so that a recording is never dropped without a question.
+    bool unsavedRecording = false;
 
 public slots:
     void slot_SBarValueChanged(int value);
