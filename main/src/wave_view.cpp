@@ -594,6 +594,28 @@ void TWaveView::draw(QPainter* painter, bool markPoints)
 // Processed values are taken in batches of this many samples.
 constexpr int DrawBatch = 4096;
 
+// Walks the drawn rows of a channel from start: first(i, row) for the first sample, then
+// next(i, row) for each following one until it returns false or the channel ends.
+template <typename First, typename Next>
+static void walkRows(TWaveView& view, int start, const int* rows, First first, Next next)
+{
+    qint8 values[DrawBatch];
+    for (int i = start; i < view.count;) {
+        const int n = std::min(DrawBatch, view.count - i);
+        view.processedRun(i, n, values, i != start);
+        int j = 0;
+        if (i == start) {
+            first(i, rows[values[0] + 128]);
+            j = 1;
+        }
+        for (; j < n; ++j) {
+            if (!next(i + j, rows[values[j] + 128]))
+                return;
+        }
+        i += n;
+    }
+}
+
 void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, int width)
 {
     const int height = painter->device()->height();
@@ -602,34 +624,23 @@ void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, in
     lines.reserve(size_t(std::min(count - start, 2 * width + 8)));
     int rows[256];
     fillRowTable(rows);
-    qint8 values[DrawBatch];
 
     int px = 0, py = 0;
-    bool done = false;
-    for (int i = start; i < count && !done;) {
-        const int n = std::min(DrawBatch, count - i);
-        processedRun(i, n, values, i != start);
-        int j = 0;
-        if (i == start) {
+    walkRows(
+        *this, start, rows,
+        [&](int i, int y) {
             px = sampleToX(i);
-            py = rows[values[0] + 128];
-            j = 1;
-        }
-        for (; j < n; ++j) {
-            const int x = sampleToX(i + j);
-            const int y = rows[values[j] + 128];
+            py = y;
+        },
+        [&](int i, int y) {
+            const int x = sampleToX(i);
             addSegment(lines, px, py, x, y, width, height);
             if (markPoints)
                 addPoint(markers, px, py, width, height);
             px = x;
             py = y;
-            if (x > width - 1) {
-                done = true;
-                break;
-            }
-        }
-        i += n;
-    }
+            return x <= width - 1;
+        });
     if (markPoints)
         addPoint(markers, px, py, width, height);
 
@@ -663,7 +674,6 @@ void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, 
 
     int rows[256];
     fillRowTable(rows);
-    qint8 values[DrawBatch];
     // Every sample of the window passes here: the pixel column is computed without a library
     // call while the products stay small.
     const double xs = xScale;
@@ -675,19 +685,15 @@ void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, 
     };
 
     int colX = 0, lo = 0, hi = 0;
-    bool done = false;
-    for (int i = start; i < count && !done;) {
-        const int n = std::min(DrawBatch, count - i);
-        processedRun(i, n, values, i != start);
-        int j = 0;
-        if (i == start) {
+    walkRows(
+        *this, start, rows,
+        [&](int i, int y) {
             colX = columnOf(i);
-            lo = hi = rows[values[0] + 128];
-            j = 1;
-        }
-        for (; j < n; ++j) {
-            const int x = columnOf(i + j);
-            const int y = rows[values[j] + 128];
+            lo = hi = y;
+        },
+        [&](int i, int y) {
+            const int x = columnOf(i);
+            // The sample that opens a new column still closes the old one, so columns join.
             if (y > hi)
                 hi = y;
             else if (y < lo)
@@ -697,13 +703,8 @@ void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, 
                 colX = x;
                 lo = hi = y;
             }
-            if (x > width - 1) {
-                done = true;
-                break;
-            }
-        }
-        i += n;
-    }
+            return x <= width - 1;
+        });
     flush(colX, lo, hi);
 
     painter->setPen(linePen(painter, grColor));
