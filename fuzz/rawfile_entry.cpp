@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -65,7 +66,8 @@ int fuzzRawFileInput(const std::uint8_t* data, std::size_t size)
     const int len = rec.length();
     for (int ch = 0; ch < n; ++ch) {
         rec.meanOver(ch, 0, len - 1);
-        rec.maxPositionIn(ch, -5, len + 5);
+        // A header cut short may still announce up to INT_MAX samples.
+        rec.maxPositionIn(ch, -5, len > std::numeric_limits<int>::max() - 5 ? len : len + 5);
         if (TWaveView* view = rec.channel(ch)) {
             view->processedSample(view->cursor);
             view->processedSample(len - 1);
