@@ -101,8 +101,10 @@ private:
     QTimer m_timer;
 };
 
+// The line rate and the parameter block every run of this file uses.
 void setParameters()
 {
+    g_link.rate = Baud;
     AcquisitionParameters p;
     p.halfLength = Samples / 2;
     p.waitCount = 24;
@@ -125,7 +127,6 @@ void runPaced(benchmark::State& state, bool throughPty)
             demoUnit().setPaced(true);
             demoUnit().setFault(K4Fault());
         }
-        g_link.rate = Baud;
         setParameters();
         TWaveStor record;
         record.init(4, Samples);
@@ -175,7 +176,6 @@ void BM_StopLatency(benchmark::State& state)
                     state.SkipWithError("k4sim did not start");
                     return;
                 }
-                g_link.rate = Baud;
                 setParameters();
                 TWaveStor record;
                 record.init(4, Samples);
