@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -136,12 +137,12 @@ inline bool farOut(int v)
     return v > CoordLimit || v < -CoordLimit;
 }
 
-// A segment for the painter: those entirely beside the device are dropped, those with far
-// coordinates clipped.
-void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int width, int height)
+// A segment for the painter: those entirely left or right of the device are dropped, those with
+// far coordinates clipped. Rows are left to the painter's clipping: they are relative to the zero
+// level, which may move before the segment is painted.
+void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int width)
 {
-    if ((xa < 0 && xb < 0) || (xa >= width && xb >= width) || (ya < 0 && yb < 0) ||
-        (ya >= height && yb >= height))
+    if ((xa < 0 && xb < 0) || (xa >= width && xb >= width))
         return;
     if (farOut(xa) || farOut(ya) || farOut(xb) || farOut(yb)) {
         double x1 = xa, y1 = ya, x2 = xb, y2 = yb;
@@ -153,9 +154,9 @@ void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int w
     lines.emplace_back(xa, ya, xb, yb);
 }
 
-inline void addPoint(std::vector<QPoint>& points, int x, int y, int width, int height)
+inline void addPoint(std::vector<QPoint>& points, int x, int y, int width)
 {
-    if (x >= 0 && x < width && y >= 0 && y < height)
+    if (x >= 0 && x < width)
         points.emplace_back(x, y);
 }
 
@@ -557,38 +558,109 @@ void TWaveView::zero(int from, int to)
 
 // ---- drawing ----
 
+bool TraceKey::operator==(const TraceKey& o) const
+{
+    return std::memcmp(this, &o, sizeof o) == 0;
+}
+
 int TWaveView::rowOf(int value) const
 {
     return clampToInt(qint64(baseY) - nearest(value * yScale));
 }
 
-void TWaveView::fillRowTable(int* rows) const
+void TWaveView::fillOffsetTable(int* offsets) const
 {
     for (int v = -128; v < 128; ++v)
-        rows[v + 128] = rowOf(v);
+        offsets[v + 128] = clampToInt(-qint64(nearest(v * yScale)));
+}
+
+TraceKey TWaveView::traceKey(int deviceWidth, bool markPoints) const
+{
+    TraceKey k;
+    k.count = count;
+    k.winStart = winStart;
+    k.winPixel = winPixel;
+    k.left = rect.left();
+    k.width = deviceWidth;
+    k.flags = qint64(markPoints) | qint64(mode) << 8 | qint64(halfWidth) << 16;
+    k.xScale = xScale;
+    k.yScale = yScale;
+    for (int i = 0; i < MaxChunks; ++i)
+        k.blocks[i] = quint64(quintptr(chunks[i]));
+    return k;
+}
+
+// The first sample a screen trace walks from, or -1 when the channel draws no trace there.
+qint64 TWaveView::traceStart(QPainter* painter) const
+{
+    if (!painter || !painter->device() || !(xScale > 0.0) || !visible || !hasBlocks())
+        return -1;
+    // One pixel's worth of samples left of the window, so the first segment enters from the edge.
+    const qint64 s = std::clamp<qint64>(qint64(winStart) + nearest(-1.0 / xScale), 0, MaxSamples);
+    return s < count ? s : -1;
+}
+
+bool TWaveView::bandOnDevice(QPainter* painter) const
+{
+    const int height = painter->device()->height();
+    const qint64 reach = nearest(128.0 * yScale);
+    return qint64(baseY) + reach >= 0 && qint64(baseY) - reach <= height - 1;
 }
 
 void TWaveView::draw(QPainter* painter, bool markPoints)
 {
-    if (!painter || !painter->device() || !(xScale > 0.0) || !visible || !hasBlocks())
-        return;
-    // One pixel's worth of samples left of the window, so the first segment enters from the edge.
-    const qint64 s = std::clamp<qint64>(qint64(winStart) + nearest(-1.0 / xScale), 0, MaxSamples);
-    if (s >= count)
+    const qint64 s = traceStart(painter);
+    if (s < 0)
         return;
     if (g_printMode) {
         drawPrintPolyline(painter, std::clamp(winStart, 0, MaxSamples));
         return;
     }
-    const int width = painter->device()->width();
-    const int height = painter->device()->height();
-    const qint64 reach = nearest(128.0 * yScale);
-    if (qint64(baseY) + reach < 0 || qint64(baseY) - reach > height - 1)
+    if (!bandOnDevice(painter))
         return;
+    TraceShape shape;
+    buildShape(int(s), markPoints, painter->device()->width(), shape);
+    paintShape(painter, shape);
+}
+
+void TWaveView::drawThrough(QPainter* painter, bool markPoints, TraceShape& shape)
+{
+    if (g_printMode) {
+        draw(painter, markPoints);
+        return;
+    }
+    const qint64 s = traceStart(painter);
+    if (s < 0 || !bandOnDevice(painter))
+        return;
+    const TraceKey key = traceKey(painter->device()->width(), markPoints);
+    if (!shape.built || !(shape.key == key)) {
+        shape.clear();
+        buildShape(int(s), markPoints, key.width, shape);
+        shape.key = key;
+        shape.built = true;
+    }
+    paintShape(painter, shape);
+}
+
+void TWaveView::buildShape(int start, bool markPoints, int width, TraceShape& shape)
+{
     if (xScale > 0.5)
-        drawTraceLines(painter, int(s), markPoints, width);
+        shapeLines(start, markPoints, width, shape);
     else
-        drawTraceColumns(painter, int(s), markPoints, width);
+        shapeColumns(start, markPoints, width, shape);
+}
+
+void TWaveView::paintShape(QPainter* painter, const TraceShape& shape) const
+{
+    const QTransform saved = painter->transform();
+    painter->translate(0, baseY);
+    painter->setPen(linePen(painter, grColor));
+    if (!shape.lines.empty())
+        painter->drawLines(shape.lines.data(), int(shape.lines.size()));
+    if (!shape.dots.empty())
+        painter->drawPoints(shape.dots.data(), int(shape.dots.size()));
+    drawMarkers(painter, shape.markers, pointColor);
+    painter->setTransform(saved);
 }
 
 // Processed values are taken in batches of this many samples.
@@ -616,14 +688,13 @@ static void walkRows(TWaveView& view, int start, const int* rows, First first, N
     }
 }
 
-void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, int width)
+void TWaveView::shapeLines(int start, bool markPoints, int width, TraceShape& shape)
 {
-    const int height = painter->device()->height();
-    std::vector<QLine> lines;
-    std::vector<QPoint> markers;
+    std::vector<QLine>& lines = shape.lines;
+    std::vector<QPoint>& markers = shape.markers;
     lines.reserve(size_t(std::min(count - start, 2 * width + 8)));
     int rows[256];
-    fillRowTable(rows);
+    fillOffsetTable(rows);
 
     int px = 0, py = 0;
     walkRows(
@@ -634,46 +705,40 @@ void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, in
         },
         [&](int i, int y) {
             const int x = sampleToX(i);
-            addSegment(lines, px, py, x, y, width, height);
+            addSegment(lines, px, py, x, y, width);
             if (markPoints)
-                addPoint(markers, px, py, width, height);
+                addPoint(markers, px, py, width);
             px = x;
             py = y;
             return x <= width - 1;
         });
     if (markPoints)
-        addPoint(markers, px, py, width, height);
-
-    painter->setPen(linePen(painter, grColor));
-    if (!lines.empty())
-        painter->drawLines(lines.data(), int(lines.size()));
-    drawMarkers(painter, markers, pointColor);
+        addPoint(markers, px, py, width);
 }
 
-void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, int width)
+void TWaveView::shapeColumns(int start, bool markPoints, int width, TraceShape& shape)
 {
-    const int height = painter->device()->height();
-    std::vector<QLine> lines;
-    std::vector<QPoint> dots;    // single-row columns in the trace colour
-    std::vector<QPoint> markers; // point markers
+    std::vector<QLine>& lines = shape.lines;
+    std::vector<QPoint>& dots = shape.dots;
+    std::vector<QPoint>& markers = shape.markers;
     lines.reserve(size_t(std::min(width + 2, count - start + 1)));
 
     auto flush = [&](int x, int top, int bottom) {
         if (x < 0 || x >= width)
             return; // a column beside the device shows nothing
         if (top == bottom) {
-            addPoint(markPoints ? markers : dots, x, top, width, height);
+            addPoint(markPoints ? markers : dots, x, top, width);
             return;
         }
-        addSegment(lines, x, bottom, x, top, width, height);
+        addSegment(lines, x, bottom, x, top, width);
         if (markPoints) {
-            addPoint(markers, x, bottom, width, height);
-            addPoint(markers, x, top, width, height);
+            addPoint(markers, x, bottom, width);
+            addPoint(markers, x, top, width);
         }
     };
 
     int rows[256];
-    fillRowTable(rows);
+    fillOffsetTable(rows);
     // Every sample of the window passes here: the pixel column is computed without a library
     // call while the products stay small.
     const double xs = xScale;
@@ -706,13 +771,6 @@ void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, 
             return x <= width - 1;
         });
     flush(colX, lo, hi);
-
-    painter->setPen(linePen(painter, grColor));
-    if (!lines.empty())
-        painter->drawLines(lines.data(), int(lines.size()));
-    if (!dots.empty())
-        painter->drawPoints(dots.data(), int(dots.size()));
-    drawMarkers(painter, markers, pointColor);
 }
 
 void TWaveView::drawPrintPolyline(QPainter* painter, int start)
