@@ -446,7 +446,23 @@ void TWaveView::processedRun(int start, int n, qint8* out, bool continueWalk)
             std::fill(out + j, out + n, qint8(0));
             return;
         }
-        const qint16* map = mode == pmDetect ? t.magnitude : mode == pmPower ? t.square : t.identity;
+        if (mode == pmNone) {
+            // The stored values themselves: copied a block piece at a time.
+            while (j < n) {
+                const qint64 i = qint64(start) + j;
+                const qint8* p = nullptr;
+                const int len = quint64(i) < length ? chunkAt(int(i), &p) : 0;
+                if (len <= 0) {
+                    out[j++] = 0;
+                    continue;
+                }
+                const int take = std::min(len, n - j);
+                std::memcpy(out + j, p, size_t(take));
+                j += take;
+            }
+            return;
+        }
+        const qint16* map = mode == pmDetect ? t.magnitude : t.square;
         for (; j < n; ++j) {
             const qint64 i = qint64(start) + j;
             const qint8* block = quint64(i) < length ? chunks[i / ChunkSamples] : nullptr;
@@ -652,15 +668,38 @@ void TWaveView::buildShape(int start, bool markPoints, int width, TraceShape& sh
 
 void TWaveView::paintShape(QPainter* painter, const TraceShape& shape) const
 {
-    const QTransform saved = painter->transform();
-    painter->translate(0, baseY);
+    // Moved to the zero level here rather than through the painter's transform, which would
+    // send every point through the general mapping. Far rows are clipped as when building.
+    static thread_local std::vector<QLine> lines;
+    static thread_local std::vector<QPoint> points;
+    const qint64 dy = baseY;
+    const qint64 height = painter->device()->height();
+    lines.clear();
+    for (const QLine& l : shape.lines) {
+        const qint64 ya = l.y1() + dy, yb = l.y2() + dy;
+        if (ya > CoordLimit || ya < -CoordLimit || yb > CoordLimit || yb < -CoordLimit) {
+            double x1 = l.x1(), y1 = double(ya), x2 = l.x2(), y2 = double(yb);
+            if (clipSegment(x1, y1, x2, y2))
+                lines.emplace_back(nearest(x1), nearest(y1), nearest(x2), nearest(y2));
+        } else {
+            lines.emplace_back(l.x1(), int(ya), l.x2(), int(yb));
+        }
+    }
     painter->setPen(linePen(painter, grColor));
-    if (!shape.lines.empty())
-        painter->drawLines(shape.lines.data(), int(shape.lines.size()));
-    if (!shape.dots.empty())
-        painter->drawPoints(shape.dots.data(), int(shape.dots.size()));
-    drawMarkers(painter, shape.markers, pointColor);
-    painter->setTransform(saved);
+    if (!lines.empty())
+        painter->drawLines(lines.data(), int(lines.size()));
+    for (const std::vector<QPoint>* set : {&shape.dots, &shape.markers}) {
+        points.clear();
+        for (const QPoint& p : *set) {
+            const qint64 y = p.y() + dy;
+            if (y >= 0 && y < height)
+                points.emplace_back(p.x(), int(y));
+        }
+        if (set == &shape.dots && !points.empty())
+            painter->drawPoints(points.data(), int(points.size()));
+        else if (set == &shape.markers)
+            drawMarkers(painter, points, pointColor);
+    }
 }
 
 // Processed values are taken in batches of this many samples.
@@ -739,38 +778,60 @@ void TWaveView::shapeColumns(int start, bool markPoints, int width, TraceShape& 
 
     int rows[256];
     fillOffsetTable(rows);
-    // Every sample of the window passes here: the pixel column is computed without a library
-    // call while the products stay small.
     const double xs = xScale;
     const qint64 pixelBase = qint64(rect.left()) - winPixel;
     const bool smallProducts = double(count) * xs < double(1 << 30);
-    auto columnOf = [&](int i) {
-        const double v = i * xs;
+    auto columnOf = [&](qint64 i) {
+        const double v = double(i) * xs;
         return clampToInt((smallProducts ? nearestNonNegative(v) : nearest(v)) + pixelBase);
     };
+    // The first sample right of the device ends the walk (it still closes the column before it).
+    qint64 last = count - 1;
+    if (columnOf(last) > width - 1) {
+        qint64 lo = start, hi = last; // columns only grow with the sample index
+        while (lo < hi) {
+            const qint64 mid = lo + (hi - lo) / 2;
+            if (columnOf(mid) > width - 1)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        last = lo;
+    }
+    const int n = int(last - start + 1);
+    std::vector<qint8> values(static_cast<size_t>(n));
+    processedRun(start, n, values.data());
 
-    int colX = 0, lo = 0, hi = 0;
-    walkRows(
-        *this, start, rows,
-        [&](int i, int y) {
-            colX = columnOf(i);
-            lo = hi = y;
-        },
-        [&](int i, int y) {
-            const int x = columnOf(i);
-            // The sample that opens a new column still closes the old one, so columns join.
-            if (y > hi)
-                hi = y;
-            else if (y < lo)
-                lo = y;
-            if (x != colX) {
-                flush(colX, lo, hi);
-                colX = x;
-                lo = hi = y;
-            }
-            return x <= width - 1;
-        });
-    flush(colX, lo, hi);
+    // Column by column: the samples of a column and the one that opens the next span one stroke,
+    // so adjacent columns join. Rows fall as values rise, so the extreme values give the ends.
+    int a = 0;
+    int colX = columnOf(start);
+    while (true) {
+        // The first sample of the next column: near the estimate, then exact.
+        const double guess = std::ceil((double(colX) - double(pixelBase) + 0.5) / xs) - double(start);
+        int b = int(std::clamp(guess, double(a + 1), double(n)));
+        while (b < n && columnOf(start + b) <= colX)
+            ++b;
+        while (b - 1 > a && columnOf(start + b - 1) > colX)
+            --b;
+        const int end = std::min(b, n - 1);
+        // As unsigned bytes (value + 128), which the compiler's vector min/max take directly.
+        quint8 low = 255, high = 0;
+        const qint8* p = values.data();
+        for (int k = a; k <= end; ++k) {
+            const quint8 u = quint8(p[k]) ^ 0x80;
+            low = u < low ? u : low;
+            high = u > high ? u : high;
+        }
+        const int r1 = rows[low], r2 = rows[high];
+        flush(colX, std::min(r1, r2), std::max(r1, r2));
+        if (b >= n || colX > width - 1)
+            break;
+        a = b;
+        colX = columnOf(start + b);
+        if (colX > width - 1)
+            break; // the walk ended on it: its own column lies beside the device
+    }
 }
 
 void TWaveView::drawPrintPolyline(QPainter* painter, int start)
