@@ -6,6 +6,7 @@
 
 #include "fmain.h"
 #include "init.h"
+#include "noisy_record.h"
 #include "umisc.h"
 #include "ustrings.h"
 #include "wave_form.h"
@@ -18,8 +19,6 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTemporaryDir>
-
-#include <cmath>
 
 namespace {
 
@@ -46,22 +45,7 @@ TWForm* makeWindow()
     f->record = new TWaveStor(f->plotRect);
     if (!f->record->init(MaxChannels, MaxSamples))
         return nullptr;
-    quint32 noise = 12345;
-    for (int ch = 0; ch < MaxChannels; ++ch) {
-        TWaveView* v = f->record->channel(ch);
-        for (int p = 0; p < MaxSamples;) {
-            qint8* block = nullptr;
-            const int n = v->chunkAt(p, &block);
-            for (int k = 0; k < n; ++k) {
-                noise = noise * 1664525u + 1013904223u;
-                const double s = 90.0 * std::sin((p + k) * (0.0005 + 0.0003 * ch));
-                block[k] = qint8(std::lround(s) + int((noise >> 28) & 15) - 8);
-            }
-            p += n;
-        }
-        v->visible = true;
-        v->cursor = MaxSamples / 3 + ch * 1000;
-    }
+    fillNoisySines(*f->record);
     f->record->header.winWidth = MaxSamples;
     sizePlot(f);
     f->record->setPlotRect(f->plotRect);

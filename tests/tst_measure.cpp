@@ -19,7 +19,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <functional>
 
@@ -82,6 +84,9 @@ private slots:
     void meanOfTwoChannels();
     void maximumAndCentring();
     void zeroingTickedChannels();
+    void roundingToPowersOfTwo_data();
+    void roundingToPowersOfTwo();
+    void keptPictureFollowsTheRecord();
     void readouts();
 
 private:
@@ -387,6 +392,66 @@ void TestMeasure::zeroingTickedChannels()
     const int row = b->baseY - nearest(50 * b->yScale);
     QCOMPARE(img.pixelColor(f->record->sampleToX(50), row), g_traceColours[1]);
     QCOMPARE(img.pixelColor(f->record->sampleToX(150), row), QColor(Qt::black));
+}
+
+void TestMeasure::roundingToPowersOfTwo_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("selEnd");
+    QTest::addColumn<int>("selLog2");
+    QTest::newRow("record of 8") << 8 << 6 << 2;
+    QTest::newRow("record of 5: halved") << 5 << 4 << 1;
+}
+
+void TestMeasure::roundingToPowersOfTwo()
+{
+    QFETCH(int, length);
+    TWForm* f = window(1, length, [](int, int) { return qint8(0); });
+    QVERIFY(f);
+    f->selStart = 2;
+    f->selEnd = 5;
+    main->aSelectMode->trigger(); // switched on: the selection is rounded
+    QVERIFY(main->aSelectMode->isChecked());
+    // In force before any paint, for a command that follows at once.
+    QTEST(f->selEnd, "selEnd");
+    QTEST(f->selLog2, "selLog2");
+    paint(f);
+    QTEST(f->selEnd, "selEnd");
+    f->selEnd = 5;
+    main->aSelectMode->trigger(); // switched off: nothing
+    QCOMPARE(f->selEnd, 5);
+}
+
+void TestMeasure::keptPictureFollowsTheRecord()
+{
+    // Whatever changed, the plot shows what drawing the record afresh shows.
+    TWForm* f = window(3, 3000, [](int ch, int i) { return qint8((i * (ch + 3)) % 200 - 100); });
+    QVERIFY(f);
+    auto fresh = [f] {
+        QImage img(f->plot->size(), QImage::Format_RGB32);
+        img.fill(Qt::black);
+        QPainter p(&img);
+        f->record->draw(&p);
+        return img;
+    };
+    const QList<std::function<void()>> changes = {
+        [] {},
+        [f] { f->zoomIn(); },
+        [f] { f->scrollBar->setValue(f->scrollBar->maximum()); },
+        [f] { f->setVerticalScale(true, 2500); },
+        [f] { f->setFilter(3, 4); },
+        [f] { f->setChannelColour(1, Qt::magenta); },
+        [f] { f->record->channel(2)->baseY -= 17; },
+        [f] {
+            f->record->channel(0)->setSample(f->view().start + 5, 127);
+            f->repaintPlot();
+        },
+        [f] { f->resize(500, 300); },
+    };
+    for (int i = 0; i < changes.size(); ++i) {
+        changes[i]();
+        QVERIFY2(paint(f).convertToFormat(QImage::Format_RGB32) == fresh(), qPrintable(QString::number(i)));
+    }
 }
 
 void TestMeasure::readouts()

@@ -388,13 +388,22 @@ void TWFormInternalWidget::followShape(int x, int y)
         setCursor(shape);
 }
 
+TWForm* TWFormInternalWidget::mouseTarget(const QMouseEvent* event, QPoint& p) const
+{
+    TWForm* f = form();
+    if (!event || !f || !f->record)
+        return nullptr;
+    p = event->position().toPoint();
+    return f;
+}
+
 void TWFormInternalWidget::mousePressEvent(QMouseEvent* event)
 {
     QWidget::mousePressEvent(event);
-    TWForm* f = form();
-    if (!event || !f || !f->record)
+    QPoint p;
+    TWForm* f = mouseTarget(event, p);
+    if (!f)
         return;
-    const QPoint p = event->position().toPoint();
     pressX = currentX = p.x();
     pressY = currentY = p.y();
     if (event->button() == Qt::LeftButton) {
@@ -418,10 +427,10 @@ void TWFormInternalWidget::mousePressEvent(QMouseEvent* event)
 void TWFormInternalWidget::mouseMoveEvent(QMouseEvent* event)
 {
     QWidget::mouseMoveEvent(event);
-    TWForm* f = form();
-    if (!event || !f || !f->record)
+    QPoint p;
+    TWForm* f = mouseTarget(event, p);
+    if (!f)
         return;
-    const QPoint p = event->position().toPoint();
     followShape(p.x(), p.y());
     const Qt::MouseButtons held = event->buttons();
     if (held == Qt::NoButton)
@@ -442,10 +451,9 @@ void TWFormInternalWidget::mouseMoveEvent(QMouseEvent* event)
 void TWFormInternalWidget::mouseReleaseEvent(QMouseEvent* event)
 {
     QWidget::mouseReleaseEvent(event);
-    TWForm* f = form();
-    if (!event || !f || !f->record)
+    QPoint p;
+    if (!mouseTarget(event, p))
         return;
-    const QPoint p = event->position().toPoint();
     currentX = p.x();
     currentY = p.y();
     followShape(currentX, currentY);
@@ -905,70 +913,84 @@ void TWForm::centreCursors()
     plot->update();
 }
 
-void TWForm::findMaximum()
+bool TWForm::measuredSelection(int warning, int& low, int& high) const
 {
     if (!record || !plot)
-        return;
+        return false;
     if (selStart == selEnd) {
-        umisc::showWarning(StringsKit::WarnMaxNeedsSelection);
-        return;
+        umisc::showWarning(warning);
+        return false;
     }
+    const wform::View span = wform::measuredSpan(selStart, selEnd, record->length());
+    low = span.start;
+    high = span.start + span.width - 1;
+    return true;
+}
+
+namespace {
+
+// The wait cursor for as long as it lives.
+struct WaitCursor
+{
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+void TWForm::findMaximum()
+{
+    int low = 0, high = 0;
+    if (!measuredSelection(StringsKit::WarnMaxNeedsSelection, low, high))
+        return;
     const QList<int> ticked = chooseChannels(tr("Преобразование"));
     if (ticked.isEmpty())
         return;
     changed = true;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const wform::View span = wform::measuredSpan(selStart, selEnd, record->length());
+    const WaitCursor wait;
     for (int ch : ticked) {
         if (TWaveView* v = record->channel(ch))
-            v->cursor = record->maxPositionIn(ch, span.start, span.start + span.width - 1);
+            v->cursor = record->maxPositionIn(ch, low, high);
         refreshReadout(ch);
     }
-    QApplication::restoreOverrideCursor();
     plot->update();
 }
 
 void TWForm::zeroSignal()
 {
-    if (!record || !plot)
+    int low = 0, high = 0;
+    if (!measuredSelection(StringsKit::WarnZeroNeedsSelection, low, high))
         return;
-    if (selStart == selEnd) {
-        umisc::showWarning(StringsKit::WarnZeroNeedsSelection);
-        return;
-    }
     const QList<int> ticked = chooseChannels(QString());
     if (ticked.isEmpty())
         return;
     changed = true;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const wform::View span = wform::measuredSpan(selStart, selEnd, record->length());
+    const WaitCursor wait;
     for (int ch : ticked) {
-        record->zeroRange(ch, span.start, span.start + span.width - 1);
+        record->zeroRange(ch, low, high);
         repaintPlot();
         updateReadouts();
     }
-    QApplication::restoreOverrideCursor();
 }
 
 void TWForm::showMean()
 {
-    if (!record || !plot)
+    int low = 0, high = 0;
+    if (!measuredSelection(StringsKit::WarnMeanNeedsSelection, low, high))
         return;
-    if (selStart == selEnd) {
-        umisc::showWarning(StringsKit::WarnMeanNeedsSelection);
-        return;
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const wform::View span = wform::measuredSpan(selStart, selEnd, record->length());
     QString text = tr("Среднее значение:");
-    for (int ch = 0; ch < record->channelCount(); ++ch) {
-        const TWaveView* v = record->channel(ch);
-        const int m = record->meanOver(ch, span.start, span.start + span.width - 1);
-        const bool bipolar = v && !v->unipolar && !v->spectrum;
-        text += tr("\nКанал ") + QString::number(ch + 1) + QLatin1Char(':') +
-                wform::meanReadout(m, bipolar, record->channelHeader(ch)->gainCode);
+    {
+        const WaitCursor wait;
+        for (int ch = 0; ch < record->channelCount(); ++ch) {
+            const TWaveView* v = record->channel(ch);
+            const int m = record->meanOver(ch, low, high);
+            const bool bipolar = v && !v->unipolar && !v->spectrum;
+            text += tr("\nКанал ") + QString::number(ch + 1) + QLatin1Char(':') +
+                    wform::meanReadout(m, bipolar, record->channelHeader(ch)->gainCode);
+        }
     }
-    QApplication::restoreOverrideCursor();
     umisc::showInformation(StringsKit::InfoText, text);
 }
 

@@ -160,6 +160,8 @@ private:
     void followShape(int x, int y);
     // Brings the kept picture of the traces up to date with the record.
     void refreshTraceLayer();
+    // The window an event concerns (null without an event or a record) and its position.
+    TWForm* mouseTarget(const QMouseEvent* event, QPoint& p) const;
 
     QPainter* painter = nullptr;
     TraceShape shapes[MaxChannels];
@@ -281,4 +283,7 @@ private:
     void placeCursor(int ch, int x);
     // Whether the main window's selection mode is on.
     bool selectionMode() const;
+    // The selection cut to the record's samples, both ends included; false after the warning
+    // when there is no selection (or no record).
+    bool measuredSelection(int warning, int& low, int& high) const;
 };
