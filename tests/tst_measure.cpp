@@ -436,6 +436,7 @@ void TestMeasure::keptPictureFollowsTheRecord()
     };
     const QList<std::function<void()>> changes = {
         [] {},
+        [f] { f->record->channel(1)->baseY += 40; }, // down: its old rows above the new band
         [f] { f->zoomIn(); },
         [f] { f->scrollBar->setValue(f->scrollBar->maximum()); },
         [f] { f->setVerticalScale(true, 2500); },

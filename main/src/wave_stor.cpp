@@ -592,11 +592,15 @@ void TWaveStor::drawMarks(QPainter* painter)
 {
     if (!painter || !painter->isActive())
         return;
-    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     const int n = channelCount();
-    for (int i = 0; i < n && channelSlots[i].view; ++i)
+    for (int i = 0; i < n; ++i) {
+        if (!channelSlots[i].view)
+            return; // as for the traces, an empty slot ends the whole picture
+    }
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (int i = 0; i < n; ++i)
         channelSlots[i].view->drawBaseline(painter);
-    for (int i = 0; i < n && channelSlots[i].view; ++i)
+    for (int i = 0; i < n; ++i)
         channelSlots[i].view->drawCursor(painter);
 }
 
