@@ -1063,7 +1063,8 @@ void MainWnd::slot_aFilteringTriggered(bool checked)
 
 void MainWnd::slot_aZeroSignTriggered(bool)
 {
-    // Zeroing comes with the selection commands.
+    if (TWForm* w = activeForm())
+        w->zeroSignal();
 }
 
 void MainWnd::slot_aFFTViewTriggered(bool)
@@ -1088,12 +1089,14 @@ void MainWnd::slot_aSetFFTTriggered(bool)
 
 void MainWnd::slot_aSrcMaxTriggered(bool)
 {
-    // The maximum search comes with the selection commands.
+    if (TWForm* w = activeForm())
+        w->findMaximum();
 }
 
 void MainWnd::slot_aAverageTriggered(bool)
 {
-    // The mean value comes with the selection commands.
+    if (TWForm* w = activeForm())
+        w->showMean();
 }
 
 void MainWnd::slot_aCascadeTriggered(bool)
@@ -1199,12 +1202,16 @@ void MainWnd::slot_aExportTriggered(bool)
 
 void MainWnd::slot_aCenteringTriggered(bool)
 {
-    // Centring the cursors comes with the cursor commands.
+    if (TWForm* w = activeForm())
+        w->centreCursors();
 }
 
-void MainWnd::slot_aSelectModeTriggered(bool)
+void MainWnd::slot_aSelectModeTriggered(bool checked)
 {
-    // Rounding the selection comes with the selection commands.
+    if (!checked)
+        return;
+    if (TWForm* w = activeForm())
+        w->roundSelectionToPowerOfTwo();
 }
 
 void MainWnd::slot_subWindowActivated(QMdiSubWindow*)

@@ -723,18 +723,40 @@ void TWaveStor::commitBaseline()
 
 void TWaveStor::draw(QPainter* painter)
 {
+    if (drawTraces(painter))
+        drawMarks(painter);
+}
+
+bool TWaveStor::drawTraces(QPainter* painter, TraceShape* shapes)
+{
     if (!painter || !painter->isActive())
-        return;
+        return false;
     painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     const int n = channelCount();
     for (int i = 0; i < n; ++i) {
         TWaveView* view = channelSlots[i].view;
         if (!view)
-            return; // an empty slot ends the whole picture
-        view->draw(painter, xScale > 2.0);
+            return false; // an empty slot ends the whole picture
+        if (shapes)
+            view->drawThrough(painter, xScale > 2.0, shapes[i]);
+        else
+            view->draw(painter, xScale > 2.0);
     }
     if (header.showSine)
         drawSine(painter);
+    return true;
+}
+
+void TWaveStor::drawMarks(QPainter* painter)
+{
+    if (!painter || !painter->isActive())
+        return;
+    const int n = channelCount();
+    for (int i = 0; i < n; ++i) {
+        if (!channelSlots[i].view)
+            return; // as for the traces, an empty slot ends the whole picture
+    }
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (int i = 0; i < n; ++i)
         channelSlots[i].view->drawBaseline(painter);
     for (int i = 0; i < n; ++i)

@@ -219,7 +219,13 @@ public:
     void commitBaseline();
 
     // ---- drawing ----
+    // The whole record: traces, the sine when it is on, zero lines, cursors.
     void draw(QPainter* painter);
+    // The first part of draw: the traces (through shapes[0 ... 4] when given, see
+    // TWaveView::drawThrough) and the sine; false when an empty slot ends the picture.
+    bool drawTraces(QPainter* painter, TraceShape* shapes = nullptr);
+    // The second part: zero lines, then cursors.
+    void drawMarks(QPainter* painter);
     void drawSine(QPainter* painter);
     void drawCursors(QPainter* painter);
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -136,12 +137,12 @@ inline bool farOut(int v)
     return v > CoordLimit || v < -CoordLimit;
 }
 
-// A segment for the painter: those entirely beside the device are dropped, those with far
-// coordinates clipped.
-void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int width, int height)
+// A segment for the painter: those entirely left or right of the device are dropped, those with
+// far coordinates clipped. Rows are left to the painter's clipping: they are relative to the zero
+// level, which may move before the segment is painted.
+void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int width)
 {
-    if ((xa < 0 && xb < 0) || (xa >= width && xb >= width) || (ya < 0 && yb < 0) ||
-        (ya >= height && yb >= height))
+    if ((xa < 0 && xb < 0) || (xa >= width && xb >= width))
         return;
     if (farOut(xa) || farOut(ya) || farOut(xb) || farOut(yb)) {
         double x1 = xa, y1 = ya, x2 = xb, y2 = yb;
@@ -153,9 +154,9 @@ void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int w
     lines.emplace_back(xa, ya, xb, yb);
 }
 
-inline void addPoint(std::vector<QPoint>& points, int x, int y, int width, int height)
+inline void addPoint(std::vector<QPoint>& points, int x, int y, int width)
 {
-    if (x >= 0 && x < width && y >= 0 && y < height)
+    if (x >= 0 && x < width)
         points.emplace_back(x, y);
 }
 
@@ -445,7 +446,23 @@ void TWaveView::processedRun(int start, int n, qint8* out, bool continueWalk)
             std::fill(out + j, out + n, qint8(0));
             return;
         }
-        const qint16* map = mode == pmDetect ? t.magnitude : mode == pmPower ? t.square : t.identity;
+        if (mode == pmNone) {
+            // The stored values themselves: copied a block piece at a time.
+            while (j < n) {
+                const qint64 i = qint64(start) + j;
+                const qint8* p = nullptr;
+                const int len = quint64(i) < length ? chunkAt(int(i), &p) : 0;
+                if (len <= 0) {
+                    out[j++] = 0;
+                    continue;
+                }
+                const int take = std::min(len, n - j);
+                std::memcpy(out + j, p, size_t(take));
+                j += take;
+            }
+            return;
+        }
+        const qint16* map = mode == pmDetect ? t.magnitude : t.square;
         for (; j < n; ++j) {
             const qint64 i = qint64(start) + j;
             const qint8* block = quint64(i) < length ? chunks[i / ChunkSamples] : nullptr;
@@ -557,38 +574,132 @@ void TWaveView::zero(int from, int to)
 
 // ---- drawing ----
 
+bool TraceKey::operator==(const TraceKey& o) const
+{
+    return std::memcmp(this, &o, sizeof o) == 0;
+}
+
 int TWaveView::rowOf(int value) const
 {
     return clampToInt(qint64(baseY) - nearest(value * yScale));
 }
 
-void TWaveView::fillRowTable(int* rows) const
+void TWaveView::fillOffsetTable(int* offsets) const
 {
     for (int v = -128; v < 128; ++v)
-        rows[v + 128] = rowOf(v);
+        offsets[v + 128] = clampToInt(-qint64(nearest(v * yScale)));
+}
+
+TraceKey TWaveView::traceKey(int deviceWidth, bool markPoints) const
+{
+    TraceKey k;
+    k.count = count;
+    k.winStart = winStart;
+    k.winPixel = winPixel;
+    k.left = rect.left();
+    k.width = deviceWidth;
+    k.flags = qint64(markPoints) | qint64(mode) << 8 | qint64(halfWidth) << 16;
+    k.xScale = xScale;
+    k.yScale = yScale;
+    for (int i = 0; i < MaxChunks; ++i)
+        k.blocks[i] = quint64(quintptr(chunks[i]));
+    return k;
+}
+
+// The first sample a screen trace walks from, or -1 when the channel draws no trace there.
+qint64 TWaveView::traceStart(QPainter* painter) const
+{
+    if (!painter || !painter->device() || !(xScale > 0.0) || !visible || !hasBlocks())
+        return -1;
+    // One pixel's worth of samples left of the window, so the first segment enters from the edge.
+    const qint64 s = std::clamp<qint64>(qint64(winStart) + nearest(-1.0 / xScale), 0, MaxSamples);
+    return s < count ? s : -1;
+}
+
+bool TWaveView::bandOnDevice(QPainter* painter) const
+{
+    const int height = painter->device()->height();
+    const qint64 reach = nearest(128.0 * yScale);
+    return qint64(baseY) + reach >= 0 && qint64(baseY) - reach <= height - 1;
 }
 
 void TWaveView::draw(QPainter* painter, bool markPoints)
 {
-    if (!painter || !painter->device() || !(xScale > 0.0) || !visible || !hasBlocks())
-        return;
-    // One pixel's worth of samples left of the window, so the first segment enters from the edge.
-    const qint64 s = std::clamp<qint64>(qint64(winStart) + nearest(-1.0 / xScale), 0, MaxSamples);
-    if (s >= count)
+    const qint64 s = traceStart(painter);
+    if (s < 0)
         return;
     if (g_printMode) {
         drawPrintPolyline(painter, std::clamp(winStart, 0, MaxSamples));
         return;
     }
-    const int width = painter->device()->width();
-    const int height = painter->device()->height();
-    const qint64 reach = nearest(128.0 * yScale);
-    if (qint64(baseY) + reach < 0 || qint64(baseY) - reach > height - 1)
+    if (!bandOnDevice(painter))
         return;
+    TraceShape shape;
+    buildShape(int(s), markPoints, painter->device()->width(), shape);
+    paintShape(painter, shape);
+}
+
+void TWaveView::drawThrough(QPainter* painter, bool markPoints, TraceShape& shape)
+{
+    if (g_printMode) {
+        draw(painter, markPoints);
+        return;
+    }
+    const qint64 s = traceStart(painter);
+    if (s < 0 || !bandOnDevice(painter))
+        return;
+    const TraceKey key = traceKey(painter->device()->width(), markPoints);
+    if (!shape.built || !(shape.key == key)) {
+        shape.clear();
+        buildShape(int(s), markPoints, key.width, shape);
+        shape.key = key;
+        shape.built = true;
+    }
+    paintShape(painter, shape);
+}
+
+void TWaveView::buildShape(int start, bool markPoints, int width, TraceShape& shape)
+{
     if (xScale > 0.5)
-        drawTraceLines(painter, int(s), markPoints, width);
+        shapeLines(start, markPoints, width, shape);
     else
-        drawTraceColumns(painter, int(s), markPoints, width);
+        shapeColumns(start, markPoints, width, shape);
+}
+
+void TWaveView::paintShape(QPainter* painter, const TraceShape& shape) const
+{
+    // Moved to the zero level here rather than through the painter's transform, which would
+    // send every point through the general mapping. Far rows are clipped as when building.
+    static thread_local std::vector<QLine> lines;
+    static thread_local std::vector<QPoint> points;
+    const qint64 dy = baseY;
+    const qint64 height = painter->device()->height();
+    lines.clear();
+    for (const QLine& l : shape.lines) {
+        const qint64 ya = l.y1() + dy, yb = l.y2() + dy;
+        if (ya > CoordLimit || ya < -CoordLimit || yb > CoordLimit || yb < -CoordLimit) {
+            double x1 = l.x1(), y1 = double(ya), x2 = l.x2(), y2 = double(yb);
+            if (clipSegment(x1, y1, x2, y2))
+                lines.emplace_back(nearest(x1), nearest(y1), nearest(x2), nearest(y2));
+        } else {
+            lines.emplace_back(l.x1(), int(ya), l.x2(), int(yb));
+        }
+    }
+    painter->setPen(linePen(painter, grColor));
+    if (!lines.empty())
+        painter->drawLines(lines.data(), int(lines.size()));
+    for (const std::vector<QPoint>* set : {&shape.dots, &shape.markers}) {
+        points.clear();
+        for (const QPoint& p : *set) {
+            const qint64 y = p.y() + dy;
+            if (y >= 0 && y < height)
+                points.emplace_back(p.x(), int(y));
+        }
+        if (set == &shape.dots && !points.empty())
+            painter->drawPoints(points.data(), int(points.size()));
+        else if (set == &shape.markers)
+            drawMarkers(painter, points, pointColor);
+    }
 }
 
 // Processed values are taken in batches of this many samples.
@@ -616,14 +727,13 @@ static void walkRows(TWaveView& view, int start, const int* rows, First first, N
     }
 }
 
-void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, int width)
+void TWaveView::shapeLines(int start, bool markPoints, int width, TraceShape& shape)
 {
-    const int height = painter->device()->height();
-    std::vector<QLine> lines;
-    std::vector<QPoint> markers;
+    std::vector<QLine>& lines = shape.lines;
+    std::vector<QPoint>& markers = shape.markers;
     lines.reserve(size_t(std::min(count - start, 2 * width + 8)));
     int rows[256];
-    fillRowTable(rows);
+    fillOffsetTable(rows);
 
     int px = 0, py = 0;
     walkRows(
@@ -634,85 +744,94 @@ void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, in
         },
         [&](int i, int y) {
             const int x = sampleToX(i);
-            addSegment(lines, px, py, x, y, width, height);
+            addSegment(lines, px, py, x, y, width);
             if (markPoints)
-                addPoint(markers, px, py, width, height);
+                addPoint(markers, px, py, width);
             px = x;
             py = y;
             return x <= width - 1;
         });
     if (markPoints)
-        addPoint(markers, px, py, width, height);
-
-    painter->setPen(linePen(painter, grColor));
-    if (!lines.empty())
-        painter->drawLines(lines.data(), int(lines.size()));
-    drawMarkers(painter, markers, pointColor);
+        addPoint(markers, px, py, width);
 }
 
-void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, int width)
+void TWaveView::shapeColumns(int start, bool markPoints, int width, TraceShape& shape)
 {
-    const int height = painter->device()->height();
-    std::vector<QLine> lines;
-    std::vector<QPoint> dots;    // single-row columns in the trace colour
-    std::vector<QPoint> markers; // point markers
+    std::vector<QLine>& lines = shape.lines;
+    std::vector<QPoint>& dots = shape.dots;
+    std::vector<QPoint>& markers = shape.markers;
     lines.reserve(size_t(std::min(width + 2, count - start + 1)));
 
     auto flush = [&](int x, int top, int bottom) {
         if (x < 0 || x >= width)
             return; // a column beside the device shows nothing
         if (top == bottom) {
-            addPoint(markPoints ? markers : dots, x, top, width, height);
+            addPoint(markPoints ? markers : dots, x, top, width);
             return;
         }
-        addSegment(lines, x, bottom, x, top, width, height);
+        addSegment(lines, x, bottom, x, top, width);
         if (markPoints) {
-            addPoint(markers, x, bottom, width, height);
-            addPoint(markers, x, top, width, height);
+            addPoint(markers, x, bottom, width);
+            addPoint(markers, x, top, width);
         }
     };
 
     int rows[256];
-    fillRowTable(rows);
-    // Every sample of the window passes here: the pixel column is computed without a library
-    // call while the products stay small.
+    fillOffsetTable(rows);
     const double xs = xScale;
     const qint64 pixelBase = qint64(rect.left()) - winPixel;
     const bool smallProducts = double(count) * xs < double(1 << 30);
-    auto columnOf = [&](int i) {
-        const double v = i * xs;
+    auto columnOf = [&](qint64 i) {
+        const double v = double(i) * xs;
         return clampToInt((smallProducts ? nearestNonNegative(v) : nearest(v)) + pixelBase);
     };
+    // The first sample right of the device ends the walk (it still closes the column before it).
+    qint64 last = count - 1;
+    if (columnOf(last) > width - 1) {
+        qint64 lo = start, hi = last; // columns only grow with the sample index
+        while (lo < hi) {
+            const qint64 mid = lo + (hi - lo) / 2;
+            if (columnOf(mid) > width - 1)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        last = lo;
+    }
+    const int n = int(last - start + 1);
+    std::vector<qint8> values(static_cast<size_t>(n));
+    processedRun(start, n, values.data());
 
-    int colX = 0, lo = 0, hi = 0;
-    walkRows(
-        *this, start, rows,
-        [&](int i, int y) {
-            colX = columnOf(i);
-            lo = hi = y;
-        },
-        [&](int i, int y) {
-            const int x = columnOf(i);
-            // The sample that opens a new column still closes the old one, so columns join.
-            if (y > hi)
-                hi = y;
-            else if (y < lo)
-                lo = y;
-            if (x != colX) {
-                flush(colX, lo, hi);
-                colX = x;
-                lo = hi = y;
-            }
-            return x <= width - 1;
-        });
-    flush(colX, lo, hi);
-
-    painter->setPen(linePen(painter, grColor));
-    if (!lines.empty())
-        painter->drawLines(lines.data(), int(lines.size()));
-    if (!dots.empty())
-        painter->drawPoints(dots.data(), int(dots.size()));
-    drawMarkers(painter, markers, pointColor);
+    // Column by column: the samples of a column and the one that opens the next span one stroke,
+    // so adjacent columns join. Rows fall as values rise, so the extreme values give the ends.
+    int a = 0;
+    int colX = columnOf(start);
+    while (true) {
+        // The first sample of the next column: near the estimate, then exact.
+        const double guess = std::ceil((double(colX) - double(pixelBase) + 0.5) / xs) - double(start);
+        int b = int(std::clamp(guess, double(a + 1), double(n)));
+        while (b < n && columnOf(start + b) <= colX)
+            ++b;
+        while (b - 1 > a && columnOf(start + b - 1) > colX)
+            --b;
+        const int end = std::min(b, n - 1);
+        // As unsigned bytes (value + 128), which the compiler's vector min/max take directly.
+        quint8 low = 255, high = 0;
+        const qint8* p = values.data();
+        for (int k = a; k <= end; ++k) {
+            const quint8 u = quint8(p[k]) ^ 0x80;
+            low = u < low ? u : low;
+            high = u > high ? u : high;
+        }
+        const int r1 = rows[low], r2 = rows[high];
+        flush(colX, std::min(r1, r2), std::max(r1, r2));
+        if (b >= n || colX > width - 1)
+            break;
+        a = b;
+        colX = columnOf(start + b);
+        if (colX > width - 1)
+            break; // the walk ended on it: its own column lies beside the device
+    }
 }
 
 void TWaveView::drawPrintPolyline(QPainter* painter, int start)

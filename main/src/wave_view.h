@@ -6,8 +6,12 @@
 #include <Velkit/vlk_math.h>
 
 #include <QColor>
+#include <QLine>
+#include <QPoint>
 #include <QRect>
 #include <QtGlobal>
+
+#include <vector>
 
 class QPainter;
 
@@ -42,6 +46,43 @@ inline int nearest(double v)
 // Set while painting for print preview, printer, PDF or SVG: every pen black, traces drawn as
 // polylines, the cursor cross scaled with the vertical scale.
 extern bool g_printMode;
+
+// What a screen trace was built from: a trace with the same key shows the same samples in the
+// same columns and rows relative to the zero level. All fields are 8 bytes wide, so the key has no
+// padding and compares byte for byte.
+struct TraceKey
+{
+    qint64 count = 0;
+    qint64 winStart = 0;
+    qint64 winPixel = 0;
+    qint64 left = 0;
+    qint64 width = 0;
+    qint64 flags = 0; // point markers, mode, half-width
+    double xScale = 0.0;
+    double yScale = 0.0;
+    quint64 blocks[MaxChunks] = {};
+    bool operator==(const TraceKey& o) const;
+};
+static_assert(sizeof(TraceKey) == 13 * 8, "a trace key has no padding");
+
+// A screen trace ready to paint, its rows relative to the zero level: a step of the zero line
+// paints it again at the new level without walking the samples.
+struct TraceShape
+{
+    bool built = false;
+    TraceKey key;
+    std::vector<QLine> lines;
+    std::vector<QPoint> dots;    // single-row columns, in the trace colour
+    std::vector<QPoint> markers; // point markers, in their own colour
+    // Forgets the shape (the samples changed): the next paint builds it anew.
+    void clear()
+    {
+        built = false;
+        lines.clear();
+        dots.clear();
+        markers.clear();
+    }
+};
 
 class TWaveView
 {
@@ -118,6 +159,10 @@ public:
     // ---- drawing ----
     // One trace; markPoints puts a point marker on every drawn sample.
     void draw(QPainter* painter, bool markPoints);
+    // The same on screen through a kept shape, built anew only when its key changed. The caller
+    // clears the shape when the samples change.
+    void drawThrough(QPainter* painter, bool markPoints, TraceShape& shape);
+    TraceKey traceKey(int deviceWidth, bool markPoints) const;
     void drawBaseline(QPainter* painter);
     void drawCursor(QPainter* painter);
     // When i differs from cursor: draws the cursor, moves it to i and draws it again.
@@ -160,9 +205,13 @@ private:
     qint32 windowSum(qint64 i) const;
     bool hasBlocks() const;
     int rowOf(int value) const;
-    void fillRowTable(int* rows) const;
+    void fillOffsetTable(int* offsets) const;
     int valueForMeasure(qint8 v) const;
-    void drawTraceLines(QPainter* painter, int start, bool markPoints, int width);
-    void drawTraceColumns(QPainter* painter, int start, bool markPoints, int width);
+    qint64 traceStart(QPainter* painter) const;
+    bool bandOnDevice(QPainter* painter) const;
+    void buildShape(int start, bool markPoints, int width, TraceShape& shape);
+    void paintShape(QPainter* painter, const TraceShape& shape) const;
+    void shapeLines(int start, bool markPoints, int width, TraceShape& shape);
+    void shapeColumns(int start, bool markPoints, int width, TraceShape& shape);
     void drawPrintPolyline(QPainter* painter, int start);
 };
