@@ -80,3 +80,15 @@ QString formatEng(int digits, double value)
     }
     return text + QLatin1Char(Prefixes[q + NoPrefix]);
 }
+
+double gainFactor(int gainCode)
+{
+    if (gainCode < 0 || gainCode > 12)
+        return 0.0;
+    return double(4096 >> gainCode) * 9.5367431640625e-07; // 2^-20
+}
+
+double sampleVolts(int p, bool unipolar, int gainCode)
+{
+    return 2.5 * (unipolar ? p + 128 : 2 * p) * gainFactor(gainCode);
+}

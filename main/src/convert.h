@@ -18,3 +18,12 @@ QString formatTime(int width, int index, double period);
 // as "#######"; one below 1e-12 as zero; a value that is not a number as "?" in the number's
 // place. Other digit counts give the letter alone.
 QString formatEng(int digits, double value);
+
+// Volts of one unit at gain code g, without the 2.5 V reference: (4096 >> g) / 2^20; 0 for the
+// codes that shift every bit out (a gain code read from a file may be anything).
+double gainFactor(int gainCode);
+
+// The input voltage of a (processed) sample p of a channel at gain code g, as the readouts show
+// it: a unipolar (detector) channel reads from the bottom of its scale (p + 128), any other from
+// its zero line (2p), against the 2.5 V reference. One bipolar unit is 5 V / 256 at gain code 0.
+double sampleVolts(int p, bool unipolar, int gainCode);

@@ -193,13 +193,6 @@ View measuredSpan(int selStart, int selEnd, int length)
     return View{low, high - low + 1};
 }
 
-double gainFactor(int gainCode)
-{
-    if (gainCode < 0 || gainCode > 12)
-        return 0.0;
-    return double(4096 >> gainCode) * 9.5367431640625e-07; // 2^-20
-}
-
 QString timeReadout(int cursor, double periodUs)
 {
     return formatTime(7, cursor, periodUs) + QStringLiteral("uS");
@@ -207,11 +200,11 @@ QString timeReadout(int cursor, double periodUs)
 
 QString amplitudeReadout(qint8 p, bool unipolar, int gainCode, bool volts)
 {
-    const int n = unipolar ? p + 128 : 2 * p;
+    if (volts)
+        return formatEng(6, sampleVolts(p, unipolar, gainCode)) + QStringLiteral("V");
     // One coulomb step as the single-precision constant gives it.
     constexpr double CoulombRef = double(1.5e-7f);
-    if (volts)
-        return formatEng(6, 2.5 * n * gainFactor(gainCode)) + QStringLiteral("V");
+    const int n = unipolar ? p + 128 : 2 * p;
     return formatEng(6, CoulombRef * n * gainFactor(gainCode)) + QStringLiteral("Q");
 }
 

@@ -104,9 +104,6 @@ SelectionEnd roundedSelectionEnd(int selStart, int selEnd, int length);
 View measuredSpan(int selStart, int selEnd, int length);
 
 // ---- readout texts (the main window puts the channel prefix in front) ----
-// Volts of one unit at gain code g, without the 2.5 V reference: (4096 >> g) / 2^20; 0 for the
-// codes that shift every bit out.
-double gainFactor(int gainCode);
 // The cursor time: "   12.5uS".
 QString timeReadout(int cursor, double periodUs);
 // The processed sample p at a cursor, in volts or coulombs. A unipolar (detector) channel reads
