@@ -12,7 +12,6 @@
 #include "wave_stor.h"
 
 #include <Velkit/vlk_init.h>
-#include <Velkit/vlk_messager.h>
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -30,47 +29,34 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 
-// Channels of length samples; channel ch holds values(ch, i).
+// Channel ch holds values(ch, i).
 std::unique_ptr<TWaveStor> recordOf(int channels, int length, const std::function<int(int, int)>& values)
 {
     auto rec = std::make_unique<TWaveStor>(QRect(0, 0, 800, 400));
-    if (!rec->init(channels, length))
-        return nullptr;
+    rec->init(channels, length);
     for (int ch = 0; ch < channels; ++ch)
         for (int i = 0; i < length; ++i)
             rec->channel(ch)->setSample(i, qint8(values(ch, i)));
     return rec;
 }
 
-QVector<TWaveView*> channelsOf(const TWaveStor& rec)
-{
-    QVector<TWaveView*> v;
-    for (int ch = 0; ch < rec.channelCount(); ++ch)
-        v << rec.channel(ch);
-    return v;
-}
-
 template <typename T = QRadioButton>
-T* child(const TFFTDlg& dlg, const QString& name)
+T* child(QWidget* w, const QString& name)
 {
-    return dlg.findChild<T*>(name);
+    return w->findChild<T*>(name);
 }
 
-QScrollBar* scrollBarOf(const TFFTDlg& dlg)
-{
-    return child<QScrollBar>(dlg, QStringLiteral("sBar"));
-}
-
-// A preview set up over the record, the given size button checked first.
+// A preview over the record's channels, the given size button checked first; null when refused.
 std::unique_ptr<TFFTDlg> preview(const TWaveStor& rec, int width, double period, int size = 256)
 {
     auto dlg = std::make_unique<TFFTDlg>(nullptr, Qt::WindowFlags());
     if (!dlg->setUp())
         return nullptr;
-    child(*dlg, QStringLiteral("rB%1").arg(size))->setChecked(true);
-    if (!dlg->init(channelsOf(rec), 0, width, period))
-        return nullptr;
-    return dlg;
+    child(dlg.get(), QStringLiteral("rB%1").arg(size))->setChecked(true);
+    QVector<TWaveView*> channels;
+    for (int ch = 0; ch < rec.channelCount(); ++ch)
+        channels << rec.channel(ch);
+    return dlg->init(channels, 0, width, period) ? std::move(dlg) : nullptr;
 }
 
 void mouse(QWidget* w, QEvent::Type type, int x)
@@ -79,6 +65,15 @@ void mouse(QWidget* w, QEvent::Type type, int x)
     QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton,
                   type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
+}
+
+// Runs action on the modal dialog that the next call opens.
+void onModal(QObject* context, const std::function<void(QWidget*)>& action)
+{
+    QTimer::singleShot(0, context, [action] {
+        if (QWidget* w = QApplication::activeModalWidget())
+            action(w);
+    });
 }
 
 } // namespace
@@ -93,8 +88,6 @@ private slots:
     void settings();
     void previewRange_data();
     void previewRange();
-    void channelButtons_data();
-    void channelButtons();
     void previewAmplitudes_data();
     void previewAmplitudes();
     void labels_data();
@@ -121,8 +114,6 @@ void TestFFTDialog::cleanup()
     g_logScale = false;
 }
 
-// ---- settings -----------------------------------------------------------------------------------
-
 void TestFFTDialog::settings_data()
 {
     QTest::addColumn<int>("winFun");
@@ -141,8 +132,8 @@ void TestFFTDialog::settings_data()
                                   << "" << true << true << 1 << false;
     QTest::newRow("Cancel keeps both after changes") << 2 << true << "rbHanning"
                                                      << "rbWelch" << true << false << 2 << true;
-    QTest::newRow("value outside 0 ... 5: None shown, OK gives 0") << 9 << false << "rbNone"
-                                                                   << "" << false << true << 0 << false;
+    QTest::newRow("outside 0 ... 5: None shown, OK gives 0") << 9 << false << "rbNone"
+                                                             << "" << false << true << 0 << false;
 }
 
 void TestFFTDialog::settings()
@@ -159,20 +150,17 @@ void TestFFTDialog::settings()
     g_logScale = logScale;
     QString checked, title;
     bool logShown = !logScale;
-    QTimer::singleShot(0, this, [&] {
-        QWidget* dlg = QApplication::activeModalWidget();
-        QVERIFY(dlg);
+    onModal(this, [&](QWidget* dlg) {
         title = dlg->windowTitle();
         for (auto* rb : dlg->findChildren<QRadioButton*>())
             if (rb->isChecked())
                 checked += rb->objectName();
-        auto* log = dlg->findChild<QCheckBox*>(QStringLiteral("logCB"));
-        logShown = log->isChecked();
+        logShown = child<QCheckBox>(dlg, QStringLiteral("logCB"))->isChecked();
         if (!choose.isEmpty())
-            dlg->findChild<QRadioButton*>(choose)->click();
+            child(dlg, choose)->click();
         if (toggleLog)
-            log->click();
-        dlg->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))
+            child<QCheckBox>(dlg, QStringLiteral("logCB"))->click();
+        dlg->findChild<QDialogButtonBox*>()
             ->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
             ->click();
     });
@@ -184,65 +172,46 @@ void TestFFTDialog::settings()
     QCOMPARE(g_logScale, newLogScale);
 }
 
-// ---- preview ------------------------------------------------------------------------------------
-
 void TestFFTDialog::previewRange_data()
 {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("opens");
-    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("step"); // 0: refused
     QTest::addColumn<int>("maximum");
-    QTest::newRow("515 shown, 512") << 515 << 512 << true << 1 << 3;
-    QTest::newRow("515 shown, 128") << 515 << 128 << true << 1 << 387;
-    QTest::newRow("100000 shown, 256") << 100000 << 256 << true << 4 << 24936;
-    QTest::newRow("33022 shown, 256: one sample a unit") << 33022 << 256 << true << 1 << 32766;
-    QTest::newRow("33023 shown, 256: two") << 33023 << 256 << true << 2 << 16383;
-    QTest::newRow("514 shown: too narrow") << 514 << 512 << false << 0 << 0;
-    QTest::newRow("nothing shown") << 0 << 128 << false << 0 << 0;
+    QTest::addColumn<QString>("buttons"); // channel buttons shown
+    QTest::newRow("515 shown, 512") << 515 << 512 << 1 << 1 << 3 << "1";
+    QTest::newRow("515 shown, 128") << 515 << 128 << 2 << 1 << 387 << "12";
+    QTest::newRow("100000 shown, 256") << 100000 << 256 << 3 << 4 << 24936 << "123";
+    QTest::newRow("33022 shown: one sample a unit") << 33022 << 256 << 4 << 1 << 32766 << "1234";
+    QTest::newRow("33023 shown: two") << 33023 << 256 << 5 << 2 << 16383 << "1234";
+    QTest::newRow("514 shown: too narrow") << 514 << 512 << 1 << 0 << 0 << "";
+    QTest::newRow("nothing shown") << 0 << 128 << 1 << 0 << 0 << "";
 }
 
 void TestFFTDialog::previewRange()
 {
     QFETCH(int, width);
     QFETCH(int, size);
-    QFETCH(bool, opens);
+    QFETCH(int, channels);
     QFETCH(int, step);
     QFETCH(int, maximum);
-    auto rec = recordOf(1, 1000, [](int, int i) { return i % 7; });
+    QFETCH(QString, buttons);
+    auto rec = recordOf(channels, 1000, [](int, int i) { return i % 7; });
     auto dlg = preview(*rec, width, 1.0, size);
-    QCOMPARE(bool(dlg), opens);
+    QCOMPARE(bool(dlg), step != 0);
     if (!dlg)
         return;
     QCOMPARE(dlg->N, size);
     QCOMPARE(dlg->step, step);
-    QCOMPARE(scrollBarOf(*dlg)->minimum(), 0);
-    QCOMPARE(scrollBarOf(*dlg)->maximum(), maximum);
-}
-
-void TestFFTDialog::channelButtons_data()
-{
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<QString>("visible");
-    QTest::newRow("one channel") << 1 << "1";
-    QTest::newRow("two") << 2 << "12";
-    QTest::newRow("three") << 3 << "123";
-    QTest::newRow("four") << 4 << "1234";
-    QTest::newRow("five: four buttons") << 5 << "1234";
-}
-
-void TestFFTDialog::channelButtons()
-{
-    QFETCH(int, channels);
-    QFETCH(QString, visible);
-    auto rec = recordOf(channels, 1000, [](int, int) { return 0; });
-    auto dlg = preview(*rec, 600, 1.0);
-    QVERIFY(dlg);
+    auto* bar = child<QScrollBar>(dlg.get(), QStringLiteral("sBar"));
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), maximum);
     QString shown;
     for (int b = 1; b <= 4; ++b)
-        if (!child(*dlg, QStringLiteral("rB%1").arg(b))->isHidden())
+        if (!child(dlg.get(), QStringLiteral("rB%1").arg(b))->isHidden())
             shown += QString::number(b);
-    QCOMPARE(shown, visible);
+    QCOMPARE(shown, buttons);
 }
 
 void TestFFTDialog::previewAmplitudes_data()
@@ -259,8 +228,8 @@ void TestFFTDialog::previewAmplitudes_data()
     QTest::newRow("channel 4, detected: twice the frequency") << 4 << 0 << 16 << 85;
 }
 
-// Amplitudes drawn at twice their value; the stretch follows the channel button and the scroll
-// bar; the channel's processing applies.
+// Amplitudes are drawn at twice their value; the stretch follows the channel button and the
+// scroll bar; the channel's processing applies.
 void TestFFTDialog::previewAmplitudes()
 {
     QFETCH(int, button);
@@ -268,25 +237,26 @@ void TestFFTDialog::previewAmplitudes()
     QFETCH(int, peakBin);
     QFETCH(int, peak);
     auto rec = recordOf(4, 2000, [](int ch, int i) {
+        const double t = 2 * Pi * i / 256;
         switch (ch) {
-        case 0: return int(std::lround(50.0 * std::cos(2 * Pi * 10 * i / 256)));
-        case 1: return i < 1000 ? 0 : int(std::lround(127.0 * std::sin(2 * Pi * 30 * i / 256)));
+        case 0: return int(std::lround(50.0 * std::cos(10 * t)));
+        case 1: return i < 1000 ? 0 : int(std::lround(127.0 * std::sin(30 * t)));
         case 2: return (i / 8) % 2 ? 127 : -127;
-        default: return int(std::lround(100.0 * std::cos(2 * Pi * 8 * i / 256)));
+        default: return int(std::lround(100.0 * std::cos(8 * t)));
         }
     });
     rec->channel(3)->mode = pmDetect;
     auto dlg = preview(*rec, 2000, 1.0);
     QVERIFY(dlg);
-    child(*dlg, QStringLiteral("rB%1").arg(button))->click();
-    scrollBarOf(*dlg)->setValue(scroll);
-    dlg->recompute();
+    child(dlg.get(), QStringLiteral("rB%1").arg(button))->click();
+    child<QScrollBar>(dlg.get(), QStringLiteral("sBar"))->setValue(scroll);
     int best = 0, bestBin = 0;
-    for (int m = 1; m <= dlg->M; ++m)
+    for (int m = 1; m <= dlg->M; ++m) {
         if (dlg->spectrum[m - 1] > best) {
             best = dlg->spectrum[m - 1];
             bestBin = m;
         }
+    }
     QCOMPARE(best, peak);
     QCOMPARE(bestBin, peakBin);
 }
@@ -323,12 +293,11 @@ void TestFFTDialog::labels()
     auto dlg = preview(*rec, 3000, period);
     QVERIFY(dlg);
     QCOMPARE(dlg->freqLabel->text(), QStringLiteral("F=0"));
-    QCOMPARE(dlg->timeLabel->text(), QStringLiteral("T=0"));
     dlg->grab(); // the first paint
     QCOMPARE(dlg->markerX, 248);
     QCOMPARE(dlg->freqLabel->text(), frequency);
     QCOMPARE(dlg->timeLabel->text(), time);
-    child(*dlg, QStringLiteral("rB512"))->click();
+    child(dlg.get(), QStringLiteral("rB512"))->click();
     QCOMPARE(dlg->freqLabel->text(), frequency512);
     QCOMPARE(dlg->timeLabel->text(), time512);
 }
@@ -339,23 +308,26 @@ void TestFFTDialog::marker()
     auto dlg = preview(*rec, 3000, 1.0);
     QVERIFY(dlg);
     dlg->grab();
-    QWidget* box = dlg->box;
-    mouse(box, QEvent::MouseButtonPress, 252); // within 4 pixels
-    mouse(box, QEvent::MouseMove, 124);
-    QCOMPARE(dlg->markerX, 124);
+    const struct
+    {
+        QEvent::Type type;
+        int x;
+        int markerX;
+    } steps[] = {
+        {QEvent::MouseButtonPress, 252, 248},                                  // within 4 pixels: grabbed
+        {QEvent::MouseMove, 124, 124},          {QEvent::MouseMove, 496, 124}, // outside the box
+        {QEvent::MouseButtonRelease, 124, 124}, {QEvent::MouseMove, 200, 124},
+        {QEvent::MouseButtonPress, 129, 124}, // 5 pixels away: not grabbed
+        {QEvent::MouseMove, 300, 124},
+    };
+    for (const auto& s : steps) {
+        mouse(dlg->box, s.type, s.x);
+        QCOMPARE(dlg->markerX, s.markerX);
+    }
     QCOMPARE(dlg->freqLabel->text(), QStringLiteral("F= 128.91KHz")); // bin 33 of 256 at 1 MHz
-    mouse(box, QEvent::MouseMove, 496);                               // outside the box
-    QCOMPARE(dlg->markerX, 124);
-    mouse(box, QEvent::MouseButtonRelease, 124);
-    mouse(box, QEvent::MouseMove, 200);
-    QCOMPARE(dlg->markerX, 124);
-    mouse(box, QEvent::MouseButtonPress, 129); // 5 pixels away: no grip
-    mouse(box, QEvent::MouseMove, 300);
-    QCOMPARE(dlg->markerX, 124);
 }
 
-// ---- the main window's commands -----------------------------------------------------------------
-
+// The commands of the main window: settings, and the preview of the active window.
 void TestFFTDialog::commands()
 {
     MainWnd main;
@@ -366,57 +338,40 @@ void TestFFTDialog::commands()
     velkit::MainContext ctx;
     ctx.window = &main;
     velkit::vlkSetMainWindow(ctx);
-    auto* aSetFFT = main.findChild<QAction*>(QStringLiteral("aSetFFT"));
-    auto* aFFTView = main.findChild<QAction*>(QStringLiteral("aFFTView"));
-    QVERIFY(aSetFFT && aFFTView);
-
-    // Settings: Welch and dB chosen.
-    QTimer::singleShot(0, this, [] {
-        QWidget* dlg = QApplication::activeModalWidget();
-        QVERIFY(dlg);
-        dlg->findChild<QRadioButton*>(QStringLiteral("rbWelch"))->click();
-        dlg->findChild<QCheckBox*>(QStringLiteral("logCB"))->click();
+    onModal(this, [](QWidget* dlg) {
+        child(dlg, QStringLiteral("rbWelch"))->click();
+        child<QCheckBox>(dlg, QStringLiteral("logCB"))->click();
         dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    aSetFFT->trigger();
+    main.findChild<QAction*>(QStringLiteral("aSetFFT"))->trigger();
     QCOMPARE(g_winFun, 5);
     QVERIFY(g_logScale);
 
-    // Preview: nothing without a window; a narrow view is refused, a wide one opens the dialog.
     int previews = 0;
-    auto countPreview = [&] {
-        QTimer::singleShot(0, this, [&] {
-            if (auto* d = qobject_cast<TFFTDlg*>(QApplication::activeModalWidget())) {
+    auto viewFFT = [&] {
+        onModal(this, [&](QWidget* w) {
+            if (auto* d = qobject_cast<TFFTDlg*>(w)) {
                 ++previews;
                 d->accept();
             }
         });
+        main.findChild<QAction*>(QStringLiteral("aFFTView"))->trigger();
+        QCoreApplication::processEvents();
     };
-    countPreview();
-    aFFTView->trigger();
-    QCoreApplication::processEvents();
+    viewFFT(); // no window: nothing
     QCOMPARE(previews, 0);
-
     for (int shown : {300, 600}) {
         auto rec = recordOf(1, 600, [](int, int i) { return i % 9; });
         rec->header.winWidth = shown;
         const QString path = dir.filePath(QStringLiteral("view%1.raw").arg(shown));
         QCOMPARE(rec->writeFile(path), 0);
-        TWForm* w = main.openRawPath(path);
-        QVERIFY(w);
-        QCOMPARE(main.activeForm(), w);
+        QVERIFY(main.openRawPath(path));
         BoxAnswerer boxes(QMessageBox::Ok);
-        countPreview();
-        aFFTView->trigger();
-        QCoreApplication::processEvents();
-        if (shown == 300) {
-            QCOMPARE(previews, 0);
-            QCOMPARE(boxes.seen.size(), 1);
+        viewFFT();
+        QCOMPARE(previews, shown == 600 ? 1 : 0);
+        QCOMPARE(boxes.seen.size(), shown == 600 ? 0 : 1);
+        if (shown == 300)
             QCOMPARE(boxes.seen[0].text, StringsKit::instance().warnText(StringsKit::WarnTooNarrowForFFT));
-        } else {
-            QCOMPARE(previews, 1);
-            QCOMPARE(boxes.seen.size(), 0);
-        }
     }
     qDeleteAll(main.forms());
     g_mainWnd = nullptr;
