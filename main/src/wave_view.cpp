@@ -817,22 +817,23 @@ inline qint8 storedSpectrumValue(int v)
 
 double windowValue(int i, int n, int type)
 {
-    if (n <= 0)
+    if (n <= 0 || type < 0 || type > 5)
         return 0.0;
+    if (type == 0)
+        return 1.0;
+    if (type == 1 || type == 5) {
+        const double u = (i - 0.5 * (n - 1)) / (0.5 * (n + 1));
+        return type == 1 ? 1.0 - std::abs(u) : 1.0 - u * u;
+    }
     // The angles are rounded to single precision before the cosine, the constants are
     // single-precision values.
     const double c1 = std::cos(double(float(2.0 * Pi * i / n)));
+    if (type == 2)
+        return double(0.5f) * (1.0 - c1);
+    if (type == 3)
+        return double(0.54f) - double(0.46f) * c1;
     const double c2 = std::cos(double(float(4.0 * Pi * i / n)));
-    const double u = (i - 0.5 * (n - 1)) / (0.5 * (n + 1));
-    switch (type) {
-    case 0: return 1.0;
-    case 1: return 1.0 - std::abs(u);
-    case 2: return double(0.5f) * (1.0 - c1);
-    case 3: return double(0.54f) - double(0.46f) * c1;
-    case 4: return double(0.42f) - double(0.5f) * c1 + double(0.08f) * c2;
-    case 5: return 1.0 - u * u;
-    default: return 0.0;
-    }
+    return double(0.42f) - double(0.5f) * c1 + double(0.08f) * c2;
 }
 
 void TWaveView::processedStretch(int start, int n, qint8* out)
