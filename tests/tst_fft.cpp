@@ -477,6 +477,13 @@ void TestFFT::refusals()
     spectrum.inverseFFT(target.get(), 0, 7, nullptr);
     source->inverseFFT(target.get(), 0, 6, nullptr);
     QVERIFY(!target->modified);
+    // A destination longer than the spectrum: zeroing its far end (bins and mirrors past the
+    // transform) stays inside the kept arrays.
+    TWaveView longer(100);
+    longer.allocate();
+    QCOMPARE(longer.forwardFFT(source.get(), 0, 6, nullptr, false), int(SpectrumOk));
+    QVERIFY(longer.specSize >= 200);
+    longer.zero(90, 99);
 }
 
 QTEST_MAIN(TestFFT)
