@@ -2,6 +2,7 @@
 
 #include "com_dialog.h"
 #include "errors.h"
+#include "fft_dialog.h"
 #include "init.h"
 #include "rs232.h"
 #include "set_record.h"
@@ -1069,7 +1070,8 @@ void MainWnd::slot_aZeroSignTriggered(bool)
 
 void MainWnd::slot_aFFTViewTriggered(bool)
 {
-    // The FFT preview comes with the spectrum commands.
+    if (TWForm* w = activeForm())
+        showFFTPreview(w, w->record);
 }
 
 void MainWnd::slot_aDirectFFTTriggered(bool)
@@ -1084,7 +1086,7 @@ void MainWnd::slot_aReverseFFTTriggered(bool)
 
 void MainWnd::slot_aSetFFTTriggered(bool)
 {
-    // The FFT settings dialog comes with the spectrum commands.
+    runFFTSettingsDialog(this);
 }
 
 void MainWnd::slot_aSrcMaxTriggered(bool)
