@@ -1,14 +1,21 @@
 #pragma once
 
 // Answers the modal message boxes that the code under test opens, and records what they showed.
+// Including this header also starts a watchdog: a modal box or dialog that nobody answers within
+// UnexpectedBoxMs fails the running test and is closed, so an unexpected question never hangs a
+// test until its time-out.
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
+
+constexpr int UnexpectedBoxMs = 3000;
 
 struct SeenBox
 {
@@ -73,3 +80,38 @@ inline int visibleMessageBoxes()
             ++n;
     return n;
 }
+
+// The watchdog. The acquisition's progress dialog is modal for as long as a run takes and cannot
+// be closed; it is no question and is left alone.
+static void startModalWatchdog()
+{
+    auto* timer = new QTimer(QCoreApplication::instance());
+    QObject::connect(timer, &QTimer::timeout, [] {
+        static QPointer<QWidget> current;
+        static QElapsedTimer shown;
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || w->inherits("UnClosableDialog")) {
+            current = nullptr;
+            return;
+        }
+        if (w != current) {
+            current = w;
+            shown.start();
+            return;
+        }
+        if (shown.elapsed() < UnexpectedBoxMs)
+            return;
+        current = nullptr;
+        auto* box = qobject_cast<QMessageBox*>(w);
+        const QString what =
+            QStringLiteral("unanswered %1: %2")
+                .arg(QString::fromLatin1(w->metaObject()->className()), box ? box->text() : w->windowTitle());
+        QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+        else
+            w->close();
+    });
+    timer->start(100);
+}
+Q_COREAPP_STARTUP_FUNCTION(startModalWatchdog)

@@ -109,8 +109,12 @@ private slots:
     void setupFault();
     void refreshActions_data();
     void refreshActions();
+    void filterActions_data();
+    void filterActions();
     void newWindowsAreNumbered();
     void readOpensWindowAndSlidersFollow();
+    void storedView_data();
+    void storedView();
     void corruptFileOpensNothing();
     void save();
     void unitMarksFollowTheSetter();
@@ -123,6 +127,7 @@ private slots:
     void windowOnRecord_data();
     void windowOnRecord();
     void viewCommands();
+    void scrollingMovesThePicture();
     void frameFollowsTheTable();
     void paintsTracesAndInvertedSelection();
     void closeRules_data();
@@ -182,6 +187,7 @@ void TestMainWnd::init()
     QVERIFY(main->setupWindow());
     main->resize(1000, 700);
     main->show();
+    QVERIFY(QTest::qWaitForWindowActive(main));
     velkit::MainContext ctx;
     ctx.window = main;
     velkit::vlkSetMainWindow(ctx);
@@ -274,8 +280,8 @@ void TestMainWnd::refreshActions()
     QFETCH(int, state);
     QFETCH(QString, expected);
     TWForm* f = main->newWindow();
-    main->setReadout(f, 0, QStringLiteral("1uS"), QStringLiteral("1V"));
-    QVERIFY(ui->tl1->isVisibleTo(main));
+    for (int ch = 0; ch < 4; ++ch)
+        main->setReadout(f, ch, QStringLiteral("1uS"), QStringLiteral("1V"));
     f->isSpectrum = state == 2;
     f->hasSpectrum = state == 3;
     if (state == 0) {
@@ -293,10 +299,63 @@ void TestMainWnd::refreshActions()
             QVERIFY2(controls[i]->property("enabled").toBool() == (expected[i] == QLatin1Char('1')),
                      qPrintable(controls[i]->objectName()));
     }
-    // The selection mode is switched off without a window and on a spectrum.
+    // The selection mode is switched off without a window and on a spectrum; the readouts go
+    // with the last window.
     QCOMPARE(main->aSelectMode->isChecked(), state == 1 || state == 3);
     for (QLabel* l : {ui->tl1, ui->tl2, ui->tl3, ui->tl4, ui->yl1, ui->yl2, ui->yl3, ui->yl4})
-        QVERIFY(state > 0 || !l->isVisibleTo(main));
+        QVERIFY2(l->isVisibleTo(main) == (state > 0), qPrintable(l->objectName()));
+}
+
+void TestMainWnd::filterActions_data()
+{
+    // The filter actions triggered in turn (D detection, F smoothing, d derivative, P square; a
+    // disabled one ignores the trigger), the mode the window gets, and the actions' states after,
+    // in the order D F d P: + checked, o unchecked, - unchecked and disabled.
+    QTest::addColumn<QString>("triggers");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("states");
+    QTest::newRow("none") << "" << 0 << "oo-o";
+    QTest::newRow("detection") << "D" << 1 << "+o--";
+    QTest::newRow("smoothing") << "F" << 2 << "o+-o";
+    QTest::newRow("smoothing, derivative refused") << "Fd" << 2 << "o+-o";
+    QTest::newRow("envelope") << "DF" << 3 << "++o-";
+    QTest::newRow("envelope difference") << "DFd" << 4 << "+++-";
+    QTest::newRow("smoothing off again") << "DFdF" << 1 << "+o--";
+    QTest::newRow("detection off again") << "DFdD" << 2 << "o+-o";
+    QTest::newRow("square") << "P" << 5 << "-o-+";
+    QTest::newRow("smoothed square") << "PF" << 6 << "-+-+";
+    QTest::newRow("square off again") << "PFP" << 2 << "o+-o";
+    QTest::newRow("square refused after detection") << "DP" << 1 << "+o--";
+    QTest::newRow("detection refused after square") << "PD" << 5 << "-o-+";
+}
+
+void TestMainWnd::filterActions()
+{
+    QFETCH(QString, triggers);
+    QFETCH(int, mode);
+    TWForm* f = main->newWindow();
+    main->FltEdit->setValue(7);
+    const QList<QAction*> actions = {ui->aDetect, ui->aFiltering, ui->aDiff, ui->aPower};
+    for (QChar c : triggers)
+        actions[QStringLiteral("DFdP").indexOf(c)]->trigger();
+    auto states = [&] {
+        QString s;
+        for (QAction* a : actions)
+            s += QLatin1Char(!a->isEnabled() ? (a->isChecked() ? '#' : '-') : a->isChecked() ? '+' : 'o');
+        return s;
+    };
+    int got = -1;
+    QCOMPARE(f->record->filter(&got), 7);
+    QCOMPARE(got, mode);
+    QTEST(states(), "states");
+    // The marks follow the active window and come back with it; the spin box applies its width.
+    main->newWindow();
+    QCOMPARE(states(), QStringLiteral("oo-o"));
+    main->mdi()->setActiveSubWindow(f);
+    QTEST(states(), "states");
+    main->FltEdit->setValue(12);
+    QCOMPARE(f->record->filter(&got), 12);
+    QCOMPARE(got, mode);
 }
 
 void TestMainWnd::newWindowsAreNumbered()
@@ -345,6 +404,42 @@ void TestMainWnd::readOpensWindowAndSlidersFollow()
     QCOMPARE(int(f->record->header.vScale), 2500);
     main->mdi()->setActiveSubWindow(other);
     QCOMPARE((QList<int>{main->sbZY->value(), int(ui->aDetect->isChecked())}), (QList<int>{100, 0}));
+}
+
+void TestMainWnd::storedView_data()
+{
+    // A 1000-sample file's stored view and flags, and what the window shows.
+    QTest::addColumn<View>("stored");
+    QTest::addColumn<int>("extSync");
+    QTest::addColumn<int>("detector");
+    QTest::addColumn<View>("shown");
+    QTest::addColumn<bool>("unipolar");
+    QTest::newRow("kept") << View{200, 300} << 0 << 0 << View{200, 300} << false;
+    QTest::newRow("width 0: the whole record") << View{0, 0} << 0 << 0 << View{0, 1000} << false;
+    QTest::newRow("too wide") << View{5, 1001} << 0 << 0 << View{0, 1000} << false;
+    QTest::newRow("past the end") << View{950, 100} << 0 << 0 << View{900, 100} << false;
+    QTest::newRow("before the start") << View{-7, 100} << 0 << 0 << View{0, 100} << false;
+    QTest::newRow("external sync is no detector") << View{0, 1000} << 1 << 0 << View{0, 1000} << false;
+    QTest::newRow("detector") << View{0, 1000} << 0 << 1 << View{0, 1000} << true;
+}
+
+void TestMainWnd::storedView()
+{
+    QFETCH(View, stored);
+    QFETCH(int, extSync);
+    QFETCH(int, detector);
+    TWaveStor r(QRect(0, 0, 400, 300));
+    QVERIFY(r.init(2, 1000));
+    r.header.winStart = stored.start;
+    r.header.winWidth = stored.width;
+    r.header.extSync = quint8(extSync);
+    r.header.detector = quint8(detector);
+    const QString path = dir.filePath(QStringLiteral("view.raw"));
+    QCOMPARE(r.writeFile(path), 0);
+    TWForm* f = main->openRawPath(path);
+    QVERIFY(f);
+    QTEST(f->view(), "shown");
+    QTEST(f->record->channel(1)->unipolar, "unipolar");
 }
 
 void TestMainWnd::corruptFileOpensNothing()
@@ -645,6 +740,33 @@ void TestMainWnd::viewCommands()
     QCOMPARE(s.value(), 6553);
 }
 
+void TestMainWnd::scrollingMovesThePicture()
+{
+    // One spike every 100 samples, the window maximised; what the screen shows is read back.
+    TWForm* f = main->openRawPath(recordFile(1, 4000, [](int, int i) { return qint8(i % 100 ? 0 : 100); }));
+    QVERIFY(f);
+    f->showMaximized();
+    main->sbZX->setValue(25); // a quarter of the record, from its start
+    QCOMPARE(f->view(), (View{0, 1000}));
+    QVERIFY(f->scrollBar->isEnabled());
+    const int w = f->plot->width(), h = f->plot->height();
+    auto screen = [&] {
+        QTest::qWait(30);
+        const QPoint at = f->plot->mapTo(main, QPoint(0, 0));
+        return main->screen()->grabWindow(main->winId(), at.x(), at.y(), w, h).toImage();
+    };
+    const QImage before = screen();
+    f->scrollBar->setValue(250); // one unit is one sample here
+    QCOMPARE(f->view().start, 250);
+    // The picture moves left by the pixels of 250 samples; only the strip coming in is new.
+    const int shift = nearest(250 * (w - 2) / 999.0);
+    const QImage after = screen();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x + shift < w; ++x)
+            if (after.pixel(x, y) != before.pixel(x + shift, y))
+                QFAIL(qPrintable(QStringLiteral("column %1 row %2").arg(x).arg(y)));
+}
+
 void TestMainWnd::frameFollowsTheTable()
 {
     TWForm* f = addWindow(4, 2000);
@@ -685,10 +807,10 @@ void TestMainWnd::paintsTracesAndInvertedSelection()
         for (int x = 0; x < img.width(); ++x)
             traced += QColor(img.pixel(x, y)) == g_traceColours[0];
     QVERIFY(traced > 100);
-    // Above channel 1's zero line the black background turns white inside the selection only.
-    const int x1 = f->record->sampleToX(100);
-    const int x2 = f->record->sampleToX(200);
-    const int y = f->record->channel(1)->baseY - 60;
+    // Between the two traces the black background turns white inside the selection only; the
+    // 400 samples span the plot's columns 0 ... width - 2.
+    const double perSample = (img.width() - 2) / 399.0;
+    const int x1 = nearest(100 * perSample), x2 = nearest(200 * perSample), y = img.height() * 6 / 10;
     const QList<QColor> row = {img.pixel(x1 - 5, y), img.pixel((x1 + x2) / 2, y), img.pixel(x2 + 5, y)};
     QCOMPARE(row, (QList<QColor>{Qt::black, Qt::white, Qt::black}));
 }
