@@ -1,7 +1,8 @@
 // The serial link and the acquisition run end to end: k4sim serves the emulated unit on a
-// pseudo-terminal and the link drives it through QSerialPort; one run goes through the in-process
-// unit behind "K4-DEMO". Lower bounds of waits are exact (nothing may end early); upper bounds
-// leave room for a loaded machine or a sanitizer build.
+// pseudo-terminal and the link drives it through QSerialPort; the retries run through the
+// in-process unit behind "K4-DEMO", whose replies depend on nothing but the bytes and the clock.
+// Lower bounds of waits are exact (nothing may end early); upper bounds leave room for a loaded
+// machine or a sanitizer build.
 
 #include "acquisition.h"
 #include "k4demo.h"
@@ -100,6 +101,24 @@ AcquisitionParameters parameters(quint16 half, quint16 wait, quint8 mux, quint8 
     return p;
 }
 
+// The in-process unit set up as k4sim would be by the same arguments (pacing and fault).
+void setUpDemoUnit(const QStringList& args)
+{
+    auto value = [&](const char* option, const QString& fallback) {
+        const int at = args.indexOf(QLatin1String(option));
+        return at < 0 ? fallback : args.value(at + 1);
+    };
+    K4Fault fault;
+    fault.kind = K4Fault::kindFromName(value("--fault", "none").toLatin1());
+    fault.count = value("--fault-count", "-1").toInt();
+    fault.command = value("--fault-command", "0").toInt(nullptr, 0);
+    demoUnit().setFault(fault);
+    demoUnit().setPaced(!args.contains(QStringLiteral("--no-pace")));
+    demoUnit().setSeed(8);
+    demoUnit().setVarySeed(false);
+    g_link.portName = demoPortName();
+}
+
 // One command of the protocol with the program's parameter block; a channel goes to data.
 bool runCommand(int command, int channel, QProgressBar* bar, QByteArray& data)
 {
@@ -126,6 +145,8 @@ private slots:
     void wireBytes();
     void linkFaults_data();
     void linkFaults();
+    void handshakeReplyWait_data();
+    void handshakeReplyWait();
     void farEndGoneWhileIdle();
     void runs_data();
     void runs();
@@ -233,6 +254,30 @@ void TestAcquisition::linkFaults()
     QVERIFY2(cpu < 0.5 * double(ms) + 30, qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(ms)));
 }
 
+void TestAcquisition::handshakeReplyWait_data()
+{
+    // The unit's line rate puts its reply 10000 / rate ms after the handshake.
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("reply after 400 ms") << 25 << true;
+    QTest::newRow("reply after 1250 ms") << 8 << false;
+}
+
+void TestAcquisition::handshakeReplyWait()
+{
+    QFETCH(int, rate);
+    QFETCH(bool, succeeds);
+    setUpDemoUnit({});
+    QCOMPARE(openLink(demoPortName(), rate), 0);
+    const qint64 t0 = velkit::monotonicMs();
+    const bool synced = syncUnit();
+    const qint64 ms = velkit::monotonicMs() - t0;
+    closeLink();
+    QCOMPARE(synced, succeeds);
+    // Half a second is waited for the reply, and no longer.
+    QVERIFY2(ms >= (succeeds ? 400 : 500) && ms < 500 + Slack, qPrintable(QString::number(ms)));
+}
+
 void TestAcquisition::farEndGoneWhileIdle()
 {
     // The port dialog leaves the port open (a pseudo-terminal has no RTS line; that is no failure
@@ -255,21 +300,24 @@ void TestAcquisition::farEndGoneWhileIdle()
 
 void TestAcquisition::runs_data()
 {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("samples");  // per channel
-    QTest::addColumn<int>("stopAtMs"); // -1: no Stop; 0: Stop once the first channel is coming in
+    QTest::addColumn<QStringList>("args"); // of k4sim, or "demo" and the same for the in-process unit
+    QTest::addColumn<int>("samples");      // per channel
+    QTest::addColumn<int>("stopAtMs");     // -1: no Stop; 0: Stop once the first channel is coming in
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<int>("putBack"); // times the bar was put back
-    QTest::newRow("4 x 100000, paced") << QStringList{"--baud", "921600"} << 100000 << -1 << true << 0;
-    // The in-process unit at 115200 baud, its opposite settings (inputs 29..32, detector off).
-    QTest::newRow("demo unit, paced") << QStringList() << 4000 << -1 << true << 0;
     auto fault = [](const char* kind, int count, int command) {
-        return QStringLiteral("--no-pace --fault %1 --fault-count %2 --fault-command %3")
+        return QStringLiteral("demo --no-pace --fault %1 --fault-count %2 --fault-command %3")
             .arg(kind)
             .arg(count)
             .arg(command)
             .split(' ');
     };
+    QTest::newRow("4 x 100000, paced") << QStringList{"--baud", "921600"} << 100000 << -1 << true << 0;
+    // The in-process unit at 115200 baud, its opposite settings (inputs 29..32, detector off);
+    // two state queries go unanswered: long receive waits.
+    QTest::newRow("demo unit, paced")
+        << QStringList{"demo", "--fault", "no-ack", "--fault-count", "2", "--fault-command", "0x22"} << 4000
+        << -1 << true << 0;
     // Three attempts per command.
     QTest::newRow("parameters fail twice") << fault("no-ack", 2, 0x21) << 4000 << -1 << true << 0;
     QTest::newRow("parameters fail thrice") << fault("no-ack", 3, 0x21) << 4000 << -1 << false << 0;
@@ -291,18 +339,9 @@ void TestAcquisition::runs()
     QFETCH(int, stopAtMs);
     QFETCH(bool, succeeds);
     QFETCH(int, putBack);
-    const bool demo = args.isEmpty();
+    const bool demo = args.contains(QStringLiteral("demo"));
+    setUpDemoUnit(demo ? args : QStringList());
     START_K4SIM(sim, demo ? QStringList() : args + QStringList{"--seed", "8"});
-    demoUnit().setSeed(8);
-    demoUnit().setVarySeed(false);
-    demoUnit().setPaced(true);
-    K4Fault noState; // on the in-process port, two state queries go unanswered: long receive waits
-    noState.kind = K4Fault::NoAck;
-    noState.count = 2;
-    noState.command = 0x22;
-    demoUnit().setFault(demo ? noState : K4Fault());
-    if (demo)
-        g_link.portName = demoPortName();
     const AcquisitionParameters& p = g_acquisitionParameters =
         demo ? parameters(quint16(samples / 2), 2, 7, 1, 0) : parameters(quint16(samples / 2), 24, 2, 0, 1);
     TWaveStor record;
@@ -346,7 +385,7 @@ void TestAcquisition::runs()
     const qint64 answered = velkit::monotonicMs() - pressed;
     QVERIFY(!main.findChild<QDialog*>("LoadProgress"));
     QCOMPARE(drops, putBack); // a failed read of a channel puts the bar back for the next attempt
-    if (demo) {
+    if (demo && demoUnit().paced()) {
         // 16000 bytes of channels take 1389 ms on the line, two state timeouts 1000 ms; the waits
         // block between polls.
         QVERIFY2(ms >= 1389 + 1000, qPrintable(QString::number(ms)));
