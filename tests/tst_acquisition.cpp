@@ -302,7 +302,10 @@ void TestAcquisition::runs_data()
 {
     QTest::addColumn<QStringList>("args"); // of k4sim, or "demo" and the same for the in-process unit
     QTest::addColumn<int>("samples");      // per channel
-    QTest::addColumn<int>("stopAtMs");     // -1: no Stop; 0: Stop once the first channel is coming in
+    // Stop is pressed stopDelay ms after the unit has received these bytes ("stream": once the
+    // first channel is coming in; empty: never).
+    QTest::addColumn<QByteArray>("stopAfter");
+    QTest::addColumn<int>("stopDelay");
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<int>("putBack"); // times the bar was put back
     auto fault = [](const char* kind, int count, int command) {
@@ -312,31 +315,42 @@ void TestAcquisition::runs_data()
             .arg(command)
             .split(' ');
     };
-    QTest::newRow("4 x 100000, paced") << QStringList{"--baud", "921600"} << 100000 << -1 << true << 0;
+    QTest::newRow("4 x 100000, paced")
+        << QStringList{"--baud", "921600"} << 100000 << QByteArray() << 0 << true << 0;
     // The in-process unit at 115200 baud, its opposite settings (inputs 29..32, detector off);
     // two state queries go unanswered: long receive waits.
     QTest::newRow("demo unit, paced")
         << QStringList{"demo", "--fault", "no-ack", "--fault-count", "2", "--fault-command", "0x22"} << 4000
-        << -1 << true << 0;
+        << QByteArray() << 0 << true << 0;
     // Three attempts per command.
-    QTest::newRow("parameters fail twice") << fault("no-ack", 2, 0x21) << 4000 << -1 << true << 0;
-    QTest::newRow("parameters fail thrice") << fault("no-ack", 3, 0x21) << 4000 << -1 << false << 0;
-    QTest::newRow("state fails twice") << fault("wrong-checksum", 2, 0x22) << 4000 << -1 << true << 0;
-    QTest::newRow("channel fails twice") << fault("wrong-checksum", 2, 0x23) << 4000 << -1 << true << 2;
-    QTest::newRow("channel fails thrice") << fault("wrong-checksum", 3, 0x23) << 4000 << -1 << false << 3;
+    QTest::newRow("parameters fail twice")
+        << fault("no-ack", 2, 0x21) << 4000 << QByteArray() << 0 << true << 0;
+    QTest::newRow("parameters fail thrice")
+        << fault("no-ack", 3, 0x21) << 4000 << QByteArray() << 0 << false << 0;
+    QTest::newRow("state fails twice")
+        << fault("wrong-checksum", 2, 0x22) << 4000 << QByteArray() << 0 << true << 0;
+    QTest::newRow("channel fails twice")
+        << fault("wrong-checksum", 2, 0x23) << 4000 << QByteArray() << 0 << true << 2;
+    QTest::newRow("channel fails thrice")
+        << fault("wrong-checksum", 3, 0x23) << 4000 << QByteArray() << 0 << false << 3;
     // Stop during each kind of wait.
-    QTest::newRow("Stop: handshake reply") << QStringList{"--baud", "50"} << 4000 << 80 << false << 0;
-    QTest::newRow("Stop: acknowledgement") << QStringList{"--fault", "no-ack"} << 4000 << 150 << false << 0;
-    QTest::newRow("Stop: pause after parameters") << QStringList{"--no-pace"} << 4000 << 50 << false << 0;
-    QTest::newRow("Stop: unit busy") << QStringList{"--fault", "busy-forever"} << 4000 << 700 << false << 0;
-    QTest::newRow("Stop: channel stream") << QStringList{"--baud", "9600"} << 4000 << 0 << false << 1;
+    QTest::newRow("Stop: handshake reply") << QStringList{"--baud", "50"} << 4000 << Sync << 0 << false << 0;
+    QTest::newRow("Stop: acknowledgement")
+        << QStringList{"--fault", "no-ack"} << 4000 << Sync + "\x21" << 0 << false << 0;
+    QTest::newRow("Stop: pause after parameters")
+        << QStringList{"--no-pace"} << 4000 << Sync + "\x21" << 40 << false << 0;
+    QTest::newRow("Stop: unit busy") << QStringList{"--fault", "busy-forever"} << 4000 << Sync + "\x22\x22"
+                                     << 0 << false << 0;
+    QTest::newRow("Stop: channel stream")
+        << QStringList{"--baud", "9600"} << 4000 << QByteArray("stream") << 0 << false << 1;
 }
 
 void TestAcquisition::runs()
 {
     QFETCH(QStringList, args);
     QFETCH(int, samples);
-    QFETCH(int, stopAtMs);
+    QFETCH(QByteArray, stopAfter);
+    QFETCH(int, stopDelay);
     QFETCH(bool, succeeds);
     QFETCH(int, putBack);
     const bool demo = args.contains(QStringLiteral("demo"));
@@ -360,18 +374,22 @@ void TestAcquisition::runs()
         if (dialog->isVisible())
             emit dialog->findChild<QToolButton*>("tStop")->released();
     };
-    if (stopAtMs > 0)
-        QTimer::singleShot(stopAtMs, this, stop);
+    const bool onStream = stopAfter == "stream";
     int maximum = -1, highest = -1, drops = 0;
-    QTimer watch; // finds the bar of the progress dialog
+    qint64 stopAt = 0;
+    QTimer watch; // finds the bar of the progress dialog and the moment to press Stop
     connect(&watch, &QTimer::timeout, this, [&] {
+        if (!stopAt && !onStream && !stopAfter.isEmpty() && sim.received().contains(stopAfter))
+            stopAt = velkit::monotonicMs() + stopDelay;
+        if (stopAt && velkit::monotonicMs() >= stopAt)
+            stop();
         auto* bar = main.findChild<QProgressBar*>("progressBar");
         if (bar && maximum < 0) {
             maximum = bar->maximum();
             connect(bar, &QProgressBar::valueChanged, this, [&](int v) {
                 drops += v < highest ? 1 : 0;
                 highest = std::max(highest, v);
-                if (stopAtMs == 0 && v > 520)
+                if (onStream && v > 520)
                     stop();
             });
         }
@@ -416,12 +434,12 @@ void TestAcquisition::runs()
     QVERIFY(std::memcmp(&before, &record.header, sizeof before) == 0);
     for (int ch = 0; ch < 4; ++ch)
         QVERIFY(!record.channel(ch)->visible);
-    if (stopAtMs < 0)
+    if (stopAfter.isEmpty())
         return;
     QVERIFY(pressed > 0);
     QCOMPARE(main.stops, 1);
     QVERIFY2(answered < Slack, qPrintable(QString::number(answered)));
-    if (stopAtMs > 0)
+    if (!onStream)
         QCOMPARE(highest, -1); // the bar does not move until the unit has finished
     // Until the next run, commands fail at once and send nothing.
     const qsizetype handshakes = sim.received().count(Sync);

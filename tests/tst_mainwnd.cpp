@@ -18,6 +18,7 @@
 #include <Velkit/vlk_init.h>
 #include <Velkit/vlk_messager.h>
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -118,6 +119,8 @@ private slots:
     void corruptFileOpensNothing();
     void save();
     void unitMarksFollowTheSetter();
+    void colourCommands_data();
+    void colourCommands();
     void acquisition();
     void recordingIsNotDroppedSilently();
     void quit_data();
@@ -521,6 +524,62 @@ void TestMainWnd::unitMarksFollowTheSetter()
     QCOMPARE(ui->tl3->text(), QStringLiteral("T3=1uS"));
     ui->aCoulomb->trigger();
     QVERIFY(!ui->tl3->isVisibleTo(main) && !ui->yl3->isVisibleTo(main));
+}
+
+void TestMainWnd::colourCommands_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("trace 2") << "aSetGC2" << true;
+    QTest::newRow("cursor 4") << "aSetCC4" << true;
+    QTest::newRow("readout text 1") << "aSetTC1" << true;
+    QTest::newRow("readout background 3") << "aSetBC3" << true;
+    QTest::newRow("cancelled") << "aSetBC3" << false;
+}
+
+void TestMainWnd::colourCommands()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, accept);
+    const QList<TWForm*> windows = {addWindow(4, 100), addWindow(4, 100)};
+    QColor* const tables[4] = {g_traceColours, g_cursorColours, g_readoutTextColours, g_readoutBackColours};
+    QList<QColor> before, expected;
+    for (QColor* t : tables)
+        before << QList<QColor>(t, t + 5);
+    const auto restore = qScopeGuard([&] {
+        for (int k = 0; k < 20; ++k)
+            tables[k / 5][k % 5] = before[k];
+    });
+    const int group = QStringLiteral("GCTB").indexOf(action[4]), index = action.right(1).toInt() - 1;
+    const QColor chosen(12, 34, 56);
+    QColor offered;
+    ModalDriver<QColorDialog> driver([&](QColorDialog* d) {
+        offered = d->currentColor();
+        d->setCurrentColor(chosen);
+        accept ? d->accept() : d->reject();
+    });
+    main->findChild<QAction*>(action)->trigger();
+    QCOMPARE(offered, before[5 * group + index]); // the dialog starts from the current colour
+    expected = before;
+    if (accept)
+        expected[5 * group + index] = chosen;
+    QList<QColor> after;
+    for (QColor* t : tables)
+        after << QList<QColor>(t, t + 5);
+    QCOMPARE(after, expected);
+    // Every window's channel takes a trace or cursor colour; both readout labels of the channel
+    // take a readout colour, active or not.
+    for (TWForm* f : windows) {
+        QCOMPARE(f->record->channel(index)->grColor, expected[index]);
+        QCOMPARE(f->record->channel(index)->cursColor, expected[5 + index]);
+    }
+    for (const char* label : {"tl%1", "yl%1"}) {
+        const QPalette p = main->findChild<QLabel*>(QString::fromLatin1(label).arg(index + 1))->palette();
+        for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            QCOMPARE(p.color(g, QPalette::WindowText), expected[10 + index]);
+            QCOMPARE(p.color(g, QPalette::Window), expected[15 + index]);
+        }
+    }
 }
 
 void TestMainWnd::acquisition()
