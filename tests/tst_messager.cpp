@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <tuple>
 
 using velkit::MessagerDaemon;
 
@@ -26,18 +27,10 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
-    void fillParameters_data();
     void fillParameters();
-    void shorten_data();
     void shorten();
 
-    void warningShownWithCaptionAndParent();
-    void catalogueTexts_data();
-    void catalogueTexts();
-    void longPathInLibraryWarningIsCut();
-    void questionAnswers_data();
-    void questionAnswers();
-    void questionWithForeignDefaultAnswersNoButton();
+    void boxes();
     void criticalFromWorkerThreadShownOnGuiThread();
     void limitOfOpenBoxes();
 
@@ -66,160 +59,103 @@ void TestMessager::cleanupTestCase()
     delete window;
 }
 
-void TestMessager::fillParameters_data()
-{
-    QTest::addColumn<QString>("templ");
-    QTest::addColumn<QString>("p1");
-    QTest::addColumn<QString>("p2");
-    QTest::addColumn<bool>("a1"); // p1, p2 allowed empty
-    QTest::addColumn<bool>("a2");
-    QTest::addColumn<QString>("expected");
-    auto row = [](const char* name, const char* t, const char* p1, const char* p2, bool a1, bool a2,
-                  const char* expected) {
-        QTest::newRow(name) << QString::fromUtf8(t) << p1 << p2 << a1 << a2 << QString::fromUtf8(expected);
-    };
-    const char* t = "x %1 y %2";
-    // p1 given: both filled in order, an empty p2 leaves its placeholder.
-    row("p1 p2", t, "a", "b", false, false, "x a y b");
-    row("read error 4", "Ошибка чтения файла %1", "4", "", false, true, "Ошибка чтения файла 4");
-    // p1 empty and allowed, p2 not allowed empty: %1 filled with nothing, %2 takes p2.
-    row("row2 p2", t, "", "b", true, false, "x  y b");
-    row("row2 no p2", t, "", "", true, false, "x  y \"\"");
-    // p1 not allowed empty, p2 allowed: p2 goes to the lowest placeholder, or nothing.
-    row("row3 p2", t, "", "b", false, true, "x b y \"\"");
-    row("row3 no p2", t, "", "", false, true, "x  y \"\"");
-    // Neither or both allowed: p2 when given, else every placeholder shows two quotes.
-    row("row4 p2", t, "", "b", true, true, "x b y \"\"");
-    row("row4 no p2", t, "", "", true, true, "x \"\" y \"\"");
-    row("row5 p2", t, "", "b", false, false, "x b y \"\"");
-    row("row5 no p2", t, "", "", false, false, "x \"\" y \"\"");
-    row("load error", "Ошибка загрузки!", "", "", true, true, "Ошибка загрузки!");
-    row("changed window, no name", "Данные в окне %1 изменены!\nЗакрыть окно?", "", "", false, false,
-        "Данные в окне \"\" изменены!\nЗакрыть окно?");
-    row("placeholder repeated", "%1-%1", "z", "", false, false, "z-z");
-    row("parameter holding a placeholder", t, "%2", "q", false, false, "x q y q");
-}
-
 void TestMessager::fillParameters()
 {
-    QFETCH(QString, templ);
-    QFETCH(QString, p1);
-    QFETCH(QString, p2);
-    QFETCH(bool, a1);
-    QFETCH(bool, a2);
-    QTEST(MessagerDaemon::composeText(templ, p1, p2, a1, a2, 100), "expected");
-}
-
-void TestMessager::shorten_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected"); // lines of at most 100 characters
-    const QString name150(150, QLatin1Char('n'));
-    QTest::newRow("quoted name cut") << "A\nФайл \"" + name150 + "\"\nB"
-                                     << "A\nФайл \"" + QString(91, QLatin1Char('n')) + "..\"\nB";
-    const QString exact = "Файл \"" + QString(93, QLatin1Char('n')) + "\"";
-    QTest::newRow("exactly at the limit") << exact << exact;
-    QTest::newRow("long line without quote")
-        << QString(140, QLatin1Char('p')) << QString(140, QLatin1Char('p'));
-    QTest::newRow("empty line ends the text") << "one\ntwo\n\nthree"
-                                              << "one\ntwo";
-    QTest::newRow("prefix longer than limit")
-        << QString(120, QLatin1Char('a')) + "\"bb\"" << QString(120, QLatin1Char('a')) + "\"..\"";
+    // Template, p1, p2, whether each may be empty, and the text.
+    const char* t = "x %1 y %2";
+    const QList<std::tuple<const char*, const char*, const char*, bool, bool, const char*>> cases = {
+        // p1 given: both filled in order, an empty p2 leaves its placeholder.
+        {t, "a", "b", false, false, "x a y b"},
+        {"Ошибка чтения файла %1", "4", "", false, true, "Ошибка чтения файла 4"},
+        {"%1-%1", "z", "", false, false, "z-z"},
+        {t, "%2", "q", false, false, "x q y q"},
+        // p1 empty and allowed, p2 not allowed empty: %1 filled with nothing, %2 takes p2.
+        {t, "", "b", true, false, "x  y b"},
+        {t, "", "", true, false, "x  y \"\""},
+        // p1 not allowed empty, p2 allowed: p2 goes to the lowest placeholder, or nothing.
+        {t, "", "b", false, true, "x b y \"\""},
+        {t, "", "", false, true, "x  y \"\""},
+        // Neither or both allowed: p2 when given, else every placeholder shows two quotes.
+        {t, "", "b", true, true, "x b y \"\""},
+        {t, "", "", true, true, "x \"\" y \"\""},
+        {t, "", "b", false, false, "x b y \"\""},
+        {t, "", "", false, false, "x \"\" y \"\""},
+        {"Ошибка загрузки!", "", "", true, true, "Ошибка загрузки!"},
+        {"Данные в окне %1 изменены!\nЗакрыть окно?", "", "", false, false,
+         "Данные в окне \"\" изменены!\nЗакрыть окно?"},
+    };
+    for (const auto& [templ, p1, p2, a1, a2, expected] : cases)
+        QCOMPARE(MessagerDaemon::composeText(QString::fromUtf8(templ), p1, p2, a1, a2, 100),
+                 QString::fromUtf8(expected));
 }
 
 void TestMessager::shorten()
 {
-    QFETCH(QString, text);
-    QTEST(MessagerDaemon::shortenLines(text, 100), "expected");
+    // Lines of at most 100 characters: a quoted name at the end of a longer line is cut.
+    const QString name150(150, QLatin1Char('n')), exact = "Файл \"" + QString(93, QLatin1Char('n')) + "\"";
+    const QList<QPair<QString, QString>> cases = {
+        {"A\nФайл \"" + name150 + "\"\nB", "A\nФайл \"" + QString(91, QLatin1Char('n')) + "..\"\nB"},
+        {exact, exact},
+        {QString(140, QLatin1Char('p')), QString(140, QLatin1Char('p'))}, // no quote
+        {"one\ntwo\n\nthree", "one\ntwo"},                                // an empty line ends the text
+        {QString(120, QLatin1Char('a')) + "\"bb\"", QString(120, QLatin1Char('a')) + "\"..\""},
+    };
+    for (const auto& [text, expected] : cases)
+        QCOMPARE(MessagerDaemon::shortenLines(text, 100), expected);
 }
 
-void TestMessager::warningShownWithCaptionAndParent()
+void TestMessager::boxes()
 {
-    BoxAnswerer answer;
-    m->showWarn(StringsKit::WarnReadFailed, QStringLiteral("4"), QString(), false, true);
-    QCOMPARE(answer.seen.size(), 1);
-    const SeenBox& s = answer.seen.first();
-    QCOMPARE(s.text, QStringLiteral("Ошибка чтения файла 4"));
-    QCOMPARE(s.title, QStringLiteral("TAVREL"));
-    QCOMPARE(s.icon, QMessageBox::Warning);
-    QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
-    QCOMPARE(s.buttonTexts, QStringList{QStringLiteral("OK")});
-    QCOMPARE(m->openBoxes(), 0);
-}
-
-void TestMessager::catalogueTexts_data()
-{
-    QTest::addColumn<bool>("warning");
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("p1");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("unknown warning in decimal") << true << 0x9999 << ""
-                                                << "39321";
-    QTest::newRow("load error") << true << 0x1507 << ""
-                                << "Ошибка загрузки!";
-    QTest::newRow("library rename text")
-        << true << 0xA506 << "1f"
-        << "Произошла ошибка.\nПереименование не выполнено.\nКод ошибки - 0x1f";
-    QTest::newRow("information is its parameter") << false << 0x1401 << "Среднее значение:\nКанал 1: 1V"
-                                                  << "Среднее значение:\nКанал 1: 1V";
-}
-
-void TestMessager::catalogueTexts()
-{
-    QFETCH(bool, warning);
-    QFETCH(int, number);
-    QFETCH(QString, p1);
-    BoxAnswerer answer;
-    if (warning)
-        m->showWarn(number, p1, QString(), true, true);
-    else
-        m->showInfo(number, p1, QString(), true, true);
-    QCOMPARE(answer.seen.size(), 1);
-    QTEST(answer.seen.first().text, "expected");
-    QCOMPARE(answer.seen.first().icon, warning ? QMessageBox::Warning : QMessageBox::Information);
-}
-
-void TestMessager::longPathInLibraryWarningIsCut()
-{
-    const QString path = QStringLiteral("/very/long/") + QString(139, QLatin1Char('d'));
-    BoxAnswerer answer;
-    m->showWarn(0xA502, path, QStringLiteral("1000d2a602"), false, false);
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen.first().text, "Произошла ошибка.\nФайл \"/very/long/" +
-                                           QString(80, QLatin1Char('d')) +
-                                           "..\"\nне удалён.\nКод ошибки - 0x1000d2a602");
-}
-
-void TestMessager::questionAnswers_data()
-{
-    QTest::addColumn<int>("press");
-    QTest::newRow("yes") << int(QMessageBox::Yes);
-    QTest::newRow("no") << int(QMessageBox::No);
-    QTest::newRow("cancel") << int(QMessageBox::Cancel);
-}
-
-void TestMessager::questionAnswers()
-{
-    QFETCH(int, press);
-    BoxAnswerer answer{QMessageBox::StandardButton(press)};
-    QMessageBox::StandardButton result = QMessageBox::Help;
-    m->showQuestion(StringsKit::AskCloseChanged, QStringLiteral("NoName - 1"), QString(), &result, false,
-                    true, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-    QCOMPARE(int(result), press);
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen.first().text, QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
-    QCOMPARE(answer.seen.first().icon, QMessageBox::Question);
-}
-
-void TestMessager::questionWithForeignDefaultAnswersNoButton()
-{
-    BoxAnswerer answer;
+    // Every box carries the program's caption and the main window as its parent.
+    auto check = [this](const BoxAnswerer& answer, QMessageBox::Icon icon, const QString& text) {
+        QCOMPARE(answer.seen.size(), 1);
+        const SeenBox& s = answer.seen.first();
+        QCOMPARE(s.text, text);
+        QCOMPARE(s.icon, icon);
+        QCOMPARE(s.title, QStringLiteral("TAVREL"));
+        QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
+    };
+    const QList<std::tuple<int, const char*, const char*>> warnings = {
+        {StringsKit::WarnReadFailed, "4", "Ошибка чтения файла 4"},
+        {0x9999, "", "39321"}, // not in the catalogue: its number in decimal
+        {StringsKit::WarnLoadFailed, "", "Ошибка загрузки!"},
+        {0xA506, "1f", "Произошла ошибка.\nПереименование не выполнено.\nКод ошибки - 0x1f"},
+        // A library text with a long path: the quoted name is cut to the line limit.
+        {0xA502,
+         "/very/long/ddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+         "ddddddddddddddddddddddddddddddddddddddddddddddd",
+         "Произошла ошибка.\nФайл "
+         "\"/very/long/dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+         "dddddddddddddddd..\"\nне удалён.\nКод ошибки - 0x1000d2a602"},
+    };
+    for (const auto& [number, p1, text] : warnings) {
+        BoxAnswerer answer;
+        m->showWarn(number, QString::fromUtf8(p1), QStringLiteral("1000d2a602"), true, true);
+        check(answer, QMessageBox::Warning, QString::fromUtf8(text));
+        QCOMPARE(answer.seen.first().buttonTexts, QStringList{QStringLiteral("OK")});
+    }
+    BoxAnswerer info;
+    m->showInfo(0x1401, QStringLiteral("Среднее значение:\nКанал 1: 1V"), QString(), true, true);
+    check(info, QMessageBox::Information, QStringLiteral("Среднее значение:\nКанал 1: 1V"));
+    // A question gives the button pressed; one whose default is not among its buttons shows
+    // nothing and gives no button.
+    for (QMessageBox::StandardButton press : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+        BoxAnswerer answer{press};
+        QMessageBox::StandardButton result = QMessageBox::Help;
+        m->showQuestion(StringsKit::AskCloseChanged, QStringLiteral("NoName - 1"), QString(), &result, false,
+                        true, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        QCOMPARE(result, press);
+        check(answer, QMessageBox::Question,
+              QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
+    }
+    BoxAnswerer none;
     QMessageBox::StandardButton result = QMessageBox::Yes;
     m->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &result, true, true,
                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Cancel);
     QCOMPARE(result, QMessageBox::NoButton);
     QTest::qWait(30);
-    QCOMPARE(answer.seen.size(), 0);
+    QCOMPARE(none.seen.size(), 0);
+    QCOMPARE(m->openBoxes(), 0);
 }
 
 void TestMessager::criticalFromWorkerThreadShownOnGuiThread()
