@@ -64,9 +64,7 @@ struct K4Sim
     }
     ~K4Sim()
     {
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
+        process.kill();
         process.waitForFinished(3000);
     }
     QByteArray received() const
@@ -145,7 +143,6 @@ private slots:
     void wireBytes();
     void linkFaults_data();
     void linkFaults();
-    void handshakeReplyWait_data();
     void handshakeReplyWait();
     void farEndGoneWhileIdle();
     void runs_data();
@@ -254,28 +251,20 @@ void TestAcquisition::linkFaults()
     QVERIFY2(cpu < 0.5 * double(ms) + 30, qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(ms)));
 }
 
-void TestAcquisition::handshakeReplyWait_data()
-{
-    // The unit's line rate puts its reply 10000 / rate ms after the handshake.
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<bool>("succeeds");
-    QTest::newRow("reply after 400 ms") << 25 << true;
-    QTest::newRow("reply after 1250 ms") << 8 << false;
-}
-
 void TestAcquisition::handshakeReplyWait()
 {
-    QFETCH(int, rate);
-    QFETCH(bool, succeeds);
-    setUpDemoUnit({});
-    QCOMPARE(openLink(demoPortName(), rate), 0);
-    const qint64 t0 = velkit::monotonicMs();
-    const bool synced = syncUnit();
-    const qint64 ms = velkit::monotonicMs() - t0;
-    closeLink();
-    QCOMPARE(synced, succeeds);
-    // Half a second is waited for the reply, and no longer.
-    QVERIFY2(ms >= (succeeds ? 400 : 500) && ms < 500 + Slack, qPrintable(QString::number(ms)));
+    // Half a second is waited for the reply, and no longer: the unit's line rate puts its reply
+    // 400 ms (rate 25), then 1250 ms (rate 8) after the handshake.
+    for (const int rate : {25, 8}) {
+        setUpDemoUnit({});
+        QCOMPARE(openLink(demoPortName(), rate), 0);
+        const qint64 t0 = velkit::monotonicMs();
+        const bool synced = syncUnit();
+        const qint64 ms = velkit::monotonicMs() - t0;
+        closeLink();
+        QCOMPARE(synced, rate == 25);
+        QVERIFY2(ms >= (synced ? 400 : 500) && ms < 500 + Slack, qPrintable(QString::number(ms)));
+    }
 }
 
 void TestAcquisition::farEndGoneWhileIdle()
@@ -308,41 +297,31 @@ void TestAcquisition::runs_data()
     QTest::addColumn<int>("stopDelay");
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<int>("putBack"); // times the bar was put back
-    auto fault = [](const char* kind, int count, int command) {
+    auto row = [](const char* name, const QStringList& args, int samples, bool succeeds, int putBack = 0,
+                  const QByteArray& stopAfter = {}, int stopDelay = 0) {
+        QTest::newRow(name) << args << samples << stopAfter << stopDelay << succeeds << putBack;
+    };
+    auto demo = [](const char* fault, int count, int command) {
         return QStringLiteral("demo --no-pace --fault %1 --fault-count %2 --fault-command %3")
-            .arg(kind)
-            .arg(count)
-            .arg(command)
+            .arg(QLatin1String(fault), QString::number(count), QString::number(command))
             .split(' ');
     };
-    QTest::newRow("4 x 100000, paced")
-        << QStringList{"--baud", "921600"} << 100000 << QByteArray() << 0 << true << 0;
+    row("4 x 100000, paced", {"--baud", "921600"}, 100000, true);
     // The in-process unit at 115200 baud, its opposite settings (inputs 29..32, detector off);
     // two state queries go unanswered: long receive waits.
-    QTest::newRow("demo unit, paced")
-        << QStringList{"demo", "--fault", "no-ack", "--fault-count", "2", "--fault-command", "0x22"} << 4000
-        << QByteArray() << 0 << true << 0;
+    row("demo unit, paced", demo("no-ack", 2, 0x22).mid(2) << "demo", 4000, true);
     // Three attempts per command.
-    QTest::newRow("parameters fail twice")
-        << fault("no-ack", 2, 0x21) << 4000 << QByteArray() << 0 << true << 0;
-    QTest::newRow("parameters fail thrice")
-        << fault("no-ack", 3, 0x21) << 4000 << QByteArray() << 0 << false << 0;
-    QTest::newRow("state fails twice")
-        << fault("wrong-checksum", 2, 0x22) << 4000 << QByteArray() << 0 << true << 0;
-    QTest::newRow("channel fails twice")
-        << fault("wrong-checksum", 2, 0x23) << 4000 << QByteArray() << 0 << true << 2;
-    QTest::newRow("channel fails thrice")
-        << fault("wrong-checksum", 3, 0x23) << 4000 << QByteArray() << 0 << false << 3;
+    row("parameters fail twice", demo("no-ack", 2, 0x21), 4000, true);
+    row("parameters fail thrice", demo("no-ack", 3, 0x21), 4000, false);
+    row("state fails twice", demo("wrong-checksum", 2, 0x22), 4000, true);
+    row("channel fails twice", demo("wrong-checksum", 2, 0x23), 4000, true, 2);
+    row("channel fails thrice", demo("wrong-checksum", 3, 0x23), 4000, false, 3);
     // Stop during each kind of wait.
-    QTest::newRow("Stop: handshake reply") << QStringList{"--baud", "50"} << 4000 << Sync << 0 << false << 0;
-    QTest::newRow("Stop: acknowledgement")
-        << QStringList{"--fault", "no-ack"} << 4000 << Sync + "\x21" << 0 << false << 0;
-    QTest::newRow("Stop: pause after parameters")
-        << QStringList{"--no-pace"} << 4000 << Sync + "\x21" << 40 << false << 0;
-    QTest::newRow("Stop: unit busy") << QStringList{"--fault", "busy-forever"} << 4000 << Sync + "\x22\x22"
-                                     << 0 << false << 0;
-    QTest::newRow("Stop: channel stream")
-        << QStringList{"--baud", "9600"} << 4000 << QByteArray("stream") << 0 << false << 1;
+    row("Stop: handshake reply", {"--baud", "50"}, 4000, false, 0, Sync);
+    row("Stop: acknowledgement", {"--fault", "no-ack"}, 4000, false, 0, Sync + "\x21");
+    row("Stop: pause after parameters", {"--no-pace"}, 4000, false, 0, Sync + "\x21", 40);
+    row("Stop: unit busy", {"--fault", "busy-forever"}, 4000, false, 0, Sync + "\x22\x22");
+    row("Stop: channel stream", {"--baud", "9600"}, 4000, false, 1, "stream");
 }
 
 void TestAcquisition::runs()
