@@ -15,6 +15,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
+
 constexpr int UnexpectedBoxMs = 3000;
 
 struct SeenBox
@@ -27,13 +29,16 @@ struct SeenBox
     bool onGuiThread = false;
 };
 
-// Polls for the next visible modal message box and presses a button on it.
+// Polls for the next visible modal message boxes and presses a button on each, after running
+// before (when given) on what the box showed.
 class BoxAnswerer : public QObject
 {
 public:
-    explicit BoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok, int count = 1)
+    explicit BoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok, int count = 1,
+                         std::function<void(const SeenBox&)> before = {})
         : m_press(press)
         , m_remaining(count)
+        , m_before(std::move(before))
     {
         m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &BoxAnswerer::poll);
@@ -58,6 +63,8 @@ private:
         s.onGuiThread = box->thread() == QThread::currentThread() &&
                         QThread::currentThread() == QCoreApplication::instance()->thread();
         seen << s;
+        if (m_before)
+            m_before(s);
         --m_remaining;
         if (m_remaining == 0)
             m_timer.stop();
@@ -70,6 +77,7 @@ private:
     QTimer m_timer;
     QMessageBox::StandardButton m_press;
     int m_remaining;
+    std::function<void(const SeenBox&)> m_before;
 };
 
 inline int visibleMessageBoxes()

@@ -251,23 +251,13 @@ void TestSettings::failingSaveAsksAgain()
     writeIni(blocker, "in the way");
     w.settingsDir = blocker + QDir::separator();
     // The first question is answered Yes after the directory has appeared: the retry succeeds.
-    QStringList questions;
-    QTimer poll;
-    poll.setInterval(5);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        questions << box->text();
-        QFile::remove(blocker);
-        box->button(QMessageBox::Yes)->click();
-    });
-    poll.start();
-    w.saveSettings();
-    poll.stop();
-    QCOMPARE(questions, QStringList{QStringLiteral("Ошибка сохранения ini-файла.\nПовторить?")});
+    {
+        BoxAnswerer yes(QMessageBox::Yes, 2, [&](const SeenBox&) { QFile::remove(blocker); });
+        w.saveSettings();
+        QCOMPARE(yes.seen.size(), 1);
+        QCOMPARE(yes.seen[0].text, QStringLiteral("Ошибка сохранения ini-файла.\nПовторить?"));
+    }
     QVERIFY(QFile::exists(appDir.filePath(QStringLiteral("gone/adc.ini"))));
-
     // Answered No, the command gives up after one question.
     const QString blocker2 = appDir.filePath(QStringLiteral("never"));
     writeIni(blocker2, "in the way");
