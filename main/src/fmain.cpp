@@ -1,6 +1,7 @@
 #include "fmain.h"
 
 #include "com_dialog.h"
+#include "print_dialog.h"
 #include "errors.h"
 #include "init.h"
 #include "rs232.h"
@@ -976,7 +977,8 @@ void MainWnd::slot_aInfoTriggered(bool)
 
 void MainWnd::slot_aPrintTriggered(bool)
 {
-    // The print dialog comes with printing and export.
+    if (mdiArea)
+        runPrintDialog(this, activeForm());
 }
 
 void MainWnd::slot_aRunADCTriggered(bool)
@@ -1194,7 +1196,8 @@ void MainWnd::slot_FltEditValueChanged(int)
 
 void MainWnd::slot_aExportTriggered(bool)
 {
-    // Copying the cursor readings comes with the clipboard export.
+    if (TWForm* w = activeForm())
+        w->exportToClipboard();
 }
 
 void MainWnd::slot_aCenteringTriggered(bool)

@@ -124,8 +124,11 @@ public:
     void setCursorColour(int ch, const QColor& colour);
     void setSineOverlay(bool on);
     void setFilter(int mode, int halfWidth);
-    // Draws the record into rect of painter's device (printing, export).
+    // Draws the record into rect of painter's device (printing, export); the window's own
+    // picture is left exactly as it was.
     void print(QPainter* painter, const QRect& rect);
+    // Puts the cursor times and amplitudes on the clipboard.
+    void exportToClipboard();
 
     void updateScrollBar();
     // Sends the readouts of the record's channels to the main window and clears the rest.
