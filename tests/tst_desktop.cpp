@@ -193,6 +193,9 @@ void TestDesktop::furtherWindows()
     TWForm* next = main->newWindow();
     QVERIFY(next->isMaximized());
     QCOMPARE(main->activeForm(), next);
+    next->showNormal(); // restored, it has the size it would have opened with
+    QCOMPARE(next->width(), viewport.width());
+    QVERIFY(next->height() >= viewport.height() * 3 / 4);
 }
 
 void TestDesktop::untouchedWindowsFollowTheArea()
@@ -240,13 +243,15 @@ void TestDesktop::commandLineOpensEachFile()
     // As a shell gives them: names relative to the working directory, absolute paths, options.
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
-    BoxAnswerer boxes(QMessageBox::Ok, 4);
+    BoxAnswerer boxes(QMessageBox::Ok, 100); // more than expected: a stray box must not hang
     openCommandLineFiles({QStringLiteral("tavrel"), QStringLiteral("a.raw"), QStringLiteral("--ignored"),
                           QStringLiteral("bad.raw"), dir.filePath(QStringLiteral("b.raw")),
                           QStringLiteral("missing.raw")});
     QVERIFY(main->forms().isEmpty()); // not before the event loop runs
     QTRY_COMPARE(boxes.seen.size(), 4);
+    QTest::qWait(100);
     QDir::setCurrent(previous);
+    QCOMPARE(boxes.seen.size(), 4);
     QStringList titles;
     for (TWForm* f : main->forms())
         titles << f->windowTitle();

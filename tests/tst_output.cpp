@@ -156,6 +156,9 @@ void TestOutput::clipboardText_data()
     QTest::newRow("smoothed channel exports its raw sample")
         << false << 10000 << 2 << QList<int>{500} << QList<int>{100} << QList<int>{0}
         << QStringLiteral("ZLT_TIMES: 100\nZLT_AMP: 1953125.000000");
+    QTest::newRow("detection: the sign stays")
+        << false << 10000 << 1 << QList<int>{7} << QList<int>{-2} << QList<int>{0}
+        << QStringLiteral("ZLT_TIMES: 1\nZLT_AMP: -39062.500000");
     QTest::newRow("cursor beyond the channel reads 0")
         << false << 10000 << 0 << QList<int>{25000} << QList<int>{50} << QList<int>{0}
         << QStringLiteral("ZLT_TIMES: 5000\nZLT_AMP: 0.000000");
@@ -340,7 +343,13 @@ void TestOutput::printToPdf()
     TPrnDlg* d = dialogFor(plotWindow());
     QVERIFY(d);
     QTemporaryDir out;
+    // A destination chosen earlier in the set-up: the file dialog's answer replaces it, and
+    // after a cancel nothing goes there either.
+    d->printer->setOutputFileName(out.filePath(QStringLiteral("earlier.pdf")));
     d->findChild<QCheckBox*>(QStringLiteral("toFileBox"))->setChecked(true);
+    // The file dialog starts in the working directory: nothing may land there either.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(out.path());
     ModalDriver<QFileDialog> files([&](QFileDialog* fd) {
         if (typed.isEmpty())
             fd->reject();
@@ -348,9 +357,10 @@ void TestOutput::printToPdf()
             acceptFileDialog(fd, out.filePath(typed));
     });
     d->findChild<QPushButton*>(QStringLiteral("okBtn"))->click();
+    QDir::setCurrent(previous);
     QCOMPARE(files.handled, 1);
     QCOMPARE(d->result(), int(QDialog::Accepted)); // accepted also when nothing was printed
-    const QStringList made = QDir(out.path()).entryList(QDir::Files);
+    const QStringList made = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(made, written.isEmpty() ? QStringList() : QStringList{written});
     if (written.isEmpty())
         return;

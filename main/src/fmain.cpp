@@ -803,12 +803,13 @@ void MainWnd::showNewWindow(TWForm* window)
         others += s->isVisible() && !s->isMinimized();
     mdiArea->addSubWindow(window);
     window->show();
-    if (maximised) {
-        window->showMaximized();
-        return;
-    }
-    // After show: the first layout of the window has taken its title bar into account.
+    // After show: the first layout of the window has taken its title bar into account. A window
+    // opened maximised keeps this place for when it is restored.
+    if (window->isMaximized())
+        window->showNormal();
     placeOpened(window, mdiArea->viewport()->size(), others);
+    if (maximised)
+        window->showMaximized();
 }
 
 void MainWnd::runAcquisition()
