@@ -48,14 +48,10 @@ class TestDesktop : public QObject
 private slots:
     void initTestCase();
     void cleanup();
-    void newWindowGeometry_data();
-    void newWindowGeometry();
     void firstWindowFillsTheArea_data();
     void firstWindowFillsTheArea();
     void furtherWindows();
     void untouchedWindowsFollowTheArea();
-    void commandLineFiles_data();
-    void commandLineFiles();
     void commandLineOpensEachFile();
     void droppedFilesOpen();
     void installedProgramStarts();
@@ -94,30 +90,6 @@ void TestDesktop::cleanup()
 }
 
 // ---- where new windows open -------------------------------------------------------------------
-
-void TestDesktop::newWindowGeometry_data()
-{
-    QTest::addColumn<QSize>("area");
-    QTest::addColumn<int>("others");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<QRect>("expected");
-    // 950 rows: windows of 760 rows, room for nine title bars of 22 (0 ... 176) before the top.
-    QTest::newRow("first") << QSize(1600, 950) << 0 << 22 << QRect(0, 0, 1600, 760);
-    QTest::newRow("second, a title bar lower") << QSize(1600, 950) << 1 << 22 << QRect(0, 22, 1600, 760);
-    QTest::newRow("ninth, the lowest") << QSize(1600, 950) << 8 << 22 << QRect(0, 176, 1600, 760);
-    QTest::newRow("tenth, at the top again") << QSize(1600, 950) << 9 << 22 << QRect(0, 0, 1600, 760);
-    QTest::newRow("no title bar") << QSize(1600, 950) << 3 << 0 << QRect(0, 0, 1600, 760);
-    QTest::newRow("tiny area: the smallest useful window")
-        << QSize(100, 50) << 2 << 22 << QRect(0, 0, 320, 240);
-}
-
-void TestDesktop::newWindowGeometry()
-{
-    QFETCH(QSize, area);
-    QFETCH(int, others);
-    QFETCH(int, step);
-    QTEST(fmain::newWindowGeometry(area, others, step), "expected");
-}
 
 void TestDesktop::firstWindowFillsTheArea_data()
 {
@@ -216,25 +188,6 @@ void TestDesktop::untouchedWindowsFollowTheArea()
 }
 
 // ---- opening from outside -----------------------------------------------------------------------
-
-void TestDesktop::commandLineFiles_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("files");
-    QTest::newRow("none") << QStringList{QStringLiteral("tavrel")} << QStringList();
-    QTest::newRow("options are ignored")
-        << QStringList{QStringLiteral("tavrel"), QStringLiteral("--verbose"),     QStringLiteral("a.raw"),
-                       QStringLiteral("-x"),     QStringLiteral("/data/b c.raw"), QString()}
-        << QStringList{QStringLiteral("a.raw"), QStringLiteral("/data/b c.raw")};
-    QTest::newRow("the program's own name is not a file")
-        << QStringList{QStringLiteral("a.raw")} << QStringList();
-}
-
-void TestDesktop::commandLineFiles()
-{
-    QFETCH(QStringList, arguments);
-    QTEST(::commandLineFiles(arguments), "files");
-}
 
 void TestDesktop::commandLineOpensEachFile()
 {

@@ -92,10 +92,8 @@ private slots:
     void previewGeometry();
     void previewInTheDialog();
     void previewLeavesTheWindowAsItWas();
-    void printToPdf_data();
-    void printToPdf();
-    void svgExport_data();
-    void svgExport();
+    void fileOutput_data();
+    void fileOutput();
     void printCommand();
 
 private:
@@ -323,23 +321,34 @@ void TestOutput::previewLeavesTheWindowAsItWas()
 
 // ---- PDF and SVG ----------------------------------------------------------------------------
 
-void TestOutput::printToPdf_data()
+void TestOutput::fileOutput_data()
 {
+    QTest::addColumn<bool>("pdf"); // printed to a file, else exported as SVG
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written"); // empty: nothing
-    QTest::newRow("no suffix") << QStringLiteral("plot") << QStringLiteral("plot.pdf");
-    QTest::newRow(".pdf") << QStringLiteral("plot.pdf") << QStringLiteral("plot.pdf");
-    QTest::newRow(".PDF is not recognised") << QStringLiteral("plot.PDF") << QStringLiteral("plot.PDF.pdf");
-    QTest::newRow("cancelled") << QString() << QString();
+    QTest::newRow("PDF, no suffix") << true << QStringLiteral("plot") << QStringLiteral("plot.pdf");
+    QTest::newRow("PDF, .pdf") << true << QStringLiteral("plot.pdf") << QStringLiteral("plot.pdf");
+    QTest::newRow("PDF, .PDF is not recognised")
+        << true << QStringLiteral("plot.PDF") << QStringLiteral("plot.PDF.pdf");
+    QTest::newRow("PDF, cancelled") << true << QString() << QString();
+    QTest::newRow("SVG, no suffix") << false << QStringLiteral("plot") << QStringLiteral("plot.svg");
+    QTest::newRow("SVG, .SVG is not recognised")
+        << false << QStringLiteral("plot.SVG") << QStringLiteral("plot.SVG.svg");
+    QTest::newRow("SVG, cancelled") << false << QString() << QString();
 }
 
-void TestOutput::printToPdf()
+void TestOutput::fileOutput()
 {
+    QFETCH(bool, pdf);
     QFETCH(QString, typed);
     QFETCH(QString, written);
-    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
-    if (!written.isEmpty() && pdftoppm.isEmpty())
-        QSKIP("pdftoppm (poppler-utils) is not installed: the PDF cannot be rendered");
+    const QString tool =
+        QStandardPaths::findExecutable(pdf ? QStringLiteral("pdftoppm") : QStringLiteral("rsvg-convert"));
+    if (!written.isEmpty() && tool.isEmpty()) {
+        if (pdf)
+            QSKIP("pdftoppm (poppler-utils) is not installed: the PDF cannot be rendered");
+        QSKIP("rsvg-convert (librsvg2-bin) is not installed: the SVG cannot be rendered");
+    }
     TPrnDlg* d = dialogFor(plotWindow());
     QVERIFY(d);
     QTemporaryDir out;
@@ -356,87 +365,55 @@ void TestOutput::printToPdf()
         else
             acceptFileDialog(fd, out.filePath(typed));
     });
-    d->findChild<QPushButton*>(QStringLiteral("okBtn"))->click();
+    d->findChild<QPushButton*>(pdf ? QStringLiteral("okBtn") : QStringLiteral("exportBtn"))->click();
     QDir::setCurrent(previous);
     QCOMPARE(files.handled, 1);
-    QCOMPARE(d->result(), int(QDialog::Accepted)); // accepted also when nothing was printed
+    // Printing closes the dialog, also when nothing was printed; the export leaves it open.
+    QCOMPARE(d->isVisible(), !pdf);
+    QCOMPARE(d->result(), int(pdf ? QDialog::Accepted : QDialog::Rejected));
     const QStringList made = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(made, written.isEmpty() ? QStringList() : QStringList{written});
     if (written.isEmpty())
         return;
 
-    const QImage page = convert(pdftoppm,
-                                {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-aaVector"),
-                                 QStringLiteral("no"), QStringLiteral("-png"), QStringLiteral("-singlefile"),
-                                 out.filePath(written), out.filePath(QStringLiteral("page"))},
-                                out.filePath(QStringLiteral("page.png")));
-    QVERIFY(!page.isNull());
-    // Traces on the printable page, between margins of 10 points (40 dpi: 5.6 pixels).
-    const int margin = 6;
-    const Ink ink = inkOf(page, page.rect().adjusted(margin, margin, -margin, -margin), 3);
-    QCOMPARE(ink.coloured, 0);
-    for (int n : ink.perBand)
-        QVERIFY2(n > page.width() / 2, qPrintable(QString::number(n)));
-    // The last samples of the view are on the paper too.
-    QVERIFY(ink.topOfLastBand > 0);
-}
-
-void TestOutput::svgExport_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("written");
-    QTest::newRow("no suffix") << QStringLiteral("plot") << QStringLiteral("plot.svg");
-    QTest::newRow(".SVG is not recognised") << QStringLiteral("plot.SVG") << QStringLiteral("plot.SVG.svg");
-    QTest::newRow("cancelled") << QString() << QString();
-}
-
-void TestOutput::svgExport()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, written);
-    const QString rsvg = QStandardPaths::findExecutable(QStringLiteral("rsvg-convert"));
-    if (!written.isEmpty() && rsvg.isEmpty())
-        QSKIP("rsvg-convert (librsvg2-bin) is not installed: the SVG cannot be rendered");
-    TPrnDlg* d = dialogFor(plotWindow());
-    QVERIFY(d);
-    QTemporaryDir out;
-    ModalDriver<QFileDialog> files([&](QFileDialog* fd) {
-        if (typed.isEmpty())
-            fd->reject();
-        else
-            acceptFileDialog(fd, out.filePath(typed));
-    });
-    d->findChild<QPushButton*>(QStringLiteral("exportBtn"))->click();
-    QCOMPARE(files.handled, 1);
-    QVERIFY(d->isVisible()); // the dialog stays for printing
-    const QStringList made = QDir(out.path()).entryList(QDir::Files);
-    QCOMPARE(made, written.isEmpty() ? QStringList() : QStringList{written});
-    if (written.isEmpty())
-        return;
-
-    // The drawing has the preview's size, not the printer page's.
-    QFile file(out.filePath(written));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QXmlStreamReader xml(&file);
-    while (xml.readNext() != QXmlStreamReader::StartElement && !xml.atEnd()) {
+    QImage image;
+    QRect inside;
+    if (pdf) {
+        const QString png = out.filePath(QStringLiteral("page"));
+        image = convert(tool,
+                        {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-aaVector"),
+                         QStringLiteral("no"), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                         out.filePath(written), png},
+                        png + QStringLiteral(".png"));
+        // The printable page, between margins of 10 points (40 dpi: 5.6 pixels).
+        inside = image.rect().adjusted(6, 6, -6, -6);
+    } else {
+        // The drawing has the preview's size, not the printer page's.
+        QFile file(out.filePath(written));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        while (xml.readNext() != QXmlStreamReader::StartElement && !xml.atEnd()) {
+        }
+        QCOMPARE(xml.name(), QStringLiteral("svg"));
+        const QSize size = d->img->size();
+        QCOMPARE(xml.attributes().value(QStringLiteral("viewBox")).toString(),
+                 QStringLiteral("0 0 %1 %2").arg(size.width()).arg(size.height()));
+        const QString png = out.filePath(QStringLiteral("drawing.png"));
+        image = convert(
+            tool,
+            {QStringLiteral("-b"), QStringLiteral("white"), QStringLiteral("-o"), png, out.filePath(written)},
+            png);
+        QCOMPARE(image.size(), size);
+        // Inside the page's black border.
+        inside = QRect(QPoint(2, 2), QPoint(size.width() - 4, size.height() - 4));
     }
-    QCOMPARE(xml.name(), QStringLiteral("svg"));
-    const QSize size = d->img->size();
-    QCOMPARE(xml.attributes().value(QStringLiteral("viewBox")).toString(),
-             QStringLiteral("0 0 %1 %2").arg(size.width()).arg(size.height()));
-    file.close();
-
-    const QString png = out.filePath(QStringLiteral("drawing.png"));
-    const QImage image = convert(
-        rsvg,
-        {QStringLiteral("-b"), QStringLiteral("white"), QStringLiteral("-o"), png, out.filePath(written)},
-        png);
-    QCOMPARE(image.size(), size);
-    // Inside the page's black border: three bands of black traces on white.
-    const Ink ink = inkOf(image, QRect(QPoint(2, 2), QPoint(size.width() - 4, size.height() - 4)), 3);
+    QVERIFY(!image.isNull());
+    // Three bands of black traces on white.
+    const Ink ink = inkOf(image, inside, 3);
     QCOMPARE(ink.coloured, 0);
     for (int n : ink.perBand)
-        QVERIFY2(n > size.width() / 2, qPrintable(QString::number(n)));
+        QVERIFY2(n > image.width() / 2, qPrintable(QString::number(n)));
+    // The last samples of the view are on the page too.
     QVERIFY(ink.topOfLastBand > 0);
 }
 
