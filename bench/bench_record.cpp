@@ -4,6 +4,7 @@
 //
 //   bench_record --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 
+#include "noisy_record.h"
 #include "wave_stor.h"
 
 #include <benchmark/benchmark.h>
@@ -15,7 +16,6 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 
-#include <cmath>
 #include <memory>
 
 namespace {
@@ -29,22 +29,7 @@ std::unique_ptr<TWaveStor> makeRecord(int mode, int halfWidth, int winWidth = Ma
     auto rec = std::make_unique<TWaveStor>(QRect(QPoint(0, 0), QPoint(Width - 1, Height - 1)));
     if (!rec->init(MaxChannels, MaxSamples))
         return nullptr;
-    quint32 noise = 12345;
-    for (int ch = 0; ch < MaxChannels; ++ch) {
-        TWaveView* v = rec->channel(ch);
-        for (int p = 0; p < MaxSamples;) {
-            qint8* block = nullptr;
-            const int n = v->chunkAt(p, &block);
-            for (int k = 0; k < n; ++k) {
-                noise = noise * 1664525u + 1013904223u;
-                const double s = 90.0 * std::sin((p + k) * (0.0005 + 0.0003 * ch));
-                block[k] = qint8(std::lround(s) + int((noise >> 28) & 15) - 8);
-            }
-            p += n;
-        }
-        v->visible = true;
-        v->cursor = MaxSamples / 3 + ch * 1000;
-    }
+    fillNoisySines(*rec);
     rec->header.winWidth = winWidth;
     rec->header.winStart = 0;
     rec->relayout();

@@ -53,6 +53,11 @@ def main():
         "wrong-magic.raw": b"ZORIVRAX" + record(1, 10)[8:],
         "six-channels.raw": b"ZORIVRAW" + header(6, 2) + channel(0, 2) * 6,
         "samples-163841.raw": b"ZORIVRAW" + header(1, 163841) + channel(0, 32),
+        # Channels that span several blocks of 32768 samples; few channels keep the files small.
+        "blocks-40000-detector.raw": record(2, 40000, [32767, 39999], detector=1, mode=5, half=30,
+                                            start=32000, width=1500, sine=1),
+        "blocks-65537.raw": record(1, 65537, [65536], mode=2, start=65000, width=537, vscale=2500),
+        "blocks-163840.raw": record(1, 163840, [163839], mode=6, half=126, start=131000, width=32840),
     }
     for name, data in seeds.items():
         with open(os.path.join(OUT, name), "wb") as f:

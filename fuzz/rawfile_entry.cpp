@@ -26,15 +26,6 @@ const QByteArray& inputPath()
     return path;
 }
 
-bool writeInput(const std::uint8_t* data, std::size_t size)
-{
-    std::FILE* f = std::fopen(inputPath().constData(), "wb");
-    if (!f)
-        return false;
-    const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
 void drawAll(TWaveStor& rec, QImage& image)
 {
     for (bool print : {false, true}) {
@@ -51,13 +42,23 @@ void drawAll(TWaveStor& rec, QImage& image)
 
 } // namespace
 
-int fuzzRawFileInput(const std::uint8_t* data, std::size_t size)
+QString writeFuzzInput(const std::uint8_t* data, std::size_t size)
 {
-    if (!writeInput(data, size))
-        return 0;
+    std::FILE* f = std::fopen(inputPath().constData(), "wb");
+    if (!f)
+        return QString();
+    const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok ? QFile::decodeName(inputPath()) : QString();
+}
+
+bool fuzzRawFileInput(const std::uint8_t* data, std::size_t size)
+{
+    const QString path = writeFuzzInput(data, size);
+    if (path.isEmpty())
+        return false;
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(159, 119)));
     // A record that failed half way is still destroyed, and may still be looked at.
-    rec.readFile(QFile::decodeName(inputPath()));
+    const bool read = rec.readFile(path);
 
     QImage image(160, 120, QImage::Format_RGB32);
     drawAll(rec, image);
@@ -96,5 +97,5 @@ int fuzzRawFileInput(const std::uint8_t* data, std::size_t size)
     for (int ch = 0; ch < n; ++ch)
         rec.zeroRange(ch, len / 3, len / 2);
     rec.setFilter(mode, half);
-    return 0;
+    return read;
 }

@@ -512,18 +512,30 @@ void TestMainWnd::save()
     QVERIFY(back.readFile(path));
     QCOMPARE(back.channel(0)->sample(0), qint8(42));
     QVERIFY(!QFile::exists(path + QStringLiteral(".tmp")));
-    // A failing save warns with the result and leaves the old file, the title and lastDir alone.
-    QVERIFY(QDir().mkpath(path + QStringLiteral(".tmp"))); // where the new copy would be written
-    f->record->channel(0)->setSample(0, 7);
+    // A failing save warns with the result and leaves the old file, the title and lastDir alone:
+    // a new, empty record (Ctrl+N, Ctrl+W) has nothing to save.
+    ui->aNew->trigger();
+    TWForm* empty = qobject_cast<TWForm*>(main->mdi()->activeSubWindow());
+    QVERIFY(empty && empty != f);
+    const QString emptyTitle = empty->windowTitle();
+    const QString emptyPath = dir.filePath(QStringLiteral("empty.raw"));
+    const QStringList filesBefore = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     BoxAnswerer boxes(QMessageBox::Ok, 2);
-    QCOMPARE(main->saveRawPath(path), int(RawWriteFailed));
-    QCOMPARE(boxes.seen.value(0).text, QStringLiteral("Ошибка записи файла -1"));
-    QVERIFY(back.readFile(path));
-    QCOMPARE(back.channel(0)->sample(0), qint8(42));
+    {
+        ModalDriver<QFileDialog> emptyDriver([&](QFileDialog* d) { acceptFileDialog(d, emptyPath); });
+        ui->aSave->trigger();
+    }
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen[0].text, QStringLiteral("Ошибка записи файла -1"));
+    QVERIFY(!QFile::exists(emptyPath));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
+    QCOMPARE(empty->windowTitle(), emptyTitle);
+    QCOMPARE(main->lastDir, QDir::toNativeSeparators(dir.path()));
     QVERIFY(main->saveRawPath(dir.filePath(QStringLiteral("missing/x"))) != 0);
     QCOMPARE(boxes.seen.size(), 2);
-    QCOMPARE(f->windowTitle(), QDir::toNativeSeparators(path));
-    QCOMPARE(main->lastDir, QDir::toNativeSeparators(dir.path()));
+    QCOMPARE(empty->windowTitle(), emptyTitle);
+    QVERIFY(back.readFile(path));
+    QCOMPARE(back.channel(0)->sample(0), qint8(42));
 }
 
 void TestMainWnd::unitMarksFollowTheSetter()

@@ -1,14 +1,10 @@
 // The signal record: creation, scales and layout, filter settings, forwarding by slot index,
 // picking; its raw file: layout and round trip, every condition of the reader, header values no
-// later operation may trust, the results of the writer (replacing, refusing, failing without
-// losing the old file).
+// later operation may trust; writing through a temporary file (replacing, refusing, failing
+// without losing the old file, never following a planted link, never leaving a file behind).
 
-#include "umisc.h"
-#include "ustrings.h"
+#include "critical_reports.h"
 #include "wave_stor.h"
-
-#include <Velkit/vlk_init.h>
-#include <Velkit/vlk_messager.h>
 
 #include <QDir>
 #include <QImage>
@@ -17,6 +13,12 @@
 #include <QtTest>
 
 #include <limits>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 namespace {
 
@@ -100,6 +102,24 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+QString fileState(qint64 size, const QByteArray& bytes)
+{
+    return QStringLiteral("file of %1 bytes: ").arg(size) + QString::fromLatin1(bytes.left(8));
+}
+
+// Every entry of a folder, hidden ones and dangling links included, with what it is.
+QMap<QString, QString> folderState(const QString& folder)
+{
+    QMap<QString, QString> state;
+    for (const QFileInfo& fi :
+         QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        state[fi.fileName()] = fi.isSymLink() ? "link to " + fi.symLinkTarget()
+                               : fi.isDir()   ? QStringLiteral("folder")
+                                              : fileState(fi.size(), readAll(fi.filePath()));
+    }
+    return state;
+}
+
 } // namespace
 
 class TestWaveStor : public QObject
@@ -114,23 +134,13 @@ private slots:
     void roundTrip_data()
     {
         QTest::addColumn<int>("samples");
-        for (int n : {0, 1, 32767, 32768, 32769, 163840})
+        for (int n : {1, 32767, 32768, 32769, 163840})
             QTest::addRow("%d samples", n) << n;
     }
     void roundTrip();
     void readerConditions_data();
     void readerConditions();
-    void writerResults_data()
-    {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<int>("result");
-        QTest::newRow("replaces a regular file") << "file" << 0;
-        QTest::newRow("a directory is not replaced") << "dir" << -16;
-        QTest::newRow("a link is not replaced") << "link" << -16;
-        QTest::newRow("temporary file on a full device") << "full" << -1;
-        QTest::newRow("temporary name taken by a directory") << "tmpdir" << -1;
-        QTest::newRow("empty channel slot") << "slot" << -1;
-    }
+    void writerResults_data();
     void writerResults();
 
 private:
@@ -225,16 +235,7 @@ void TestWaveStor::recordLogic()
 void TestWaveStor::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    StringsKit::instance().fill();
-    // Reports are collected here instead of being shown in a box.
-    velkit::MessagerDaemon* messager = velkit::libraryMessager();
-    QVERIFY(messager);
-    QObject::disconnect(messager, &velkit::MessagerDaemon::sig_ShowCritical, messager,
-                        &velkit::MessagerDaemon::slot_ShowCritical);
-    connect(
-        messager, &velkit::MessagerDaemon::sig_ShowCritical, this,
-        [this](quint64 code) { m_codes.append(code); }, Qt::DirectConnection);
+    QVERIFY(startLibraryCollectingReports(this, &m_codes));
 }
 
 void TestWaveStor::roundTrip()
@@ -353,41 +354,114 @@ void TestWaveStor::readerConditions()
     QCOMPARE(readAll(file).left(264), bytes.left(264));
 }
 
+void TestWaveStor::writerResults_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("unnamed"); // the file may be made without a name first
+    QTest::addColumn<int>("result");
+    const QList<QPair<const char*, int>> rows = {
+        {"replaces a file, keeping its mode, owner and group", 0},
+        {"a link at the old fixed temporary name", 0},
+        {"a folder at the old fixed temporary name", 0},
+        {"links at the first names tried", 0},
+        {"links at every name tried", -1},
+        {"the destination is a folder", -16},
+        {"the destination is a link", -16},
+        {"the folder is a file", -1},
+        {"the folder is read-only", -1},
+        {"the disk takes no more", -1},
+        {"record: a link at the old fixed temporary name", 0},
+        {"record: no samples", -1},
+        {"record: empty channel slot", -1},
+    };
+    for (const auto& [setup, result] : rows) {
+        QTest::addRow("%s", setup) << setup << true << result;
+        // The record's writer goes the program's way; the others once more with a named file.
+        if (!QByteArray(setup).startsWith("record") && result != -16)
+            QTest::addRow("%s, named", setup) << setup << false << result;
+    }
+}
+
 void TestWaveStor::writerResults()
 {
     QFETCH(QString, setup);
+    QFETCH(bool, unnamed);
     QFETCH(int, result);
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("precious.raw")), tmp = file + ".tmp";
-    const QString target = dir.filePath(QStringLiteral("target"));
-    QVERIFY(writeBytes(setup == "link" ? target : file, "old contents"));
-    TWaveStor rec(Plot);
-    QVERIFY(rec.init(3, 100000));
-    rec.channel(1)->setSample(99999, 42);
-    if (setup == "full" && !QFileInfo::exists(QStringLiteral("/dev/full")))
-        QSKIP("needs /dev/full");
-    QVERIFY(setup != "dir" || (QFile::remove(file) && QDir().mkpath(file + "/inside")));
-    QVERIFY(setup != "link" || QFile::link(target, file));
-    QVERIFY(setup != "full" || QFile::link(QStringLiteral("/dev/full"), tmp));
-    QVERIFY(setup != "tmpdir" || QDir().mkpath(tmp));
-    if (setup == "slot") {
-        delete rec.channelSlots[1].view;
-        rec.channelSlots[1].view = nullptr;
+    QString file = dir.filePath(QStringLiteral("precious.raw"));
+    const QString victim = dir.filePath(QStringLiteral("victim"));
+    QVERIFY(writeBytes(file, "old contents") && writeBytes(victim, "victim contents"));
+    // The names tried, one per salt, as the folder shows them.
+    const auto tried = [&](quint64 salt) {
+        return dir.filePath(QStringLiteral("precious.raw.%1.tmp").arg(salt, 12, 16, QChar(u'0')));
+    };
+    QList<quint64> salts = {0x1234, 0xffffffffffff, 0xa, 0xb, 0xc};
+    int tries = 0;
+    TemporaryFileOptions options{[&] { return salts[tries++ % salts.size()]; }, unnamed};
+    const bool root = ::geteuid() == 0;
+    rlimit sizeLimit;
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &sizeLimit) == 0);
+
+    if (setup.startsWith("replaces")) {
+        QVERIFY(::chmod(QFile::encodeName(file), 0640) == 0);
+        QVERIFY(!root || ::chown(QFile::encodeName(file), 4321, 8765) == 0);
+    } else if (setup.contains("old fixed temporary name")) {
+        QVERIFY(setup.contains("link") ? QFile::link(victim, file + ".tmp") : QDir().mkdir(file + ".tmp"));
+    } else if (setup.startsWith("links at")) {
+        if (setup.contains("every"))
+            salts = {0x77};
+        for (quint64 salt : salts.mid(0, 4))
+            QVERIFY(QFile::link(victim, tried(salt)));
+    } else if (setup.startsWith("the destination")) {
+        QVERIFY(QFile::remove(file) &&
+                (setup.endsWith("link") ? QFile::link(victim, file) : QDir().mkdir(file)));
+    } else if (setup == "the folder is a file") {
+        file += QStringLiteral("/inside.raw");
+    } else if (setup == "the folder is read-only") {
+        if (root)
+            QSKIP(
+                "root writes into a read-only folder; 'the folder is a file' fails making the file instead");
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    } else if (setup == "the disk takes no more") { // a file size limit: writes fail, for root too
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit low = sizeLimit;
+        low.rlim_cur = 4;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &low) == 0);
     }
-    QCOMPARE(rec.writeFile(file), result);
-    if (result == 0) { // replaced whole, nothing else left
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("precious.raw")});
-        QCOMPARE(qint64(readAll(file).size()), rawFileSize(3, 100000));
-        QCOMPARE(int(readAll(file)[264 + 2 * 16 + 100000 + 99999]), 42);
-    } else if (result == -16) { // the destination stays, the complete file waits beside it
-        QVERIFY(setup == "dir" ? QFileInfo(file + "/inside").isDir()
-                               : QFileInfo(file).isSymLink() && readAll(target) == "old contents");
-        QCOMPARE(QFileInfo(tmp).size(), rawFileSize(3, 100000));
-    } else { // the old file stays as it was, and no temporary file
-        QCOMPARE(readAll(file), QByteArray("old contents"));
-        QCOMPARE(QFileInfo(tmp).isDir(), setup == "tmpdir");
-        QCOMPARE(QFileInfo(tmp).exists() || QFileInfo(tmp).isSymLink(), setup == "tmpdir");
+    const QMap<QString, QString> before = folderState(dir.path());
+
+    int written = 0;
+    if (setup.startsWith("record")) { // the record's writer: headers, then channels
+        TWaveStor rec(Plot);
+        QVERIFY(rec.init(3, setup.contains("no samples") ? 0 : 100000));
+        if (setup.contains("slot")) {
+            delete rec.channelSlots[1].view;
+            rec.channelSlots[1].view = nullptr;
+        }
+        written = rec.writeFile(file);
+    } else {
+        written = writeFileSafely(
+            file, [](QIODevice& out) { return out.write("new contents") == 12; }, options);
+    }
+    ::setrlimit(RLIMIT_FSIZE, &sizeLimit);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(written, result);
+
+    // Nothing else in the folder changed: no temporary file left, no link followed.
+    QMap<QString, QString> expected = before;
+    if (result == 0) {
+        expected[QStringLiteral("precious.raw")] = setup.startsWith("record")
+                                                       ? fileState(rawFileSize(3, 100000), "ZORIVRAW")
+                                                       : fileState(12, "new contents");
+    }
+    QCOMPARE(folderState(dir.path()), expected);
+    if (setup == "links at the first names tried")
+        QCOMPARE(tries, 5); // each planted name was tried and passed over
+    if (setup.startsWith("replaces")) {
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(file), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0640));
+        QVERIFY(!root || (st.st_uid == 4321 && st.st_gid == 8765));
     }
 }
 

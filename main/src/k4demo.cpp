@@ -168,8 +168,8 @@ QByteArray k4ChannelBytes(const K4Setup& setup, quint32 seed, int channel, int c
         }
         const double noise = noiseSigma * gaussianAt(noiseKey, quint64(i));
         double v;
-        if (detector)
-            v = std::clamp((envelope + std::fabs(noise)) * gain, 0.0, 127.0);
+        if (detector) // rectified, from the bottom of the scale: level 0 is -128, one step 2 units
+            v = std::clamp(2.0 * (envelope + std::fabs(noise)) * gain - 128.0, -128.0, 127.0);
         else
             v = std::clamp((wave + noise) * gain, -128.0, 127.0);
         dst[i] = char(qint8(std::lround(v)));

@@ -1,17 +1,22 @@
 #include "wave_form.h"
 
 #include "acquisition.h"
+#include "convert.h"
 #include "errors.h"
 #include "fmain.h"
 #include "init.h"
+#include "selsig_dialog.h"
 #include "umisc.h"
 #include "ustrings.h"
 #include "wave_stor.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QIcon>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
@@ -128,6 +133,104 @@ PlotLayout plotLayout(FrameState state, int h, int plotTop)
     return l;
 }
 
+PowerOfTwo roundToPowerOfTwo(qint64 d)
+{
+    if (d == 0)
+        return {};
+    const quint64 m = d < 0 ? quint64(0) - quint64(d) : quint64(d);
+    int k = 63;
+    while (!(m >> k))
+        --k;
+    if (k > 0 && (m >> (k - 1)) & 1)
+        ++k;
+    // Distances here are at most a few record lengths; the top bit stays clear.
+    k = std::min(k, 62);
+    const qint64 r = qint64(1) << k;
+    return {d < 0 ? -r : r, k};
+}
+
+SelectionEnd draggedSelectionEnd(int selStart, int selEnd, qint64 s, int length, bool selectMode)
+{
+    SelectionEnd e{false, selEnd, 1};
+    if (selectMode) {
+        const PowerOfTwo r = roundToPowerOfTwo(s - selStart);
+        s = selStart + r.distance;
+        if (s < 0 || s > length)
+            return e;
+        e.log2 = r.exponent;
+    } else {
+        s = std::clamp<qint64>(s, 0, std::max(length, 0));
+    }
+    if (s == selEnd)
+        return e;
+    e.changed = true;
+    e.end = int(s);
+    return e;
+}
+
+SelectionEnd roundedSelectionEnd(int selStart, int selEnd, int length)
+{
+    SelectionEnd e{false, selEnd, 1};
+    if (selStart == selEnd)
+        return e;
+    PowerOfTwo r = roundToPowerOfTwo(qint64(selEnd) - selStart);
+    qint64 end = selStart + r.distance;
+    if (end < 0 || end > length) {
+        r.distance /= 2;
+        --r.exponent;
+        end = selStart + r.distance;
+    }
+    if (end == selEnd)
+        return e;
+    return {true, int(end), r.exponent};
+}
+
+View measuredSpan(int selStart, int selEnd, int length)
+{
+    const int last = std::max(length - 1, 0);
+    const int low = std::clamp(std::min(selStart, selEnd), 0, last);
+    const int high = std::clamp(std::max(selStart, selEnd), 0, last);
+    return View{low, high - low + 1};
+}
+
+QString timeReadout(int cursor, double periodUs)
+{
+    return formatTime(7, cursor, periodUs) + QStringLiteral("uS");
+}
+
+QString amplitudeReadout(qint8 p, bool unipolar, int gainCode, bool volts)
+{
+    if (volts)
+        return formatEng(6, sampleVolts(p, unipolar, gainCode)) + QStringLiteral("V");
+    // One coulomb step as the single-precision constant gives it.
+    constexpr double CoulombRef = double(1.5e-7f);
+    const int n = unipolar ? p + 128 : 2 * p;
+    return formatEng(6, CoulombRef * n * gainFactor(gainCode)) + QStringLiteral("Q");
+}
+
+QString frequencyReadout(int bin, double periodUs, int length)
+{
+    const double span = 2.0 * periodUs * length;
+    const double f = span != 0.0 ? 1.0e6 * (double(bin) + 1.0) / span : std::nan("");
+    return formatEng(7, f) + QStringLiteral("Hz");
+}
+
+QString spectrumAmplitudeReadout(qint8 stored, double specStep, int gainCode, bool logScale)
+{
+    if (logScale) {
+        if (stored == -128)
+            return QStringLiteral("-???? dB");
+        return QString::number((int(stored) - 128) * specStep, 'f', 1) + QStringLiteral(" dB");
+    }
+    return formatEng(6, 5.0 * (int(stored) + 128) * specStep * gainFactor(gainCode)) + QStringLiteral("V");
+}
+
+QString meanReadout(int m, bool bipolar, int gainCode)
+{
+    const double n = bipolar ? 2.0 * m : double(m);
+    return formatEng(6, 2.5 * n * gainFactor(gainCode)) + QStringLiteral("V");
+}
+
 } // namespace wform
 
 // ---------------------------------------------------------------------------------------------
@@ -158,31 +261,197 @@ TWForm* TWFormInternalWidget::form() const
     return qobject_cast<TWForm*>(parent());
 }
 
+void TWFormInternalWidget::forgetTraces()
+{
+    for (TraceShape& shape : shapes)
+        shape.clear();
+    layerKey.clear();
+    layerBases.clear();
+}
+
+namespace {
+
+// Appends the bytes of each value: a key that changes when any of them does.
+template <class... T>
+void putKey(QByteArray& key, const T&... values)
+{
+    (key.append(reinterpret_cast<const char*>(&values), sizeof values), ...);
+}
+
+} // namespace
+
+void TWFormInternalWidget::refreshTraceLayer()
+{
+    TWaveStor* record = form()->record;
+    const bool markPoints = record->xScale > 2.0;
+    // Everything the picture of the traces shows besides the samples and the zero levels.
+    QByteArray key;
+    key.reserve(512);
+    const int w = width();
+    const int h = height();
+    const qint32 winStart = record->header.winStart;
+    const qint32 winWidth = record->header.winWidth;
+    const qint32 divider = record->header.divider;
+    const quint16 clockKHz = record->header.clockKHz;
+    const quint8 showSine = record->header.showSine;
+    const int n = record->channelCount();
+    putKey(key, w, h, n, showSine, winStart, winWidth, divider, clockKHz, record->rect);
+    QVector<int> bases;
+    for (int i = 0; i < n; ++i) {
+        const TWaveView* v = record->channel(i);
+        if (!v)
+            break;
+        const TraceKey k = v->traceKey(w, markPoints);
+        const QRgb colours[2] = {v->grColor.rgba(), v->pointColor.rgba()};
+        putKey(key, k, v->visible, colours);
+        bases << v->baseY;
+    }
+    const bool sameView = key == layerKey && traceLayer.size() == size();
+    if (sameView && bases == layerBases)
+        return;
+    if (traceLayer.size() != size())
+        traceLayer = QPixmap(size());
+    QRect dirty = traceLayer.rect();
+    if (sameView) {
+        // Only zero levels moved: the rows from each moved trace's old band to its new one.
+        qint64 top = h, bottom = -1;
+        for (int i = 0; i < bases.size(); ++i) {
+            if (bases[i] == layerBases[i])
+                continue;
+            const qint64 reach = nearest(128.0 * record->channel(i)->yScale) + 6;
+            top = std::min(top, std::min<qint64>(bases[i], layerBases[i]) - reach);
+            bottom = std::max(bottom, std::max<qint64>(bases[i], layerBases[i]) + reach);
+        }
+        top = std::clamp<qint64>(top, 0, h);
+        bottom = std::clamp<qint64>(bottom, -1, h - 1);
+        dirty = QRect(0, int(top), w, int(bottom - top + 1));
+    }
+    if (dirty.isValid() && painter->begin(&traceLayer)) {
+        painter->setClipRect(dirty);
+        painter->fillRect(dirty, Qt::black);
+        record->drawTraces(painter, shapes);
+        painter->end();
+    }
+    layerKey = key;
+    layerBases = bases;
+}
+
 void TWFormInternalWidget::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
     TWForm* f = form();
     if (!f || !f->record || !painter || width() <= 0 || height() <= 0)
         return;
-    // The whole picture is built off screen and shown in one piece, so it never flickers.
-    QPixmap pixmap(size());
-    pixmap.fill(Qt::black);
-    if (!painter->begin(&pixmap))
-        return;
-    f->record->draw(painter);
+    // The state first, so that the picture shows where the mouse is now.
     switch (paintAction) {
-    case 5:
-        f->drawSelection(painter, pixmap, f->selStart, f->selEnd);
-        f->record->drawSine(painter);
+    case 2: f->dragTo(currentX, currentY); break;
+    case 3:
+        f->dragTo(currentX, currentY);
+        f->endDrag();
         paintAction = 0;
         break;
-    default: f->drawSelection(painter, pixmap, f->selStart, f->selEnd); break;
+    case 4:
+        f->selEnd = pendingSelEnd;
+        paintAction = 0;
+        break;
+    default: break;
     }
-    painter->end();
+    refreshTraceLayer();
     if (!painter->begin(this))
         return;
-    painter->drawPixmap(0, 0, pixmap);
+    painter->drawPixmap(0, 0, traceLayer);
+    f->record->drawMarks(painter);
+    f->drawSelection(painter, f->selStart, f->selEnd);
+    if (paintAction == 5) {
+        f->record->drawSine(painter);
+        paintAction = 0;
+    }
     painter->end();
+}
+
+void TWFormInternalWidget::followShape(int x, int y)
+{
+    const TWForm* f = form();
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if (f->grabbedCursorChannel >= 0 || f->record->channelAtCursor(x, y) >= 0)
+        shape = Qt::SplitHCursor;
+    else if (f->grabbedBaselineChannel >= 0 || f->record->channelAtBaseline(x, y) >= 0)
+        shape = Qt::SplitVCursor;
+    if (cursor().shape() != shape)
+        setCursor(shape);
+}
+
+TWForm* TWFormInternalWidget::mouseTarget(const QMouseEvent* event, QPoint& p) const
+{
+    TWForm* f = form();
+    if (!event || !f || !f->record)
+        return nullptr;
+    p = event->position().toPoint();
+    return f;
+}
+
+void TWFormInternalWidget::mousePressEvent(QMouseEvent* event)
+{
+    QWidget::mousePressEvent(event);
+    QPoint p;
+    TWForm* f = mouseTarget(event, p);
+    if (!f)
+        return;
+    pressX = currentX = p.x();
+    pressY = currentY = p.y();
+    if (event->button() == Qt::LeftButton) {
+        f->grabbedCursorChannel = f->record->channelAtCursor(pressX, pressY);
+        if (f->grabbedCursorChannel == -1) {
+            f->grabbedBaselineChannel = f->record->channelAtBaseline(pressX, pressY);
+            f->record->commitBaseline();
+        }
+        paintAction = 0;
+    } else if (event->button() == Qt::RightButton && !f->hasSpectrum) {
+        // Started here rather than at the next paint: a move that comes before that paint
+        // already drags the new selection.
+        f->beginSelection(pressX);
+        paintAction = 1;
+    } else {
+        return;
+    }
+    update();
+}
+
+void TWFormInternalWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    QWidget::mouseMoveEvent(event);
+    QPoint p;
+    TWForm* f = mouseTarget(event, p);
+    if (!f)
+        return;
+    followShape(p.x(), p.y());
+    const Qt::MouseButtons held = event->buttons();
+    if (held == Qt::NoButton)
+        return;
+    const bool grabbed = f->grabbedCursorChannel >= 0 || f->grabbedBaselineChannel >= 0;
+    if (((held & Qt::LeftButton) && grabbed) || ((held & Qt::RightButton) && f->selecting)) {
+        currentX = p.x();
+        currentY = p.y();
+        paintAction = 2;
+    } else {
+        currentX = pressX;
+        currentY = pressY;
+        paintAction = 3;
+    }
+    update();
+}
+
+void TWFormInternalWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    QWidget::mouseReleaseEvent(event);
+    QPoint p;
+    if (!mouseTarget(event, p))
+        return;
+    currentX = p.x();
+    currentY = p.y();
+    followShape(currentX, currentY);
+    paintAction = 3;
+    update();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -304,8 +573,8 @@ bool TWForm::acquire(int channelCount, int length)
     if (g_mainWnd)
         unsavedRecording = true; // even a failed run may have overwritten some channels
     updateScrollBar();
+    repaintPlot(); // what the channels hold now, after a failed run as well
     if (ok) {
-        repaintPlot();
         updateReadouts();
         if (g_mainWnd && g_mainWnd->activeForm() == this)
             g_mainWnd->syncToWindow(this);
@@ -452,15 +721,31 @@ void TWForm::print(QPainter* painter, const QRect& rect)
 {
     if (!record || !painter)
         return;
+    // The zero lines are rescaled to the target and back, each time rounded: on a preview
+    // smaller than the plot they would creep a row per repaint. Keep them as they were.
+    int rows[MaxChannels];
+    for (int ch = 0; ch < MaxChannels; ++ch)
+        rows[ch] = record->channel(ch) ? record->channel(ch)->baseY : 0;
     record->setPlotRect(rect);
     record->draw(painter);
     record->setPlotRect(plotRect);
+    for (int ch = 0; ch < MaxChannels; ++ch)
+        if (TWaveView* view = record->channel(ch))
+            view->baseY = rows[ch];
+}
+
+void TWForm::exportToClipboard()
+{
+    if (record)
+        record->copyToClipboard();
 }
 
 void TWForm::repaintPlot()
 {
-    if (plot)
-        plot->update();
+    if (!plot)
+        return;
+    plot->forgetTraces();
+    plot->update();
 }
 
 void TWForm::updateScrollBar()
@@ -485,13 +770,38 @@ void TWForm::updateReadouts()
 {
     if (!g_mainWnd || !record)
         return;
-    // The channels' own readouts come with the cursor readouts; the slots beyond the record's
-    // channels are cleared.
-    for (int ch = record->channelCount(); ch < 4; ++ch)
+    const int n = record->channelCount();
+    for (int ch = 0; ch < n; ++ch)
+        refreshReadout(ch);
+    for (int ch = n; ch < 4; ++ch)
         g_mainWnd->setReadout(this, ch, QString(), QString());
 }
 
-void TWForm::drawSelection(QPainter* painter, const QPixmap& pixmap, int from, int to)
+void TWForm::refreshReadout(int ch)
+{
+    if (!g_mainWnd || !record)
+        return;
+    TWaveView* v = record->channel(ch);
+    const TChannelHeader* h = record->channelHeader(ch);
+    if (!v || !v->visible || !h) {
+        g_mainWnd->setReadout(this, ch, QString(), QString());
+        return;
+    }
+    const int gain = h->gainCode;
+    const double period = record->samplePeriodUs();
+    QString position, amplitude;
+    if (v->spectrum) {
+        position = wform::frequencyReadout(v->cursor, period, record->length());
+        amplitude = wform::spectrumAmplitudeReadout(v->sample(v->cursor), v->specStep, gain, logScale);
+    } else {
+        position = wform::timeReadout(v->cursor, period);
+        amplitude =
+            wform::amplitudeReadout(v->processedSample(v->cursor), v->unipolar, gain, g_mainWnd->unitVolts());
+    }
+    g_mainWnd->setReadout(this, ch, position, amplitude);
+}
+
+void TWForm::drawSelection(QPainter* painter, int from, int to)
 {
     if (!record || !painter || !painter->isActive() || from == to)
         return;
@@ -501,13 +811,194 @@ void TWForm::drawSelection(QPainter* painter, const QPixmap& pixmap, int from, i
         return;
     if (x1 > x2)
         std::swap(x1, x2);
-    // The strip is drawn back onto itself inverted, so the selection shows whatever is under it.
+    // Whatever is under the strip shows inverted.
     const QRect strip(QPoint(x1, 0), QPoint(x2, plotRect.bottom() - plotRect.top()));
-    const QPixmap copy = pixmap.copy(strip);
     const QPainter::CompositionMode mode = painter->compositionMode();
-    painter->setCompositionMode(QPainter::RasterOp_NotSource);
-    painter->drawPixmap(strip.topLeft(), copy);
+    painter->setCompositionMode(QPainter::RasterOp_NotDestination);
+    painter->fillRect(strip, Qt::white);
     painter->setCompositionMode(mode);
+}
+
+bool TWForm::selectionMode() const
+{
+    return g_mainWnd && g_mainWnd->aSelectMode && g_mainWnd->aSelectMode->isChecked();
+}
+
+void TWForm::placeCursor(int ch, int x)
+{
+    if (!record->cursorFromX(ch, x))
+        return;
+    // The last column may map past the last sample; the cursor reads real samples only.
+    TWaveView* v = record->channel(ch);
+    v->cursor = std::clamp(v->cursor, 0, std::max(record->length() - 1, 0));
+}
+
+bool TWForm::dragTo(int x, int y)
+{
+    if (!record || !plot)
+        return true;
+    plot->pressX = x;
+    plot->pressY = y;
+    if (grabbedCursorChannel >= 0) {
+        placeCursor(grabbedCursorChannel, x);
+        refreshReadout(grabbedCursorChannel);
+        return true;
+    }
+    if (grabbedBaselineChannel >= 0) {
+        record->moveBaseline(grabbedBaselineChannel, x, y);
+        return true;
+    }
+    if (!selecting)
+        return true;
+    const wform::SelectionEnd e =
+        wform::draggedSelectionEnd(selStart, selEnd, record->xToSample(x), record->length(), selectionMode());
+    if (!e.changed)
+        return true;
+    selLog2 = e.log2;
+    selEnd = e.end;
+    return false;
+}
+
+void TWForm::beginSelection(int x)
+{
+    if (!record)
+        return;
+    selStart = selEnd = std::clamp(record->xToSample(x), 0, record->length());
+    selecting = true;
+}
+
+void TWForm::endDrag()
+{
+    grabbedCursorChannel = -1;
+    grabbedBaselineChannel = -1;
+    selecting = false;
+}
+
+void TWForm::roundSelectionToPowerOfTwo()
+{
+    if (!record || !plot)
+        return;
+    const wform::SelectionEnd e = wform::roundedSelectionEnd(selStart, selEnd, record->length());
+    if (!e.changed)
+        return;
+    selLog2 = e.log2;
+    // In force at once, so that a command right after it (the forward FFT) sees the new end.
+    selEnd = plot->pendingSelEnd = e.end;
+    plot->paintAction = 4;
+    plot->update();
+}
+
+QList<int> TWForm::chooseChannels(const QString& title)
+{
+    TSelSigDlg dlg(this, Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint);
+    if (!dlg.init())
+        return {}; // reported by the dialog
+    if (!title.isEmpty())
+        dlg.setWindowTitle(title);
+    const int n = record->channelCount();
+    dlg.setChannelCount(n);
+    if (dlg.exec() != QDialog::Accepted)
+        return {};
+    QList<int> ticked;
+    for (int ch = 0; ch < n; ++ch) {
+        if (dlg.isSelected(ch))
+            ticked << ch;
+    }
+    return ticked;
+}
+
+void TWForm::centreCursors()
+{
+    if (!record || !plot)
+        return;
+    const int x = (plotRect.right() + 1 - plotRect.left()) / 2;
+    const QList<int> ticked = chooseChannels(tr("Установка курсоров"));
+    for (int ch : ticked) {
+        placeCursor(ch, x);
+        refreshReadout(ch);
+    }
+    plot->update();
+}
+
+bool TWForm::measuredSelection(int warning, int& low, int& high) const
+{
+    if (!record || !plot)
+        return false;
+    if (selStart == selEnd) {
+        umisc::showWarning(warning);
+        return false;
+    }
+    const wform::View span = wform::measuredSpan(selStart, selEnd, record->length());
+    low = span.start;
+    high = span.start + span.width - 1;
+    return true;
+}
+
+namespace {
+
+// The wait cursor for as long as it lives.
+struct WaitCursor
+{
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+void TWForm::findMaximum()
+{
+    int low = 0, high = 0;
+    if (!measuredSelection(StringsKit::WarnMaxNeedsSelection, low, high))
+        return;
+    const QList<int> ticked = chooseChannels(tr("Преобразование"));
+    if (ticked.isEmpty())
+        return;
+    changed = true;
+    const WaitCursor wait;
+    for (int ch : ticked) {
+        if (TWaveView* v = record->channel(ch))
+            v->cursor = record->maxPositionIn(ch, low, high);
+        refreshReadout(ch);
+    }
+    plot->update();
+}
+
+void TWForm::zeroSignal()
+{
+    int low = 0, high = 0;
+    if (!measuredSelection(StringsKit::WarnZeroNeedsSelection, low, high))
+        return;
+    const QList<int> ticked = chooseChannels(QString());
+    if (ticked.isEmpty())
+        return;
+    changed = true;
+    const WaitCursor wait;
+    for (int ch : ticked) {
+        record->zeroRange(ch, low, high);
+        repaintPlot();
+        updateReadouts();
+    }
+}
+
+void TWForm::showMean()
+{
+    int low = 0, high = 0;
+    if (!measuredSelection(StringsKit::WarnMeanNeedsSelection, low, high))
+        return;
+    QString text = tr("Среднее значение:");
+    {
+        const WaitCursor wait;
+        for (int ch = 0; ch < record->channelCount(); ++ch) {
+            const TWaveView* v = record->channel(ch);
+            const int m = record->meanOver(ch, low, high);
+            const bool bipolar = v && !v->unipolar && !v->spectrum;
+            text += tr("\nКанал ") + QString::number(ch + 1) + QLatin1Char(':') +
+                    wform::meanReadout(m, bipolar, record->channelHeader(ch)->gainCode);
+        }
+    }
+    umisc::showInformation(StringsKit::InfoText, text);
 }
 
 void TWForm::detachFromSource()

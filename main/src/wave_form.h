@@ -3,16 +3,21 @@
 // The waveform window: an MDI sub-window showing one signal record as stacked channel traces,
 // with a horizontal scroll bar over the record and the view commands of the main window.
 
+#include "wave_stor.h"
+
+#include <QByteArray>
 #include <QMdiSubWindow>
+#include <QPixmap>
 #include <QPointer>
 #include <QRect>
+#include <QString>
+#include <QVector>
 #include <QWidget>
 
 class QAbstractSlider;
+class QMouseEvent;
 class QPainter;
-class QPixmap;
 class QScrollBar;
-class TWaveStor;
 class TWForm;
 
 // Plain arithmetic of the view, usable without a window.
@@ -68,9 +73,57 @@ struct PlotLayout
 };
 PlotLayout plotLayout(FrameState state, int h, int plotTop);
 
+// ---- selection ----
+// A distance rounded to a power of two: |d| becomes 2^k for its highest set bit k, or 2^(k+1)
+// when the bit below is set too; the sign is kept. 0 stays 0 with the exponent -1.
+struct PowerOfTwo
+{
+    qint64 distance = 0;
+    int exponent = -1;
+};
+PowerOfTwo roundToPowerOfTwo(qint64 d);
+
+// A new selection end and the base-2 logarithm that goes with it; changed is false when the
+// selection stays as it is.
+struct SelectionEnd
+{
+    bool changed = false;
+    int end = 0;
+    int log2 = 1;
+};
+// The selection dragged to sample s. In selection mode the distance from the anchor is rounded to
+// a power of two and an end outside 0 ... length changes nothing; otherwise s is clamped to
+// 0 ... length and the logarithm is 1.
+SelectionEnd draggedSelectionEnd(int selStart, int selEnd, qint64 s, int length, bool selectMode);
+// The selection's width rounded to a power of two from the anchor, halved when the end would
+// leave 0 ... length. Nothing changes for an empty selection.
+SelectionEnd roundedSelectionEnd(int selStart, int selEnd, int length);
+// The ordered selection cut to the record's samples, both ends included: what the measurements
+// walk. A selection may end one past the last sample; no measurement reads a sample that is not
+// there.
+View measuredSpan(int selStart, int selEnd, int length);
+
+// ---- readout texts (the main window puts the channel prefix in front) ----
+// The cursor time: "   12.5uS".
+QString timeReadout(int cursor, double periodUs);
+// The processed sample p at a cursor, in volts or coulombs. A unipolar (detector) channel reads
+// from the bottom of its scale (p + 128), any other from its zero line (2p).
+QString amplitudeReadout(qint8 p, bool unipolar, int gainCode, bool volts);
+// Frequency of spectrum bin + 1 of a transform of 2 x length samples at periodUs; a record without
+// a period or samples has no frequency.
+QString frequencyReadout(int bin, double periodUs, int length);
+// Amplitude of a spectrum sample: in dB, or in volts.
+QString spectrumAmplitudeReadout(qint8 stored, double specStep, int gainCode, bool logScale);
+// Mean value m of a channel (as the channel measures it) in volts, scaled as the cursor readout
+// of the same level: a bipolar mean of magnitudes counts twice, as 2p does.
+QString meanReadout(int m, bool bipolar, int gainCode);
+
 } // namespace wform
 
-// The plot widget of a waveform window: paints the record double-buffered.
+// The plot widget of a waveform window. The mouse places cursors, drags zero lines and marks
+// the selection; a paint shows the record with the selection inverted. The traces are kept
+// between paints, so that a step which only moves a cursor or a zero line does not walk the
+// samples again.
 class TWFormInternalWidget : public QWidget
 {
 public:
@@ -80,8 +133,12 @@ public:
     // painter cannot be made.
     bool setup();
     TWForm* form() const;
+    // The samples changed: the next paint draws the traces anew.
+    void forgetTraces();
 
-    // What the next paint adds to the picture: 0 the selection, 5 the selection and the sine.
+    // What the next paint does besides drawing: 0 nothing more, 1 a selection was started,
+    // 2 a drag step to currentX/currentY, 3 the last step of a drag, 4 the rounded selection end
+    // pendingSelEnd, 5 the sine over everything.
     int paintAction = 0;
     int currentX = 0;
     int currentY = 0;
@@ -90,10 +147,24 @@ public:
     int pendingSelEnd = 0;
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The mouse cursor's shape for a point: over a cursor line, over a zero line, or neither.
+    void followShape(int x, int y);
+    // Brings the kept picture of the traces up to date with the record.
+    void refreshTraceLayer();
+    // The window an event concerns (null without an event or a record) and its position.
+    TWForm* mouseTarget(const QMouseEvent* event, QPoint& p) const;
+
     QPainter* painter = nullptr;
+    TraceShape shapes[MaxChannels];
+    QPixmap traceLayer;      // black, the traces and the sine
+    QByteArray layerKey;     // what traceLayer shows; empty when it must be drawn anew
+    QVector<int> layerBases; // the zero level of each trace in it
 };
 
 class TWForm : public QMdiSubWindow
@@ -124,18 +195,43 @@ public:
     void setCursorColour(int ch, const QColor& colour);
     void setSineOverlay(bool on);
     void setFilter(int mode, int halfWidth);
-    // Draws the record into rect of painter's device (printing, export).
+    // Draws the record into rect of painter's device (printing, export); the window's own
+    // picture is left exactly as it was.
     void print(QPainter* painter, const QRect& rect);
+    // Puts the cursor times and amplitudes on the clipboard.
+    void exportToClipboard();
+
+    // ---- cursors, selection and measurements ----
+    // The selection's width rounded to a power of two (selection mode, forward FFT).
+    void roundSelectionToPowerOfTwo();
+    // Asks for channels and puts their cursors in the middle of the plot.
+    void centreCursors();
+    // Asks for channels and puts their cursors on the first maximum of the selection.
+    void findMaximum();
+    // Asks for channels and clears the selection in them.
+    void zeroSignal();
+    // Shows the mean value of every channel over the selection.
+    void showMean();
+    // One step of a drag to x, y: the grabbed cursor or zero line follows, or the selection's
+    // end. False when the selection changed.
+    bool dragTo(int x, int y);
+    // A right press at column x starts a new, empty selection there.
+    void beginSelection(int x);
+    // The drag is over: nothing grabbed, no selection being made.
+    void endDrag();
 
     void updateScrollBar();
     // Sends the readouts of the record's channels to the main window and clears the rest.
     void updateReadouts();
-    // Redraws the whole plot.
+    // Sends the cursor readout of channel ch to the main window.
+    void refreshReadout(int ch);
+    // Redraws the whole plot; needed after any change of the samples. (A plain update of the plot
+    // widget draws the traces from what it kept when the view is unchanged.)
     void repaintPlot();
     // The current view of the record (start, width); empty without a record.
     wform::View view() const;
-    // Draws the selection from ... to inverted onto pixmap, through painter active on it.
-    void drawSelection(QPainter* painter, const QPixmap& pixmap, int from, int to);
+    // Inverts the picture on painter's device between the columns of samples from and to.
+    void drawSelection(QPainter* painter, int from, int to);
     // A spectrum window lets go of its source: the source may close again.
     void detachFromSource();
 
@@ -180,4 +276,14 @@ private:
     void viewChanged(const wform::View& v, bool syncSlider);
     // Transforms an edited spectrum back into its source; true when the window may close.
     bool inverseFFT();
+    // Runs the channel selection dialog titled title (the form's own title when empty); the
+    // ticked channels of the record, empty when it was cancelled.
+    QList<int> chooseChannels(const QString& title);
+    // Moves channel ch's cursor to column x, kept on the record's samples.
+    void placeCursor(int ch, int x);
+    // Whether the main window's selection mode is on.
+    bool selectionMode() const;
+    // The selection cut to the record's samples, both ends included; false after the warning
+    // when there is no selection (or no record).
+    bool measuredSelection(int warning, int& low, int& high) const;
 };

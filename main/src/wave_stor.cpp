@@ -2,11 +2,16 @@
 
 #include "errors.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocale>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +28,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,24 +53,50 @@ bool isWindowedMode(int mode)
     return mode == pmSmooth || mode == pmEnvelope || mode == pmEnvelopeDiff || mode == pmPowerSmooth;
 }
 
-enum class Destination { Absent, RegularFile, Other };
-
 // What lies at the destination path; a link counts as something that is not replaced, since
 // renaming over it would replace the link and leave the file it points to.
-Destination destinationKind(const QString& path)
+struct Destination
 {
+    enum Kind { Absent, RegularFile, Other } kind = Other;
+#ifndef Q_OS_WIN
+    struct stat st = {}; // of a regular file
+#endif
+};
+
+Destination inspectDestination(const QString& path)
+{
+    Destination d;
 #ifdef Q_OS_WIN
     const QFileInfo info(path);
     if (info.isSymLink() || info.isJunction())
-        return Destination::Other;
-    if (!info.exists())
-        return Destination::Absent;
-    return info.isFile() ? Destination::RegularFile : Destination::Other;
+        d.kind = Destination::Other;
+    else if (!info.exists())
+        d.kind = Destination::Absent;
+    else
+        d.kind = info.isFile() ? Destination::RegularFile : Destination::Other;
 #else
-    struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return errno == ENOENT ? Destination::Absent : Destination::Other;
-    return S_ISREG(st.st_mode) ? Destination::RegularFile : Destination::Other;
+    if (::lstat(QFile::encodeName(path).constData(), &d.st) != 0)
+        d.kind = errno == ENOENT ? Destination::Absent : Destination::Other;
+    else
+        d.kind = S_ISREG(d.st.st_mode) ? Destination::RegularFile : Destination::Other;
+#endif
+    return d;
+}
+
+// The new file takes over what the replaced one had besides its content: its permissions,
+// and its owner and group as far as this user may give them.
+bool takeOver(QFile& file, const Destination& d)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(file);
+    Q_UNUSED(d);
+    return true;
+#else
+    const int fd = file.handle();
+    // Failing both leaves this user's own owner and group, which is all a user may give.
+    if (::fchown(fd, d.st.st_uid, d.st.st_gid) != 0)
+        (void)!::fchown(fd, uid_t(-1), d.st.st_gid);
+    return ::fchmod(fd, d.st.st_mode & 07777) == 0;
 #endif
 }
 
@@ -81,6 +113,20 @@ bool syncToDisk(QFile& file)
 #endif
 }
 
+// Puts the folder's new entry on the disk, so that the rename survives a power cut.
+void syncFolder(const QString& folder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder); // the rename was made with MOVEFILE_WRITE_THROUGH
+#else
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd); // nothing is undone when this fails: the new file is already in place
+        ::close(fd);
+    }
+#endif
+}
+
 // Gives from the name to in one step, replacing a file that is there.
 bool renameOver(const QString& from, const QString& to)
 {
@@ -91,6 +137,106 @@ bool renameOver(const QString& from, const QString& to)
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+// Names tried for one temporary file before giving up; each is taken only when nothing exists
+// there yet, so a name already taken costs one more try.
+constexpr int NameTries = 16;
+
+// A fresh name beside the destination. It never ends in the destination's own extension, so a
+// file left behind by a killed program is not offered as a record, and it is never the fixed
+// name "<name>.tmp" older versions used.
+QString temporaryName(const QString& folder, const QString& fileName, quint64 salt)
+{
+    const QString random = QString::number(salt & 0xFFFFFFFFFFFFull, 16).rightJustified(12, u'0');
+    // Cut long names so that the extra 17 characters still fit the file system's limit.
+    return folder + u'/' + fileName.left(80) + u'.' + random + QStringLiteral(".tmp");
+}
+
+// Tries fresh names until make(name, taken) succeeds; make sets taken when the name exists.
+template <typename Make>
+bool claimName(const QString& folder, const QString& fileName, const std::function<quint64()>& salt,
+               QString& claimed, Make make)
+{
+    for (int i = 0; i < NameTries; ++i) {
+        const QString name = temporaryName(folder, fileName, salt());
+        bool taken = false;
+        if (make(name, taken)) {
+            claimed = name;
+            return true;
+        }
+        if (!taken)
+            return false;
+    }
+    return false;
+}
+
+// Opens a new temporary file in folder for writing into file: unnamed when allowed and
+// possible (claimed stays empty), else under a fresh name, which goes into claimed.
+bool createTemporary(const QString& folder, const QString& fileName, const TemporaryFileOptions& options,
+                     const std::function<quint64()>& salt, QFile& file, QString& claimed)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(options);
+    return claimName(folder, fileName, salt, claimed, [&file](const QString& name, bool& taken) {
+        file.setFileName(name);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        const QFileInfo info(name);
+        taken = info.exists() || info.isSymLink();
+        return false;
+    });
+#else
+    const auto adopt = [&file](int fd) {
+        if (fd < 0)
+            return false;
+        if (file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+            return true;
+        ::close(fd);
+        return false;
+    };
+#ifdef O_TMPFILE
+    // Naming it later needs /proc; without it the file is named from the start.
+    if (options.unnamedFirst && ::access("/proc/self/fd", X_OK) == 0 &&
+        adopt(::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)))
+        return true;
+#endif
+    return claimName(folder, fileName, salt, claimed, [&adopt](const QString& name, bool& taken) {
+        // O_EXCL and O_NOFOLLOW: fails on anything already there, a link included.
+        const int fd = ::open(QFile::encodeName(name).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        taken = fd < 0 && errno == EEXIST;
+        if (fd < 0)
+            return false;
+        if (adopt(fd))
+            return true;
+        ::unlink(QFile::encodeName(name).constData());
+        return false;
+    });
+#endif
+}
+
+// Gives the complete unnamed file a fresh name beside the destination; link never replaces.
+bool nameTemporary(const QString& folder, const QString& fileName, const std::function<quint64()>& salt,
+                   QFile& file, QString& claimed)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder);
+    Q_UNUSED(fileName);
+    Q_UNUSED(salt);
+    Q_UNUSED(file);
+    Q_UNUSED(claimed);
+    return false; // files are always made with a name here
+#else
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.handle());
+    return claimName(folder, fileName, salt, claimed, [&self](const QString& name, bool& taken) {
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(name).constData(),
+                     AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        taken = errno == EEXIST;
+        return false;
+    });
 #endif
 }
 
@@ -268,67 +414,83 @@ quint16 TWaveStor::readOpenFile(QFile& file)
     return 0;
 }
 
+int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& body,
+                    const TemporaryFileOptions& options)
+{
+    const QFileInfo info(path);
+    const QString fileName = info.fileName();
+    if (path.isEmpty() || fileName.isEmpty() || !body)
+        return RawWriteFailed;
+    const QString folder = info.absolutePath();
+    const std::function<quint64()> salt =
+        options.nameSalt ? options.nameSalt : [] { return QRandomGenerator::system()->generate64(); };
+
+    QFile file;
+    QString claimed; // the temporary file's name once it has one; removed unless renamed
+    auto cleanup = qScopeGuard([&] {
+        file.close();
+        if (!claimed.isEmpty())
+            QFile::remove(claimed);
+    });
+    if (!createTemporary(folder, fileName, options, salt, file, claimed))
+        return RawWriteFailed;
+    if (!body(file))
+        return RawWriteFailed;
+    const Destination destination = inspectDestination(path);
+    if (destination.kind == Destination::Other)
+        return RawWriteNotReplaced;
+    if (destination.kind == Destination::RegularFile && !takeOver(file, destination))
+        return RawWriteFailed;
+    // Named as late as possible: a program killed before this leaves no file behind.
+    if (!syncToDisk(file) || (claimed.isEmpty() && !nameTemporary(folder, fileName, salt, file, claimed)))
+        return RawWriteFailed;
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return RawWriteFailed;
+    if (!renameOver(claimed, path))
+        return RawWriteRenameFailed;
+    claimed.clear();
+    syncFolder(folder);
+    return RawWriteOk;
+}
+
 int TWaveStor::writeFile(const QString& path)
 {
-    if (path.isEmpty())
-        return RawWriteFailed;
     const int n = channelCount();
     const int samples = length();
+    // A record without samples is no recording: nothing is written.
+    if (samples == 0 || header.channels > MaxChannels)
+        return RawWriteFailed;
     // Every channel must hold exactly the samples the header announces.
     for (int i = 0; i < n; ++i) {
         if (!channelSlots[i].view || channelSlots[i].view->count != samples)
             return RawWriteFailed;
     }
-    if (header.channels > MaxChannels)
-        return RawWriteFailed;
-
-    const QString tmpPath = path + QStringLiteral(".tmp");
-    QFile tmp(tmpPath);
-    if (!tmp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return RawWriteFailed;
-
-    auto fail = [&tmp](int result) {
-        tmp.close();
-        tmp.remove();
-        return result;
-    };
-
-    header.verMinor = RawVersionMinor;
-    header.verMajor = RawVersionMajor;
-    if (tmp.write(RawMagic, RawMagicSize) != RawMagicSize ||
-        tmp.write(reinterpret_cast<const char*>(&header), sizeof header) != qint64(sizeof header))
-        return fail(RawWriteFailed);
-    for (int i = 0; i < n; ++i) {
-        TChannelSlot& slot = channelSlots[i];
-        slot.header.cursorPos = slot.view->cursor;
-        if (tmp.write(reinterpret_cast<const char*>(&slot.header), sizeof slot.header) !=
-            qint64(sizeof slot.header))
-            return fail(RawWriteFailed);
-        for (int p = 0; p < samples;) {
-            const qint8* block = nullptr;
-            int len = std::as_const(*slot.view).chunkAt(p, &block);
-            if (len <= 0)
-                return fail(RawWriteFailed);
-            len = std::min({len, MaxPiece, samples - p});
-            if (tmp.write(reinterpret_cast<const char*>(block), len) != len)
-                return fail(RawWriteFailed);
-            p += len;
+    return writeFileSafely(path, [this, n, samples](QIODevice& out) {
+        header.verMinor = RawVersionMinor;
+        header.verMajor = RawVersionMajor;
+        if (out.write(RawMagic, RawMagicSize) != RawMagicSize ||
+            out.write(reinterpret_cast<const char*>(&header), sizeof header) != qint64(sizeof header))
+            return false;
+        for (int i = 0; i < n; ++i) {
+            TChannelSlot& slot = channelSlots[i];
+            slot.header.cursorPos = slot.view->cursor;
+            if (out.write(reinterpret_cast<const char*>(&slot.header), sizeof slot.header) !=
+                qint64(sizeof slot.header))
+                return false;
+            for (int p = 0; p < samples;) {
+                const qint8* block = nullptr;
+                int len = std::as_const(*slot.view).chunkAt(p, &block);
+                if (len <= 0)
+                    return false;
+                len = std::min({len, MaxPiece, samples - p});
+                if (out.write(reinterpret_cast<const char*>(block), len) != len)
+                    return false;
+                p += len;
+            }
         }
-    }
-    if (!syncToDisk(tmp))
-        return fail(RawWriteFailed);
-    tmp.close();
-    if (tmp.error() != QFileDevice::NoError)
-        return fail(RawWriteFailed);
-
-    // Only a regular file is replaced; anything else stays, and so does the complete copy.
-    if (destinationKind(path) == Destination::Other)
-        return RawWriteNotReplaced;
-    if (!renameOver(tmpPath, path)) {
-        QFile::remove(tmpPath);
-        return RawWriteRenameFailed;
-    }
-    return RawWriteOk;
+        return true;
+    });
 }
 
 // ---- layout and scales ----
@@ -564,18 +726,40 @@ void TWaveStor::commitBaseline()
 
 void TWaveStor::draw(QPainter* painter)
 {
+    if (drawTraces(painter))
+        drawMarks(painter);
+}
+
+bool TWaveStor::drawTraces(QPainter* painter, TraceShape* shapes)
+{
     if (!painter || !painter->isActive())
-        return;
+        return false;
     painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     const int n = channelCount();
     for (int i = 0; i < n; ++i) {
         TWaveView* view = channelSlots[i].view;
         if (!view)
-            return; // an empty slot ends the whole picture
-        view->draw(painter, xScale > 2.0);
+            return false; // an empty slot ends the whole picture
+        if (shapes)
+            view->drawThrough(painter, xScale > 2.0, shapes[i]);
+        else
+            view->draw(painter, xScale > 2.0);
     }
     if (header.showSine)
         drawSine(painter);
+    return true;
+}
+
+void TWaveStor::drawMarks(QPainter* painter)
+{
+    if (!painter || !painter->isActive())
+        return;
+    const int n = channelCount();
+    for (int i = 0; i < n; ++i) {
+        if (!channelSlots[i].view)
+            return; // as for the traces, an empty slot ends the whole picture
+    }
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (int i = 0; i < n; ++i)
         channelSlots[i].view->drawBaseline(painter);
     for (int i = 0; i < n; ++i)
@@ -623,4 +807,39 @@ void TWaveStor::drawCursors(QPainter* painter)
         if (slot.view)
             slot.view->drawCursor(painter);
     }
+}
+
+// ---- clipboard ----
+
+QString TWaveStor::clipboardText() const
+{
+    const QLocale locale;
+    const int n = channelCount();
+    QString times = QStringLiteral("ZLT_TIMES:");
+    QString amplitudes = QStringLiteral("\nZLT_AMP:");
+    const int clock = header.clockKHz; // packed fields: copies
+    const qint32 divider = header.divider;
+    // A record without a clock has no time axis: its times read 0 rather than inf or nan.
+    const double periodUs = clock == 0 ? 0.0 : 1000000.0 * divider / (1000.0 * clock);
+    for (int i = 0; i < n; ++i) {
+        const TWaveView* view = channelSlots[i].view;
+        if (!view)
+            return QString();
+        times += QLatin1Char(' ') + locale.toString(periodUs * view->cursor, 'f', 0);
+        // One unit is 5 V / 256 at gain code 0, halved for each step; codes beyond 12 leave
+        // nothing of the 4096 and must not shift past the word.
+        const int gainCode = channelSlots[i].header.gainCode;
+        const int gainFactor = gainCode > 12 ? 0 : 4096 >> gainCode;
+        const double microvolts = 5.0 * view->sample(view->cursor) / 1048576.0 * 1000000.0 * gainFactor;
+        amplitudes += QLatin1Char(' ') + locale.toString(microvolts, 'f', 6);
+    }
+    return times + amplitudes;
+}
+
+void TWaveStor::copyToClipboard() const
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString text = clipboardText();
+    if (clipboard && !text.isEmpty())
+        clipboard->setText(text, QClipboard::Clipboard);
 }

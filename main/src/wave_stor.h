@@ -11,8 +11,10 @@
 #include <QtGlobal>
 
 #include <cstddef>
+#include <functional>
 
 class QFile;
+class QIODevice;
 class QPainter;
 
 constexpr int MaxChannels = 5;
@@ -97,13 +99,36 @@ constexpr qint64 rawFileSize(int channels, qint64 samples)
     return RawFirstChannelOffset + channels * (qint64(sizeof(TChannelHeader)) + samples);
 }
 
-// Results of writeFile besides 0.
+// Results of writeFile and writeFileSafely besides 0.
 enum RawWriteResult : int {
     RawWriteOk = 0,
     RawWriteFailed = -1,        // the temporary file cannot be created or written
     RawWriteNotReplaced = -16,  // the destination exists and may not be replaced
     RawWriteRenameFailed = -17, // the temporary file cannot be given the destination name
 };
+
+// How writeFileSafely makes its temporary file. The defaults are the program's; tests choose
+// the names tried, so that they meet names planted beforehand.
+struct TemporaryFileOptions
+{
+    // The random part of each name tried; a name that is taken is never opened, the next one
+    // is tried (a few times at most). Empty: the system's random source.
+    std::function<quint64()> nameSalt;
+    // Where the system offers it, the file is made without a name and named only once complete,
+    // so that a writer killed half way leaves nothing behind.
+    bool unnamedFirst = true;
+};
+
+// Writes a file through a temporary one: body writes the whole content into a new file beside
+// path, created so that no existing path is ever opened or followed (a link planted at any name
+// is left alone); the file is put on the disk and then renamed over path in one step, and the
+// folder is synced. An existing regular file at path is thus either replaced whole, keeping its
+// permissions (and owner and group where allowed), or left as it was; anything else at path (a
+// directory, a link, a device) is not replaced. Whatever fails, the temporary file is removed.
+// 0; RawWriteFailed when path is empty, the temporary file cannot be made or written, or body
+// returns false; RawWriteNotReplaced; RawWriteRenameFailed.
+int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& body,
+                    const TemporaryFileOptions& options = {});
 
 // Trace and cursor colours of channel slots 0 ... 4, taken by new and loaded channels; the
 // settings file saves and restores them.
@@ -135,11 +160,9 @@ public:
     // or more than 5 channels, 0xAF02 header short, 0xAD02 channel header or samples short, a
     // channel cannot be made, or more than MaxSamples samples.
     bool readFile(const QString& path);
-    // 0, or RawWriteFailed / RawWriteNotReplaced / RawWriteRenameFailed. Writes path + ".tmp"
-    // and renames it over the destination in one step, so an existing file is either replaced
-    // whole or left as it was. A destination that is not a regular file (a directory, a link,
-    // a device) is not replaced: -16, and the complete temporary file stays beside it. After
-    // any other failure no temporary file is left.
+    // 0, or RawWriteFailed / RawWriteNotReplaced / RawWriteRenameFailed, written through
+    // writeFileSafely. A record without samples, or whose channels do not hold the samples the
+    // header announces, is not written: RawWriteFailed.
     int writeFile(const QString& path);
 
     // ---- layout and scales ----
@@ -196,9 +219,23 @@ public:
     void commitBaseline();
 
     // ---- drawing ----
+    // The whole record: traces, the sine when it is on, zero lines, cursors.
     void draw(QPainter* painter);
+    // The first part of draw: the traces (through shapes[0 ... 4] when given, see
+    // TWaveView::drawThrough) and the sine; false when an empty slot ends the picture.
+    bool drawTraces(QPainter* painter, TraceShape* shapes = nullptr);
+    // The second part: zero lines, then cursors.
+    void drawMarks(QPainter* painter);
     void drawSine(QPainter* painter);
     void drawCursors(QPainter* painter);
+
+    // ---- clipboard ----
+    // Two lines: "ZLT_TIMES:" with each channel's cursor time in microseconds, "ZLT_AMP:" with
+    // the stored sample under each cursor in microvolts; numbers in the default locale's
+    // notation. Empty when a slot below the channel count holds no channel.
+    QString clipboardText() const;
+    // Puts clipboardText() on the clipboard; nothing when it is empty or there is no clipboard.
+    void copyToClipboard() const;
 
     // ---- fields (in this order) ----
     QRect rect;          // plot area in device pixels, corners (x1, y1) - (x2, y2)

@@ -1,16 +1,22 @@
 #include "wave_view.h"
 
 #include "errors.h"
+#include "settings.h"
+#include "ufft.h"
 
+#include <QCoreApplication>
 #include <QLine>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPoint>
 #include <QPolygon>
+#include <QProgressBar>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -136,12 +142,12 @@ inline bool farOut(int v)
     return v > CoordLimit || v < -CoordLimit;
 }
 
-// A segment for the painter: those entirely beside the device are dropped, those with far
-// coordinates clipped.
-void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int width, int height)
+// A segment for the painter: those entirely left or right of the device are dropped, those with
+// far coordinates clipped. Rows are left to the painter's clipping: they are relative to the zero
+// level, which may move before the segment is painted.
+void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int width)
 {
-    if ((xa < 0 && xb < 0) || (xa >= width && xb >= width) || (ya < 0 && yb < 0) ||
-        (ya >= height && yb >= height))
+    if ((xa < 0 && xb < 0) || (xa >= width && xb >= width))
         return;
     if (farOut(xa) || farOut(ya) || farOut(xb) || farOut(yb)) {
         double x1 = xa, y1 = ya, x2 = xb, y2 = yb;
@@ -153,9 +159,9 @@ void addSegment(std::vector<QLine>& lines, int xa, int ya, int xb, int yb, int w
     lines.emplace_back(xa, ya, xb, yb);
 }
 
-inline void addPoint(std::vector<QPoint>& points, int x, int y, int width, int height)
+inline void addPoint(std::vector<QPoint>& points, int x, int y, int width)
 {
-    if (x >= 0 && x < width && y >= 0 && y < height)
+    if (x >= 0 && x < width)
         points.emplace_back(x, y);
 }
 
@@ -445,7 +451,23 @@ void TWaveView::processedRun(int start, int n, qint8* out, bool continueWalk)
             std::fill(out + j, out + n, qint8(0));
             return;
         }
-        const qint16* map = mode == pmDetect ? t.magnitude : mode == pmPower ? t.square : t.identity;
+        if (mode == pmNone) {
+            // The stored values themselves: copied a block piece at a time.
+            while (j < n) {
+                const qint64 i = qint64(start) + j;
+                const qint8* p = nullptr;
+                const int len = quint64(i) < length ? chunkAt(int(i), &p) : 0;
+                if (len <= 0) {
+                    out[j++] = 0;
+                    continue;
+                }
+                const int take = std::min(len, n - j);
+                std::memcpy(out + j, p, size_t(take));
+                j += take;
+            }
+            return;
+        }
+        const qint16* map = mode == pmDetect ? t.magnitude : t.square;
         for (; j < n; ++j) {
             const qint64 i = qint64(start) + j;
             const qint8* block = quint64(i) < length ? chunks[i / ChunkSamples] : nullptr;
@@ -557,38 +579,136 @@ void TWaveView::zero(int from, int to)
 
 // ---- drawing ----
 
+bool TraceKey::operator==(const TraceKey& o) const
+{
+    return std::memcmp(this, &o, sizeof o) == 0;
+}
+
 int TWaveView::rowOf(int value) const
 {
     return clampToInt(qint64(baseY) - nearest(value * yScale));
 }
 
-void TWaveView::fillRowTable(int* rows) const
+void TWaveView::fillOffsetTable(int* offsets) const
 {
     for (int v = -128; v < 128; ++v)
-        rows[v + 128] = rowOf(v);
+        offsets[v + 128] = clampToInt(-qint64(nearest(v * yScale)));
+}
+
+TraceKey TWaveView::traceKey(int deviceWidth, bool markPoints) const
+{
+    TraceKey k;
+    k.count = count;
+    k.winStart = winStart;
+    k.winPixel = winPixel;
+    k.left = rect.left();
+    k.width = deviceWidth;
+    k.flags = qint64(markPoints) | qint64(mode) << 8 | qint64(halfWidth) << 16;
+    k.xScale = xScale;
+    k.yScale = yScale;
+    for (int i = 0; i < MaxChunks; ++i)
+        k.blocks[i] = quint64(quintptr(chunks[i]));
+    return k;
+}
+
+// The first sample a screen trace walks from, or -1 when the channel draws no trace there.
+qint64 TWaveView::traceStart(QPainter* painter) const
+{
+    if (!painter || !painter->device() || !(xScale > 0.0) || !visible || !hasBlocks())
+        return -1;
+    // One pixel's worth of samples left of the window, so the first segment enters from the edge.
+    const qint64 s = std::clamp<qint64>(qint64(winStart) + nearest(-1.0 / xScale), 0, MaxSamples);
+    return s < count ? s : -1;
+}
+
+bool TWaveView::bandOnDevice(QPainter* painter) const
+{
+    const int height = painter->device()->height();
+    const qint64 reach = nearest(128.0 * yScale);
+    return qint64(baseY) + reach >= 0 && qint64(baseY) - reach <= height - 1;
 }
 
 void TWaveView::draw(QPainter* painter, bool markPoints)
 {
-    if (!painter || !painter->device() || !(xScale > 0.0) || !visible || !hasBlocks())
-        return;
-    // One pixel's worth of samples left of the window, so the first segment enters from the edge.
-    const qint64 s = std::clamp<qint64>(qint64(winStart) + nearest(-1.0 / xScale), 0, MaxSamples);
-    if (s >= count)
+    const qint64 s = traceStart(painter);
+    if (s < 0)
         return;
     if (g_printMode) {
-        drawPrintPolyline(painter, std::clamp(winStart, 0, MaxSamples));
+        // The polyline begins rect.left() pixels' worth of samples after winStart. Page
+        // rectangles start at or left of 0 (the printer's at -10), so the trace enters the
+        // page from beyond its edge.
+        const qint64 start = qint64(winStart) + nearest(rect.left() / xScale);
+        drawPrintPolyline(painter, int(std::clamp<qint64>(start, 0, MaxSamples)));
         return;
     }
-    const int width = painter->device()->width();
-    const int height = painter->device()->height();
-    const qint64 reach = nearest(128.0 * yScale);
-    if (qint64(baseY) + reach < 0 || qint64(baseY) - reach > height - 1)
+    if (!bandOnDevice(painter))
         return;
+    TraceShape shape;
+    buildShape(int(s), markPoints, painter->device()->width(), shape);
+    paintShape(painter, shape);
+}
+
+void TWaveView::drawThrough(QPainter* painter, bool markPoints, TraceShape& shape)
+{
+    if (g_printMode) {
+        draw(painter, markPoints);
+        return;
+    }
+    const qint64 s = traceStart(painter);
+    if (s < 0 || !bandOnDevice(painter))
+        return;
+    const TraceKey key = traceKey(painter->device()->width(), markPoints);
+    if (!shape.built || !(shape.key == key)) {
+        shape.clear();
+        buildShape(int(s), markPoints, key.width, shape);
+        shape.key = key;
+        shape.built = true;
+    }
+    paintShape(painter, shape);
+}
+
+void TWaveView::buildShape(int start, bool markPoints, int width, TraceShape& shape)
+{
     if (xScale > 0.5)
-        drawTraceLines(painter, int(s), markPoints, width);
+        shapeLines(start, markPoints, width, shape);
     else
-        drawTraceColumns(painter, int(s), markPoints, width);
+        shapeColumns(start, markPoints, width, shape);
+}
+
+void TWaveView::paintShape(QPainter* painter, const TraceShape& shape) const
+{
+    // Moved to the zero level here rather than through the painter's transform, which would
+    // send every point through the general mapping. Far rows are clipped as when building.
+    static thread_local std::vector<QLine> lines;
+    static thread_local std::vector<QPoint> points;
+    const qint64 dy = baseY;
+    const qint64 height = painter->device()->height();
+    lines.clear();
+    for (const QLine& l : shape.lines) {
+        const qint64 ya = l.y1() + dy, yb = l.y2() + dy;
+        if (ya > CoordLimit || ya < -CoordLimit || yb > CoordLimit || yb < -CoordLimit) {
+            double x1 = l.x1(), y1 = double(ya), x2 = l.x2(), y2 = double(yb);
+            if (clipSegment(x1, y1, x2, y2))
+                lines.emplace_back(nearest(x1), nearest(y1), nearest(x2), nearest(y2));
+        } else {
+            lines.emplace_back(l.x1(), int(ya), l.x2(), int(yb));
+        }
+    }
+    painter->setPen(linePen(painter, grColor));
+    if (!lines.empty())
+        painter->drawLines(lines.data(), int(lines.size()));
+    for (const std::vector<QPoint>* set : {&shape.dots, &shape.markers}) {
+        points.clear();
+        for (const QPoint& p : *set) {
+            const qint64 y = p.y() + dy;
+            if (y >= 0 && y < height)
+                points.emplace_back(p.x(), int(y));
+        }
+        if (set == &shape.dots && !points.empty())
+            painter->drawPoints(points.data(), int(points.size()));
+        else if (set == &shape.markers)
+            drawMarkers(painter, points, pointColor);
+    }
 }
 
 // Processed values are taken in batches of this many samples.
@@ -616,14 +736,13 @@ static void walkRows(TWaveView& view, int start, const int* rows, First first, N
     }
 }
 
-void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, int width)
+void TWaveView::shapeLines(int start, bool markPoints, int width, TraceShape& shape)
 {
-    const int height = painter->device()->height();
-    std::vector<QLine> lines;
-    std::vector<QPoint> markers;
+    std::vector<QLine>& lines = shape.lines;
+    std::vector<QPoint>& markers = shape.markers;
     lines.reserve(size_t(std::min(count - start, 2 * width + 8)));
     int rows[256];
-    fillRowTable(rows);
+    fillOffsetTable(rows);
 
     int px = 0, py = 0;
     walkRows(
@@ -634,85 +753,94 @@ void TWaveView::drawTraceLines(QPainter* painter, int start, bool markPoints, in
         },
         [&](int i, int y) {
             const int x = sampleToX(i);
-            addSegment(lines, px, py, x, y, width, height);
+            addSegment(lines, px, py, x, y, width);
             if (markPoints)
-                addPoint(markers, px, py, width, height);
+                addPoint(markers, px, py, width);
             px = x;
             py = y;
             return x <= width - 1;
         });
     if (markPoints)
-        addPoint(markers, px, py, width, height);
-
-    painter->setPen(linePen(painter, grColor));
-    if (!lines.empty())
-        painter->drawLines(lines.data(), int(lines.size()));
-    drawMarkers(painter, markers, pointColor);
+        addPoint(markers, px, py, width);
 }
 
-void TWaveView::drawTraceColumns(QPainter* painter, int start, bool markPoints, int width)
+void TWaveView::shapeColumns(int start, bool markPoints, int width, TraceShape& shape)
 {
-    const int height = painter->device()->height();
-    std::vector<QLine> lines;
-    std::vector<QPoint> dots;    // single-row columns in the trace colour
-    std::vector<QPoint> markers; // point markers
+    std::vector<QLine>& lines = shape.lines;
+    std::vector<QPoint>& dots = shape.dots;
+    std::vector<QPoint>& markers = shape.markers;
     lines.reserve(size_t(std::min(width + 2, count - start + 1)));
 
     auto flush = [&](int x, int top, int bottom) {
         if (x < 0 || x >= width)
             return; // a column beside the device shows nothing
         if (top == bottom) {
-            addPoint(markPoints ? markers : dots, x, top, width, height);
+            addPoint(markPoints ? markers : dots, x, top, width);
             return;
         }
-        addSegment(lines, x, bottom, x, top, width, height);
+        addSegment(lines, x, bottom, x, top, width);
         if (markPoints) {
-            addPoint(markers, x, bottom, width, height);
-            addPoint(markers, x, top, width, height);
+            addPoint(markers, x, bottom, width);
+            addPoint(markers, x, top, width);
         }
     };
 
     int rows[256];
-    fillRowTable(rows);
-    // Every sample of the window passes here: the pixel column is computed without a library
-    // call while the products stay small.
+    fillOffsetTable(rows);
     const double xs = xScale;
     const qint64 pixelBase = qint64(rect.left()) - winPixel;
     const bool smallProducts = double(count) * xs < double(1 << 30);
-    auto columnOf = [&](int i) {
-        const double v = i * xs;
+    auto columnOf = [&](qint64 i) {
+        const double v = double(i) * xs;
         return clampToInt((smallProducts ? nearestNonNegative(v) : nearest(v)) + pixelBase);
     };
+    // The first sample right of the device ends the walk (it still closes the column before it).
+    qint64 last = count - 1;
+    if (columnOf(last) > width - 1) {
+        qint64 lo = start, hi = last; // columns only grow with the sample index
+        while (lo < hi) {
+            const qint64 mid = lo + (hi - lo) / 2;
+            if (columnOf(mid) > width - 1)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        last = lo;
+    }
+    const int n = int(last - start + 1);
+    std::vector<qint8> values(static_cast<size_t>(n));
+    processedRun(start, n, values.data());
 
-    int colX = 0, lo = 0, hi = 0;
-    walkRows(
-        *this, start, rows,
-        [&](int i, int y) {
-            colX = columnOf(i);
-            lo = hi = y;
-        },
-        [&](int i, int y) {
-            const int x = columnOf(i);
-            // The sample that opens a new column still closes the old one, so columns join.
-            if (y > hi)
-                hi = y;
-            else if (y < lo)
-                lo = y;
-            if (x != colX) {
-                flush(colX, lo, hi);
-                colX = x;
-                lo = hi = y;
-            }
-            return x <= width - 1;
-        });
-    flush(colX, lo, hi);
-
-    painter->setPen(linePen(painter, grColor));
-    if (!lines.empty())
-        painter->drawLines(lines.data(), int(lines.size()));
-    if (!dots.empty())
-        painter->drawPoints(dots.data(), int(dots.size()));
-    drawMarkers(painter, markers, pointColor);
+    // Column by column: the samples of a column and the one that opens the next span one stroke,
+    // so adjacent columns join. Rows fall as values rise, so the extreme values give the ends.
+    int a = 0;
+    int colX = columnOf(start);
+    while (true) {
+        // The first sample of the next column: near the estimate, then exact.
+        const double guess = std::ceil((double(colX) - double(pixelBase) + 0.5) / xs) - double(start);
+        int b = int(std::clamp(guess, double(a + 1), double(n)));
+        while (b < n && columnOf(start + b) <= colX)
+            ++b;
+        while (b - 1 > a && columnOf(start + b - 1) > colX)
+            --b;
+        const int end = std::min(b, n - 1);
+        // As unsigned bytes (value + 128), which the compiler's vector min/max take directly.
+        quint8 low = 255, high = 0;
+        const qint8* p = values.data();
+        for (int k = a; k <= end; ++k) {
+            const quint8 u = quint8(p[k]) ^ 0x80;
+            low = u < low ? u : low;
+            high = u > high ? u : high;
+        }
+        const int r1 = rows[low], r2 = rows[high];
+        flush(colX, std::min(r1, r2), std::max(r1, r2));
+        if (b >= n || colX > width - 1)
+            break;
+        a = b;
+        colX = columnOf(start + b);
+        if (colX > width - 1)
+            break; // the walk ended on it: its own column lies beside the device
+    }
 }
 
 void TWaveView::drawPrintPolyline(QPainter* painter, int start)
@@ -782,4 +910,189 @@ void TWaveView::moveCursor(QPainter* painter, int i)
     drawCursor(painter);
     cursor = i;
     drawCursor(painter);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Spectrum: window functions, forward and inverse transform
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+// ln 10 as a single-precision value.
+constexpr double Ln10 = 2.3025851249694824;
+// Source samples are read this many at a time.
+constexpr int SpectrumBatch = 4096;
+
+// Advances the bar by one without serving events.
+void advance(QProgressBar* progress)
+{
+    if (progress)
+        progress->setValue(progress->value() + 1);
+}
+
+// A spectrum value v as the signed byte stored for it (v - 128 modulo 256).
+inline qint8 storedSpectrumValue(int v)
+{
+    return qint8(quint8((v - 128) & 0xFF));
+}
+
+} // namespace
+
+double windowValue(int i, int n, int type)
+{
+    if (n <= 0 || type < 0 || type > 5)
+        return 0.0;
+    if (type == 0)
+        return 1.0;
+    if (type == 1 || type == 5) {
+        const double u = (i - 0.5 * (n - 1)) / (0.5 * (n + 1));
+        return type == 1 ? 1.0 - std::abs(u) : 1.0 - u * u;
+    }
+    // The angles are rounded to single precision before the cosine, the constants are
+    // single-precision values.
+    const double c1 = std::cos(double(float(2.0 * Pi * i / n)));
+    if (type == 2)
+        return double(0.5f) * (1.0 - c1);
+    if (type == 3)
+        return double(0.54f) - double(0.46f) * c1;
+    const double c2 = std::cos(double(float(4.0 * Pi * i / n)));
+    return double(0.42f) - double(0.5f) * c1 + double(0.08f) * c2;
+}
+
+void TWaveView::processedStretch(int start, int n, qint8* out)
+{
+    if (n <= 0 || !out)
+        return;
+    std::fill(out, out + n, qint8(0));
+    const qint64 first = std::max<qint64>(start, 0);
+    const qint64 end = std::min<qint64>(qint64(start) + n, count);
+    if (first >= end)
+        return;
+    qint8* dst = out + (first - start);
+    const int len = int(end - first);
+    if (mode != pmEnvelopeDiff) {
+        // Here a walk gives the very values computed afresh.
+        processedRun(int(first), len, dst);
+        return;
+    }
+    // The envelope difference computed afresh at i compares its window sum S(i) with
+    // S(i) - r(i - h - 1) + r(i + h), which a walk does not (it carries the offset of its first
+    // position); the same value from an exact running sum.
+    const int n1 = winLen > 0 ? winLen : 1;
+    const qint64 h = halfWidth;
+    qint32 sum = windowSum(first);
+    for (int j = 0; j < len; ++j) {
+        const qint64 i = first + j;
+        if (j > 0)
+            sum += windowTerm(i + h) - windowTerm(i - h - 1);
+        const qint32 advanced = sum - windowTerm(i - h - 1) + windowTerm(i + h);
+        dst[j] = qint8(advanced / n1 - sum / n1);
+    }
+}
+
+int TWaveView::forwardFFT(TWaveView* source, int start, int k, QProgressBar* progress, bool logScale)
+{
+    if (spectrum)
+        return SpectrumAlready;
+    if (k < 0 || k > MaxSpectrumLog2)
+        return SpectrumNoReal;
+    const int n = 1 << k;
+    const int bins = n / 2;
+    // Never fewer than two floats per sample, so that zeroing a bin and its mirror stays inside.
+    const int size = std::max(n, 2 * count);
+    std::unique_ptr<float[]> re(new (std::nothrow) float[size_t(size)]);
+    if (!re)
+        return SpectrumNoReal;
+    std::unique_ptr<float[]> im(new (std::nothrow) float[size_t(size)]);
+    if (!im)
+        return SpectrumNoImaginary;
+    std::fill(re.get(), re.get() + size, 0.0f);
+    std::fill(im.get(), im.get() + size, 0.0f);
+
+    spectrum = true;
+    baseOffset = nearest(-128.0 * yScale);
+
+    const int type = g_winFun;
+    qint8 batch[SpectrumBatch];
+    for (int off = 0; off < n; off += SpectrumBatch) {
+        const int len = std::min(SpectrumBatch, n - off);
+        const qint64 from = qint64(start) + off;
+        if (!source || from >= source->count || from + len <= 0)
+            continue; // wholly outside the source: zeros
+        source->processedStretch(int(from), len, batch);
+        for (int j = 0; j < len; ++j)
+            re[size_t(off + j)] = float(batch[j] * windowValue(off + j, n, type));
+    }
+
+    progressStep(progress);
+    directFFT(re.get(), im.get(), k, progress);
+    QCoreApplication::processEvents();
+
+    auto magnitude = [&](int b) {
+        const float r = re[size_t(b)];
+        const float i = im[size_t(b)];
+        return std::sqrt(r * r + i * i);
+    };
+    // dB relative to a magnitude of 128.
+    auto level = [](float a) { return 20.0 * std::log(double(a * 0.0078125f)) / Ln10; };
+    // The peak: the largest magnitude, or in dB the deepest level below 128.
+    double peak = 0.0;
+    for (int b = 1; b <= bins; ++b) {
+        const float a = magnitude(b);
+        const double v = logScale ? (a > 1e-10f ? -level(a) : 0.0) : double(a);
+        peak = std::max(peak, v);
+    }
+    progressStep(progress);
+
+    const bool empty = !(peak > 1e-20);
+    const double factor = empty ? 0.0 : 255.0 / peak;
+    specStep = empty ? 0.0f : float(1.0 / factor);
+    const int shown = std::min(bins, count);
+    for (int b = 1; b <= shown; ++b) {
+        const float a = magnitude(b);
+        int v = 0;
+        if (!empty) {
+            if (!logScale)
+                v = nearest(double(a) * factor);
+            else if (a > 1e-10f)
+                v = nearest(level(a) * factor);
+        }
+        // A level above 128 has no place below the top of the dB scale; it is shown at the top
+        // rather than wrapped around to the bottom.
+        setSample(b - 1, logScale && v > 0 ? qint8(127) : storedSpectrumValue(v));
+    }
+    modified = false; // a fresh spectrum counts as unchanged
+
+    delete[] specRe;
+    delete[] specIm;
+    specRe = re.release();
+    specIm = im.release();
+    specSize = size;
+    advance(progress);
+    return SpectrumOk;
+}
+
+void TWaveView::inverseFFT(TWaveView* target, int start, int k, QProgressBar* progress)
+{
+    if (!spectrum || !specRe || !specIm || k < 0 || k > MaxSpectrumLog2 || (1 << k) > specSize)
+        return;
+    const int n = 1 << k;
+    std::unique_ptr<float[]> re(new (std::nothrow) float[size_t(n)]);
+    std::unique_ptr<float[]> im(new (std::nothrow) float[size_t(n)]);
+    if (!re || !im)
+        return;
+    std::copy(specRe, specRe + n, re.get());
+    std::copy(specIm, specIm + n, im.get());
+
+    progressStep(progress);
+    reverseFFT(re.get(), im.get(), k, progress);
+    QCoreApplication::processEvents();
+
+    // Forward and inverse together give twice the input.
+    for (int i = 0; target && i < n; ++i) {
+        const qint64 t = qint64(start) + i;
+        if (t >= 0 && t < target->count)
+            target->setSample(int(t), qint8(std::clamp(nearest(0.5 * re[size_t(i)]), -128, 127)));
+    }
+    advance(progress);
 }

@@ -6,10 +6,15 @@
 #include <Velkit/vlk_math.h>
 
 #include <QColor>
+#include <QLine>
+#include <QPoint>
 #include <QRect>
 #include <QtGlobal>
 
+#include <vector>
+
 class QPainter;
+class QProgressBar;
 
 // Samples per block and the longest channel (five blocks).
 constexpr int ChunkSamples = 32768;
@@ -42,6 +47,59 @@ inline int nearest(double v)
 // Set while painting for print preview, printer, PDF or SVG: every pen black, traces drawn as
 // polylines, the cursor cross scaled with the vertical scale.
 extern bool g_printMode;
+
+// What a screen trace was built from: a trace with the same key shows the same samples in the
+// same columns and rows relative to the zero level. All fields are 8 bytes wide, so the key has no
+// padding and compares byte for byte.
+struct TraceKey
+{
+    qint64 count = 0;
+    qint64 winStart = 0;
+    qint64 winPixel = 0;
+    qint64 left = 0;
+    qint64 width = 0;
+    qint64 flags = 0; // point markers, mode, half-width
+    double xScale = 0.0;
+    double yScale = 0.0;
+    quint64 blocks[MaxChunks] = {};
+    bool operator==(const TraceKey& o) const;
+};
+static_assert(sizeof(TraceKey) == 13 * 8, "a trace key has no padding");
+
+// A screen trace ready to paint, its rows relative to the zero level: a step of the zero line
+// paints it again at the new level without walking the samples.
+struct TraceShape
+{
+    bool built = false;
+    TraceKey key;
+    std::vector<QLine> lines;
+    std::vector<QPoint> dots;    // single-row columns, in the trace colour
+    std::vector<QPoint> markers; // point markers, in their own colour
+    // Forgets the shape (the samples changed): the next paint builds it anew.
+    void clear()
+    {
+        built = false;
+        lines.clear();
+        dots.clear();
+        markers.clear();
+    }
+};
+
+
+// Results of TWaveView::forwardFFT.
+enum SpectrumResult : int {
+    SpectrumOk = 0,
+    SpectrumNoImaginary = 8, // the imaginary array cannot be had
+    SpectrumNoReal = 10,     // the real array cannot be had (also for an exponent out of range)
+    SpectrumAlready = 0x1234,
+};
+
+// Weight of point i of n under window function type: 0 none (1), 1 Parzen, 2 Hanning,
+// 3 Hamming, 4 exact Blackman, 5 Welch; 0 for any other type.
+double windowValue(int i, int n, int type);
+
+// Exponent of the longest transform of a channel: 2^18 points cover the longest channel.
+constexpr int MaxSpectrumLog2 = 18;
 
 class TWaveView
 {
@@ -115,9 +173,29 @@ public:
     // (the bottom of its scale) and its kept bins k + 1 and 2 * count - 1 - k are cleared.
     void zero(int from, int to);
 
+    // ---- spectrum: forward and inverse transform ----
+    // The processed values of samples start ... start + n - 1 into out, each as processedSample
+    // gives it (computed afresh, 0 outside the channel), in one walk.
+    void processedStretch(int start, int n, qint8* out);
+    // Makes this channel the spectrum of the source's processed samples start ... start + 2^k - 1
+    // (0 outside the source), weighted by the window function g_winFun: sample i shows bin
+    // i + 1, linear or in dB below a magnitude of 128 (logScale). The whole transform stays in
+    // specRe / specIm. Returns a SpectrumResult; nothing of the source is read after the first
+    // events have been served. Advances the bar by k + 5 steps.
+    int forwardFFT(TWaveView* source, int start, int k, QProgressBar* progress, bool logScale);
+    // Writes the inverse transform of the kept spectrum (halved, rounded, clamped to -128 ... 127)
+    // into target samples start ... start + 2^k - 1 that exist. Does nothing when this channel is
+    // not a spectrum, when 2^k exceeds the kept transform or when memory cannot be had.
+    // Advances the bar by k + 3 steps.
+    void inverseFFT(TWaveView* target, int start, int k, QProgressBar* progress);
+
     // ---- drawing ----
     // One trace; markPoints puts a point marker on every drawn sample.
     void draw(QPainter* painter, bool markPoints);
+    // The same on screen through a kept shape, built anew only when its key changed. The caller
+    // clears the shape when the samples change.
+    void drawThrough(QPainter* painter, bool markPoints, TraceShape& shape);
+    TraceKey traceKey(int deviceWidth, bool markPoints) const;
     void drawBaseline(QPainter* painter);
     void drawCursor(QPainter* painter);
     // When i differs from cursor: draws the cursor, moves it to i and draws it again.
@@ -133,11 +211,13 @@ public:
     double yScale = 1.0;           // pixels per sample unit
     qint32 baseY = 0;              // row of the zero level: v is drawn at baseY - nearest(v * yScale)
     qint32 baseOffset = 0;         // nearest(-128 * yScale) when unipolar or spectrum, else 0
-    // Spectrum work arrays: when set, 2 * count floats each (the whole transform), allocated
-    // with new[] and freed by the channel.
+    // Spectrum arrays: when set, specSize floats each (the whole transform, and never fewer than
+    // 2 * count so that zeroing a bin and its mirror stays inside), allocated with new[] and
+    // freed by the channel.
     float* specRe = nullptr;
     float* specIm = nullptr;
     float specStep = 0.0f; // value of one unit of a spectrum channel
+    qint32 specSize = 0;   // floats in each of specRe and specIm: the transform, at least 2 * count
     QColor grColor = Qt::white;
     QColor pointColor = Qt::white;
     QColor baseColor = Qt::gray;
@@ -160,9 +240,13 @@ private:
     qint32 windowSum(qint64 i) const;
     bool hasBlocks() const;
     int rowOf(int value) const;
-    void fillRowTable(int* rows) const;
+    void fillOffsetTable(int* offsets) const;
     int valueForMeasure(qint8 v) const;
-    void drawTraceLines(QPainter* painter, int start, bool markPoints, int width);
-    void drawTraceColumns(QPainter* painter, int start, bool markPoints, int width);
+    qint64 traceStart(QPainter* painter) const;
+    bool bandOnDevice(QPainter* painter) const;
+    void buildShape(int start, bool markPoints, int width, TraceShape& shape);
+    void paintShape(QPainter* painter, const TraceShape& shape) const;
+    void shapeLines(int start, bool markPoints, int width, TraceShape& shape);
+    void shapeColumns(int start, bool markPoints, int width, TraceShape& shape);
     void drawPrintPolyline(QPainter* painter, int start);
 };

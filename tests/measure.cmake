@@ -1,0 +1,6 @@
+# The measuring and form tests reach the forms' widgets through their generated headers.
+foreach(t tst_measure tst_forms)
+  if(TARGET ${t})
+    set_property(TARGET ${t} APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src")
+  endif()
+endforeach()

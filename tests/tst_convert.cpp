@@ -1,0 +1,244 @@
+// Readout texts and selection arithmetic, without a display: the three formatters, the readouts
+// built on them, the power-of-two rounding of a selection and the span the measurements walk.
+
+#include "convert.h"
+#include "wave_form.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using wform::SelectionEnd;
+Q_DECLARE_METATYPE(SelectionEnd)
+
+namespace {
+
+const double Inf = std::numeric_limits<double>::infinity();
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+
+} // namespace
+
+class TestConvert : public QObject
+{
+    Q_OBJECT
+private slots:
+    void formatEng_data();
+    void formatEng();
+    void formatTime_data();
+    void formatTime();
+    void readouts_data();
+    void readouts();
+    void powerOfTwo_data();
+    void powerOfTwo();
+    void selectionEnd_data();
+    void selectionEnd();
+};
+
+void TestConvert::formatEng_data()
+{
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    auto row = [](const char* name, int digits, double value, const char* text) {
+        QTest::newRow(name) << digits << value << QString::fromUtf8(text);
+    };
+    row("1.25 milli", 6, 0.00125, " 1.250m");
+    row("50 milli", 6, 0.05, " 50.00m");
+    row("2.5 kilo", 6, 2500, " 2.500K");
+    row("seven digits", 7, 1.5, " 1.5000 ");
+    row("negative: no leading blank", 6, -0.5, "-500.0m");
+    row("zero", 6, 0.0, " 0.000 ");
+    row("rounds up past the digits, same prefix", 6, 999.96, "1000.0 ");
+    row("a power of ten", 6, 1000.0, " 1.000K");
+    row("a million", 6, 1e6, " 1.000M");
+    row("one milli", 6, 0.001, " 1.000m");
+    row("a tenth", 6, 0.1, " 100.0m");
+    row("one micro", 6, 1e-6, " 1.000u");
+    row("negative nano", 6, -2.5e-9, "-2.500n");
+    row("pico at the edge", 6, 1e-12, " 1.000p");
+    row("below 1e-12", 6, 9.9e-13, " 0.000 ");
+    row("below -1e-12", 6, -9.9e-13, " 0.000 ");
+    row("giga", 6, 999.9e9, " 999.9G");
+    row("seven digits, three integer digits", 7, 123456.0, " 123.46K");
+    row("just below one", 6, 0.99999999999, " 1.000 ");
+    row("1e12", 6, 1e12, "#######");
+    row("-1e12", 7, -1e12, "#######");
+    row("infinity", 6, Inf, "#######");
+    row("minus infinity", 6, -Inf, "#######");
+    row("not a number", 6, NaN, "     ? ");
+    row("not a number, seven digits", 7, NaN, "      ? ");
+    row("other digits: the letter alone", 5, 2500, "K");
+}
+
+void TestConvert::formatEng()
+{
+    QFETCH(int, digits);
+    QFETCH(double, value);
+    QTEST(::formatEng(digits, value), "text");
+}
+
+void TestConvert::formatTime_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<double>("period");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0 << 3.7 << "    0.0";
+    QTest::newRow("one digit") << 7 << 0.1 << "    0.7";
+    QTest::newRow("12345 tenths") << 12345 << 0.1 << " 1234.5";
+    QTest::newRow("half up") << 1 << 0.25 << "    0.3";
+    QTest::newRow("half away from zero") << 1 << -0.25 << "   -0.3";
+    QTest::newRow("negative period") << 7 << -0.1 << "   -0.7";
+    QTest::newRow("wider than the field") << 163840 << 1e9 << "163840000000000.0";
+    QTest::newRow("no period") << 100 << 0.0 << "    0.0";
+    QTest::newRow("not a number") << 5 << NaN << "      ?";
+    QTest::newRow("infinite") << 5 << Inf << "      ?";
+}
+
+void TestConvert::formatTime()
+{
+    QFETCH(int, index);
+    QFETCH(double, period);
+    QTEST(::formatTime(7, index, period), "text");
+}
+
+void TestConvert::readouts_data()
+{
+    // Kinds: "t" time (a = cursor, x = period), "v"/"q" amplitude in volts/coulombs (a = sample,
+    // b = unipolar, g = gain code), "f" frequency (a = bin, x = period, b = length), "dB"/"lin"
+    // spectrum amplitude (a = stored sample, x = step), "m" mean (a = mean, b = unipolar).
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<int>("g");
+    QTest::addColumn<double>("x");
+    QTest::addColumn<QString>("text");
+    auto row = [](const char* name, const char* kind, int a, int b, int g, double x, const char* text) {
+        QTest::newRow(name) << kind << a << b << g << x << QString::fromUtf8(text);
+    };
+    row("time", "t", 125, 0, 0, 0.1, "   12.5uS");
+    row("time without a period", "t", 125, 0, 0, 0.0, "    0.0uS");
+    row("bipolar 64: 1.25 V", "v", 64, 0, 0, 0, " 1.250 V");
+    row("bipolar -1", "v", -1, 0, 0, 0, "-19.53mV");
+    row("gain code 1 halves", "v", 64, 0, 1, 0, " 625.0mV");
+    row("gain code 12", "v", 127, 0, 12, 0, " 605.6uV");
+    row("gain code 13 shifts every bit out", "v", 127, 0, 13, 0, " 0.000 V");
+    row("unipolar bottom", "v", -128, 1, 0, 0, " 0.000 V");
+    row("unipolar 0 reads 128", "v", 0, 1, 0, 0, " 1.250 V");
+    row("coulombs", "q", 64, 0, 0, 0, " 75.00nQ");
+    row("frequency of bin 0", "f", 0, 1024, 0, 0.2, " 2.4414KHz");
+    row("frequency without a period", "f", 0, 1024, 0, 0.0, "      ? Hz");
+    row("frequency of an empty record", "f", 3, 0, 0, 0.2, "      ? Hz");
+    row("dB at the bottom", "dB", -128, 0, 0, 0.5, "-???? dB");
+    row("dB", "dB", -28, 0, 0, 0.5, "-78.0 dB");
+    row("linear spectrum", "lin", 127, 0, 0, 1.0, " 4.980 V");
+    row("bipolar mean counts twice", "m", 64, 0, 0, 0, " 1.250 V");
+    row("unipolar mean", "m", 192, 1, 0, 0, " 1.875 V");
+    row("mean at gain code 1", "m", 32, 0, 1, 0, " 312.5mV");
+}
+
+void TestConvert::readouts()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(int, g);
+    QFETCH(double, x);
+    QString got;
+    if (kind == "t")
+        got = wform::timeReadout(a, x);
+    else if (kind == "v" || kind == "q")
+        got = wform::amplitudeReadout(qint8(a), b != 0, g, kind == "v");
+    else if (kind == "f")
+        got = wform::frequencyReadout(a, x, b);
+    else if (kind == "dB" || kind == "lin")
+        got = wform::spectrumAmplitudeReadout(qint8(a), x, g, kind == "dB");
+    else
+        got = wform::meanReadout(a, b == 0, g);
+    QTEST(got, "text");
+}
+
+void TestConvert::powerOfTwo_data()
+{
+    QTest::addColumn<qint64>("d");
+    QTest::addColumn<qint64>("rounded");
+    QTest::addColumn<int>("exponent");
+    const qint64 rows[][3] = {{3, 4, 2},
+                              {5, 4, 2},
+                              {6, 8, 3},
+                              {12, 16, 4},
+                              {1, 1, 0},
+                              {2, 2, 1},
+                              {7, 8, 3},
+                              {0, 0, -1},
+                              {-3, -4, 2},
+                              {-6, -8, 3},
+                              {-1, -1, 0},
+                              {-12, -16, 4},
+                              {163840, 131072, 17},
+                              {196608, 262144, 18}};
+    for (const auto& r : rows)
+        QTest::newRow(qPrintable(QString::number(r[0]))) << r[0] << r[1] << int(r[2]);
+}
+
+void TestConvert::powerOfTwo()
+{
+    QFETCH(qint64, d);
+    const wform::PowerOfTwo p = wform::roundToPowerOfTwo(d);
+    QTEST(p.distance, "rounded");
+    QTEST(p.exponent, "exponent");
+}
+
+void TestConvert::selectionEnd_data()
+{
+    // op: "drag" to sample s with selection mode on or off, "round" the selection as it is.
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<int>("selStart");
+    QTest::addColumn<int>("selEnd");
+    QTest::addColumn<int>("s");
+    QTest::addColumn<bool>("mode");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<SelectionEnd>("expected");
+    auto drag = [](const char* name, int start, int end, int s, bool mode, int length, SelectionEnd e) {
+        QTest::newRow(name) << "drag" << start << end << s << mode << length << e;
+    };
+    auto round = [](const char* name, int start, int end, int length, SelectionEnd e) {
+        QTest::newRow(name) << "round" << start << end << 0 << true << length << e;
+    };
+    drag("100 to 105: 104", 100, 100, 105, true, 1000, {true, 104, 2});
+    drag("100 to 106: 108", 100, 100, 106, true, 1000, {true, 108, 3});
+    drag("leftwards", 100, 100, 95, true, 1000, {true, 96, 2});
+    drag("same end: no change", 100, 104, 105, true, 1000, {false, 104, 1});
+    drag("below 0: no change", 10, 12, -20, true, 100, {false, 12, 1});
+    drag("past the end: no change", 90, 92, 102, true, 100, {false, 92, 1});
+    drag("back to the anchor", 100, 104, 100, true, 1000, {true, 100, -1});
+    drag("mode off: as it is", 100, 100, 105, false, 1000, {true, 105, 1});
+    drag("mode off: clamped to 0", 5, 5, -40, false, 50, {true, 0, 1});
+    drag("mode off: clamped to the length", 5, 5, 70, false, 50, {true, 50, 1});
+    round("2..5 of 8", 2, 5, 8, {true, 6, 2});
+    round("2..5 of 5: halved", 2, 5, 5, {true, 4, 1});
+    round("backwards", 5, 2, 8, {true, 1, 2});
+    round("backwards past 0: halved", 7, 0, 8, {true, 3, 2});
+    round("already a power of two", 2, 6, 8, {false, 6, 1});
+    round("empty", 3, 3, 8, {false, 3, 1});
+}
+
+void TestConvert::selectionEnd()
+{
+    QFETCH(QString, op);
+    QFETCH(int, selStart);
+    QFETCH(int, selEnd);
+    QFETCH(int, s);
+    QFETCH(bool, mode);
+    QFETCH(int, length);
+    QFETCH(SelectionEnd, expected);
+    const SelectionEnd e = op == "drag" ? wform::draggedSelectionEnd(selStart, selEnd, s, length, mode)
+                                        : wform::roundedSelectionEnd(selStart, selEnd, length);
+    QCOMPARE(e.changed, expected.changed);
+    QCOMPARE(e.end, expected.end);
+    if (e.changed)
+        QCOMPARE(e.log2, expected.log2);
+}
+
+QTEST_GUILESS_MAIN(TestConvert)
+#include "tst_convert.moc"
