@@ -169,7 +169,7 @@ void TestDrawing::linesJoinSamples()
     QCOMPARE(countColour(image, Marker), markers ? points : 0);
     // Nothing beyond the samples' rows, nothing left of the first point; in print only black.
     QVERIFY(!hit(0, x2, 0, lo - slack - 1) && !hit(0, x2, hi + slack + 1, h - 1) &&
-            !hit(0, v->sampleToX(first) - 1, 0, h - 1));
+            !hit(0, column(first) - 1, 0, h - 1));
     QVERIFY(!print || countColour(image, White) + countColour(image, Black) == image.width() * h);
 }
 

@@ -744,7 +744,6 @@ void TestMainWnd::viewCommands_data()
     row("stretch: never below two", 100, {0, 100}, 10, {0, 2}, 1, 98);
     row("stretch: 515 at 40 percent", 515, {400, 115}, 400, {309, 206}, 1, 309);
     row("stretch: 1 percent of 100000", 100000, {0, 100000}, 10, {0, 1000}, 4, 24750);
-    row("stretch: empty record", 0, {0, 0}, 500, {0, 0}, 1, 0);
 }
 
 void TestMainWnd::viewCommands()
