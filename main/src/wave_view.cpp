@@ -634,7 +634,11 @@ void TWaveView::draw(QPainter* painter, bool markPoints)
     if (s < 0)
         return;
     if (g_printMode) {
-        drawPrintPolyline(painter, std::clamp(winStart, 0, MaxSamples));
+        // The polyline begins rect.left() pixels' worth of samples after winStart. Page
+        // rectangles start at or left of 0 (the printer's at -10), so the trace enters the
+        // page from beyond its edge.
+        const qint64 start = qint64(winStart) + nearest(rect.left() / xScale);
+        drawPrintPolyline(painter, int(std::clamp<qint64>(start, 0, MaxSamples)));
         return;
     }
     if (!bandOnDevice(painter))
