@@ -891,8 +891,7 @@ TWForm* MainWnd::directFFT()
         delete spectrum;
         return nullptr;
     }
-    mdiArea->addSubWindow(spectrum);
-    spectrum->show();
+    showNewWindow(spectrum);
     refreshActions();
     return spectrum;
 }

@@ -1095,7 +1095,8 @@ bool TWForm::initSpectrum(TWForm* from)
         const TransformProgress progress(channels * (k + 5));
         for (int ch = 0; ch < channels; ++ch) {
             TWaveView* v = record->channel(ch);
-            if (!v || v->forwardFFT(from->record->channel(ch), start, k, progress.bar(), logScale) != SpectrumOk) {
+            if (!v ||
+                v->forwardFFT(from->record->channel(ch), start, k, progress.bar(), logScale) != SpectrumOk) {
                 REPORT_CRITICAL(0xAC02);
                 return false;
             }
