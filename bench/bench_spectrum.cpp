@@ -4,21 +4,13 @@
 //
 //   nice -n 19 bench_spectrum --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 
-#include "fmain.h"
-#include "init.h"
+#include "main_window.h"
 #include "noisy_record.h"
-#include "umisc.h"
-#include "ustrings.h"
 #include "wave_form.h"
 #include "wave_stor.h"
 
-#include <Velkit/vlk_init.h>
-
-#include <benchmark/benchmark.h>
-
 #include <QAction>
-#include <QApplication>
-#include <QTemporaryDir>
+#include <QMdiArea>
 
 namespace {
 
@@ -73,27 +65,11 @@ BENCHMARK(BM_DirectFFTCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir appDir; // no settings file: no window function, linear scale
-    g_appDir = appDir.path();
-    velkit::vlkInit(umisc::programHooks());
-    StringsKit::instance().fill();
-    initProgramResources();
-    MainWnd mainWindow;
-    g_mainWnd = &mainWindow;
-    g_main = &mainWindow;
-    if (!mainWindow.setupWindow())
-        return 1;
-    mainWindow.show();
-    mainWindow.aSelectMode->setChecked(false);
-    g_source = makeSource();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    delete g_source;
-    return 0;
+    auto prepare = [](MainWnd& mainWindow) {
+        g_main = &mainWindow;
+        mainWindow.aSelectMode->setChecked(false);
+        g_source = makeSource();
+        return true; // a missing window is reported by the benchmark
+    };
+    return runWithMainWindow(argc, argv, prepare);
 }
