@@ -221,9 +221,10 @@ void TestSpectrum::forwardCommand()
         2, 1500, [](int ch, int i) { return qint8(i * (ch + 1) % 50); }, from, to);
     src->selLog2 = mode ? 2 : 1; // as the drag leaves it
     // No clock: the readouts have no frequency, but show no non-number either.
-    std::tie(src->record->header.clockKHz, src->record->header.divider) = std::tuple(0, 7);
-    std::tie(src->record->channelHeader(1)->gainCode, src->record->channelHeader(1)->input) =
-        std::tuple(3, 7);
+    src->record->header.clockKHz = 0; // packed headers: no references into them
+    src->record->header.divider = 7;
+    src->record->channelHeader(1)->gainCode = 3;
+    src->record->channelHeader(1)->input = 7;
     Answers answers({"ok"});
     TWForm* made = forward();
     QCOMPARE(src->hasSpectrum, length != 0);
