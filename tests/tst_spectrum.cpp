@@ -249,30 +249,22 @@ void TestSpectrum::forwardCommand()
 
 void TestSpectrum::stretchPastTheEnd()
 {
-    // 300 samples of 64 from 1200 to the end, transformed as 1024 in dB: as if zeros followed.
+    // 300 samples of 64 from 1200 to the end, transformed as 1024 (in dB, kept with the window).
     g_logScale = true;
     main->aSelectMode->setChecked(true); // the selection taken as it stands
-    auto level = [](int, int i) { return qint8(i < 1500 ? 64 : 0); };
-    TWForm* src = source(1, 1500, level, 1200, 2224);
-    TWForm* padded = source(1, 2300, level, 1200, 2224);
-    QList<TWForm*> spectra;
-    for (TWForm* f : {src, padded}) {
-        main->mdi()->setActiveSubWindow(f);
-        f->selLog2 = 10;
-        spectra << forward();
-        QVERIFY(spectra.last() && spectra.last()->logScale);
-    }
-    QCOMPARE(samples(spectra[0]->record->channel(0)), samples(spectra[1]->record->channel(0)));
-    QCOMPARE(spectra[0]->record->channel(0)->specStep, spectra[1]->record->channel(0)->specStep);
-
+    TWForm* src = source(
+        1, 1500, [](int, int) { return qint8(64); }, 1200, 2224);
+    src->selLog2 = 10;
+    TWForm* spectrum = forward();
+    QVERIFY(spectrum && spectrum->logScale);
     // Switching selection mode on at the source leaves the stretch the inverse goes back to.
     main->mdi()->setActiveSubWindow(src);
     main->aSelectMode->setChecked(false);
     main->aSelectMode->trigger();
     QCOMPARE((QList<int>{src->selStart, src->selEnd, src->selLog2}), (QList<int>{1200, 2224, 10}));
-    // Every bin but the mean cleared: the inverse gives the mean of the stretch,
-    // 300 * 64 / 1024 = 18.75, only where the source has samples.
-    zeroBand(spectra[0], 0, 512);
+    // Every bin but the mean cleared: the inverse gives the mean of the stretch with zeros past
+    // the end, 300 * 64 / 1024 = 18.75, written only where the source has samples.
+    zeroBand(spectrum, 0, 512);
     Answers answers({"all"});
     ui->aReverseFFT->trigger();
     const TWaveView* v = src->record->channel(0);
