@@ -3,15 +3,9 @@
 
 #include "boxwatch.h"
 #include "fft_dialog.h"
-#include "fmain.h"
-#include "init.h"
 #include "settings.h"
-#include "umisc.h"
-#include "ustrings.h"
+#include "uidriver.h"
 #include "wave_form.h"
-#include "wave_stor.h"
-
-#include <Velkit/vlk_init.h>
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -67,15 +61,6 @@ void mouse(QWidget* w, QEvent::Type type, int x)
     QApplication::sendEvent(w, &e);
 }
 
-// Runs action on the modal dialog that the next call opens.
-void onModal(QObject* context, const std::function<void(QWidget*)>& action)
-{
-    QTimer::singleShot(0, context, [action] {
-        if (QWidget* w = QApplication::activeModalWidget())
-            action(w);
-    });
-}
-
 } // namespace
 
 class TestFFTDialog : public QObject
@@ -101,11 +86,7 @@ private:
 
 void TestFFTDialog::initTestCase()
 {
-    g_appDir = dir.path(); // no settings file
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    StringsKit::instance().fill();
-    initProgramResources();
-    QApplication::setQuitOnLastWindowClosed(false);
+    startLibrary();
 }
 
 void TestFFTDialog::cleanup()
@@ -150,7 +131,7 @@ void TestFFTDialog::settings()
     g_logScale = logScale;
     QString checked, title;
     bool logShown = !logScale;
-    onModal(this, [&](QWidget* dlg) {
+    ModalDriver<QDialog> answer([&](QDialog* dlg) {
         title = dlg->windowTitle();
         for (auto* rb : dlg->findChildren<QRadioButton*>())
             if (rb->isChecked())
@@ -330,33 +311,22 @@ void TestFFTDialog::marker()
 // The commands of the main window: settings, and the preview of the active window.
 void TestFFTDialog::commands()
 {
-    MainWnd main;
-    g_mainWnd = &main;
-    QVERIFY(main.setupWindow());
-    main.resize(1000, 700);
-    main.show();
-    velkit::MainContext ctx;
-    ctx.window = &main;
-    velkit::vlkSetMainWindow(ctx);
-    onModal(this, [](QWidget* dlg) {
-        child(dlg, QStringLiteral("rbWelch"))->click();
-        child<QCheckBox>(dlg, QStringLiteral("logCB"))->click();
-        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    });
-    main.findChild<QAction*>(QStringLiteral("aSetFFT"))->trigger();
-    QCOMPARE(g_winFun, 5);
-    QVERIFY(g_logScale);
+    QPointer<MainWnd> main = makeMainWindow(QSize(1000, 700));
+    QVERIFY(main);
+    {
+        ModalDriver<QDialog> settings(
+            [](QDialog* dlg) { dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click(); });
+        g_logScale = true;
+        main->findChild<QAction*>(QStringLiteral("aSetFFT"))->trigger();
+        QCOMPARE(settings.handled, 1);
+    }
 
     int previews = 0;
     auto viewFFT = [&] {
-        onModal(this, [&](QWidget* w) {
-            if (auto* d = qobject_cast<TFFTDlg*>(w)) {
-                ++previews;
-                d->accept();
-            }
-        });
-        main.findChild<QAction*>(QStringLiteral("aFFTView"))->trigger();
-        QCoreApplication::processEvents();
+        ModalDriver<TFFTDlg> answer([](TFFTDlg* d) { d->accept(); });
+        main->findChild<QAction*>(QStringLiteral("aFFTView"))->trigger();
+        QTest::qWait(50);
+        previews += answer.handled;
     };
     viewFFT(); // no window: nothing
     QCOMPARE(previews, 0);
@@ -365,7 +335,7 @@ void TestFFTDialog::commands()
         rec->header.winWidth = shown;
         const QString path = dir.filePath(QStringLiteral("view%1.raw").arg(shown));
         QCOMPARE(rec->writeFile(path), 0);
-        QVERIFY(main.openRawPath(path));
+        QVERIFY(main->openRawPath(path));
         BoxAnswerer boxes(QMessageBox::Ok);
         viewFFT();
         QCOMPARE(previews, shown == 600 ? 1 : 0);
@@ -373,8 +343,8 @@ void TestFFTDialog::commands()
         if (shown == 300)
             QCOMPARE(boxes.seen[0].text, StringsKit::instance().warnText(StringsKit::WarnTooNarrowForFFT));
     }
-    qDeleteAll(main.forms());
-    g_mainWnd = nullptr;
+    qDeleteAll(main->forms());
+    delete main.data();
 }
 
 QTEST_MAIN(TestFFTDialog)
