@@ -73,10 +73,8 @@ private slots:
             {"../../../external/libvelkit/src/vlk_init.cpp", key({"libvelkit", "src", "vlk_init.cpp"})},
             {"..\\..\\main\\src\\wave_stor.cpp", key({"main", "src", "wave_stor.cpp"})},
             {"..\\\\..\\\\main\\\\src\\\\wave_stor.cpp", key({"main", "src", "wave_stor.cpp"})},
-            {"a//b///main//src/wave_stor.cpp", key({"main", "src", "wave_stor.cpp"})},
             {"/home/user/tavrel/include/Velkit/vlk_io.h", key({"include", "Velkit", "vlk_io.h"})},
             {"C:\\work/tavrel\\main/src\\init.cpp", key({"main", "src", "init.cpp"})},
-            {"src/x.h", key({"src", "x.h"})},
             {"x.h", "x.h"}};
         for (const auto& [path, expected] : cases)
             QCOMPARE(velkit::sourceFileKey(path), expected);
