@@ -1,5 +1,5 @@
-// Readout texts and selection arithmetic, without a display: the three formatters, the readouts
-// built on them, the power-of-two rounding of a selection and the span the measurements walk.
+// Readout texts and selection arithmetic, without a display: the two formatters, the readouts
+// built on them and the power-of-two rounding of a selection.
 
 #include "convert.h"
 #include "wave_form.h"
@@ -29,8 +29,6 @@ private slots:
     void formatTime();
     void readouts_data();
     void readouts();
-    void powerOfTwo_data();
-    void powerOfTwo();
     void selectionEnd_data();
     void selectionEnd();
 };
@@ -144,26 +142,6 @@ void TestConvert::readouts()
     else
         got = wform::meanReadout(a, b == 0, g);
     QTEST(got, "text");
-}
-
-void TestConvert::powerOfTwo_data()
-{
-    QTest::addColumn<qint64>("d");
-    QTest::addColumn<qint64>("rounded");
-    QTest::addColumn<int>("exponent");
-    const qint64 rows[][3] = {{3, 4, 2},           {6, 8, 3},   {1, 1, 0},   {2, 2, 1},
-                              {0, 0, -1},          {-3, -4, 2}, {-1, -1, 0}, {163840, 131072, 17},
-                              {196608, 262144, 18}};
-    for (const auto& r : rows)
-        QTest::newRow(qPrintable(QString::number(r[0]))) << r[0] << r[1] << int(r[2]);
-}
-
-void TestConvert::powerOfTwo()
-{
-    QFETCH(qint64, d);
-    const wform::PowerOfTwo p = wform::roundToPowerOfTwo(d);
-    QTEST(p.distance, "rounded");
-    QTEST(p.exponent, "exponent");
 }
 
 void TestConvert::selectionEnd_data()
