@@ -210,7 +210,9 @@ void TestDesktop::droppedFilesOpen()
     QVERIFY(main);
     QVERIFY(main->acceptDrops());
     QMimeData files;
+    // A link from a browser among them is no file here and is passed over.
     files.setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("a.raw"))),
+                   QUrl(QStringLiteral("https://example.org/c.raw")),
                    QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.raw")))});
     QMimeData text;
     text.setText(QStringLiteral("a.raw"));

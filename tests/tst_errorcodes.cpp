@@ -33,7 +33,7 @@ private slots:
     void hexText()
     {
         const QList<QPair<quint64, QString>> cases = {
-            {5, "05"}, {0, "00"}, {0x1000D2A602ull, "1000d2a602"}, {~quint64(0), "ffffffffffffffff"}};
+            {5, "05"}, {0, "00"}, {0x100D2A602ull, "100d2a602"}, {~quint64(0), "ffffffffffffffff"}};
         for (const auto& [code, text] : cases)
             QCOMPARE(velkit::errorCodeToHex(code), text);
     }
