@@ -15,6 +15,7 @@
 #include <algorithm>
 
 int g_winFun = 0;
+bool g_logScale = false;
 
 int packColour(const QColor& colour)
 {

@@ -7,6 +7,8 @@
 
 // Window function of the forward FFT, 0 ... 5 (0: none); kept in the settings file.
 extern int g_winFun;
+// New spectra are made and read out in dB; chosen in the FFT settings, not kept in the file.
+extern bool g_logScale;
 
 // Everything the settings file adc.ini holds, as the program uses it.
 struct ProgramSettings
