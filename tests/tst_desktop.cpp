@@ -281,6 +281,10 @@ void TestDesktop::installedProgramStarts()
     QCOMPARE(proc.state(), QProcess::Running);
     proc.kill();
     proc.waitForFinished();
+    // rawtool is installed beside it and runs from there.
+    QProcess tool;
+    tool.start(root + QStringLiteral("/bin/rawtool"), {QStringLiteral("--help")});
+    QVERIFY(tool.waitForFinished() && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0);
 }
 
 void TestDesktop::desktopEntryAndIcon()
