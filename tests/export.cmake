@@ -2,7 +2,7 @@
 if(TARGET tst_export)
   set_property(TARGET tst_export APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src")
 endif()
-# The rawtool test runs the tool: it is built first; the test skips itself without it (tools off).
-if(TARGET tst_rawtool AND TARGET rawtool)
+# The rawtool test runs the tool, which is built first.
+if(TARGET tst_rawtool)
   add_dependencies(tst_rawtool rawtool)
 endif()

@@ -1,40 +1,13 @@
-// The command-line tool on real files: header blocks of the fixtures and the reasons of the
-// damaged ones, batch conversion with a damaged file among good ones, outputs that exist, and the
-// command line itself.
+// rawtool on real files: a header block, the reasons of damaged files, batch conversion with a
+// damaged file among good ones, outputs never replaced without --force, and the exit statuses.
 
 #include <QtTest>
 
 #include <QProcess>
-#include <QtEndian>
 
 namespace {
 
-const QString Tool = QStringLiteral(TAVREL_BIN_DIR "/rawtool");
-
-QString fixture(const QString& name)
-{
-    return QStringLiteral(TAVREL_FIXTURES "/raw/") + name;
-}
-
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run rawtool(const QStringList& args)
-{
-    QProcess p;
-    p.start(Tool, args);
-    Run r;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.status = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+const QString Fixtures = QStringLiteral(TAVREL_FIXTURES "/raw/");
 
 QByteArray fileBytes(const QString& path)
 {
@@ -42,12 +15,49 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The header block rawtool info prints for a good file.
-QString block(const QString& file, const QStringList& lines)
+struct Case
 {
-    return QStringLiteral("file: ") + file + QLatin1Char('\n') + lines.join(QLatin1Char('\n')) +
-           QLatin1Char('\n');
-}
+    const char* name;
+    const char* args; // "@": the folder the inputs are copied to (see convert()); "%": the fixtures
+    const char* mine; // outputs made by the user before the run
+    int status;
+    const char* made; // outputs the run wrote, sorted
+    const char* said; // in the error output then the standard output, or "=" and a.csv's 3rd line
+};
+
+const Case Cases[] = {
+    // info goes on past a damaged file, whose reason it names.
+    {"info", "info %two-channels-detector.raw", "", 0, "",
+     "file: %two-channels-detector.raw\nversion: 1.20\nchannels: 2\nsamples: 300\nrate: 5000000\n"
+     "inputs: 1 2\ngains: 1 2\ndetector: on\nsync: internal\nmode: 3\n"},
+    {"info, 7 bytes", "info %cut-7-bytes.raw %one-channel.raw", "", 1, "",
+     "%cut-7-bytes.raw: file too short (less than 8 bytes)\nfile: %one-channel.raw\n"},
+    {"info, wrong magic", "info %wrong-magic.raw", "", 1, "",
+     "%wrong-magic.raw: wrong magic: not a raw record\n"},
+    {"info, six channels", "info %six-channels.raw", "", 1, "", "%six-channels.raw: 6 channels, at most 5\n"},
+    {"info, samples", "info %samples-163841.raw", "", 1, "",
+     "%samples-163841.raw: 163841 samples per channel, at most 163840\n"},
+    {"info, cut samples", "info %cut-last-samples.raw", "", 1, "",
+     "%cut-last-samples.raw: channel data cut short, or a channel cannot be made\n"},
+    {"info, missing", "info %none.raw", "", 1, "",
+     "%none.raw: no such file, or its first 8 bytes cannot be read\n"},
+    {"csv, one damaged", "csv --raw -o @out @a.raw @bad.raw @b.raw", "", 1, "out/a.csv out/b.csv",
+     "@bad.raw: channel data cut short"},
+    {"raw codes", "csv --raw @a.raw", "", 0, "a.csv", "=0.2,37"},
+    {"volts", "csv @a.raw", "", 0, "a.csv", "=0.2,0.72265625"},
+    {"kept without --force", "csv -o @out @a.raw @b.raw", "out/a.csv", 1, "out/b.csv",
+     "@out/a.csv exists; --force replaces it"},
+    {"--force", "csv --force -o @out @a.raw", "out/a.csv", 0, "out/a.csv", ""},
+    {"wav kept", "wav @b.raw", "b.wav", 1, "", "b.wav exists"},
+    {"wav, no rate", "wav @b.raw @norate.raw", "", 1, "b.wav", "@norate.raw: no sampling rate"},
+    {"one name twice", "csv -o @out @a.raw @sub/a.raw", "", 1, "out/a.csv", "was written for another file"},
+    {"help", "--help", "", 0, "", "csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]"},
+    // A wrong command line does nothing: status 2.
+    {"unknown command", "hit @a.raw", "", 2, "", "unknown command 'hit'"},
+    {"two modes", "csv --raw --volts @a.raw", "", 2, "", "choose one of"},
+    {"unknown option", "wav --raw @a.raw", "", 2, "", "wav has no option --raw"},
+    {"no such folder", "wav -o @none @b.raw", "", 2, "", "no such folder"},
+};
 
 } // namespace
 
@@ -56,225 +66,59 @@ class TestRawTool : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void info_data();
-    void info();
-    void infoGoesOnPastADamagedFile();
-    void csvBatchWithADamagedFile();
-    void wavAndDefaultFolder();
-    void sameOutputTwiceInOneRun();
-    void usage_data();
-    void usage();
-    void helpNamesEveryOption();
+    void convert_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(Cases)); ++i)
+            QTest::newRow(Cases[i].name) << i;
+    }
 
-private:
-    QTemporaryDir dir;
+    // Inputs: a.raw (one channel, 5 MHz), b.raw (two channels), sub/a.raw (a copy of b.raw),
+    // bad.raw (cut short), norate.raw (divider 0).
+    void convert()
+    {
+        QFETCH(int, row);
+        const Case& c = Cases[row];
+        const QString mine = QString::fromUtf8(c.mine);
+        QTemporaryDir dir;
+        const QString at = dir.path() + '/';
+        QVERIFY(QDir(at).mkpath(QStringLiteral("out")) && QDir(at).mkpath(QStringLiteral("sub")));
+        for (const auto& [from, to] : {std::pair{"one-channel.raw", "a.raw"},
+                                       {"two-channels-detector.raw", "b.raw"},
+                                       {"two-channels-detector.raw", "sub/a.raw"},
+                                       {"cut-last-samples.raw", "bad.raw"},
+                                       {"hostile-narrow.raw", "norate.raw"}})
+            QVERIFY(QFile::copy(Fixtures + from, at + to));
+        for (const QString& name : mine.split(' ', Qt::SkipEmptyParts)) {
+            QFile f(at + name);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("mine") == 4);
+        }
+        auto place = [&at](const char* text) {
+            return QString::fromUtf8(text).replace('@', at).replace('%', Fixtures);
+        };
+        QProcess tool;
+        tool.start(QStringLiteral(TAVREL_BIN_DIR "/rawtool"), place(c.args).split(' ', Qt::SkipEmptyParts));
+        QVERIFY(tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), c.status);
+        const QString told = QString::fromUtf8(tool.readAllStandardError() + tool.readAllStandardOutput());
+        // Every output: the user's untouched unless the run made it anew; no temporary file left.
+        QStringList made;
+        QDirIterator it(at, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString name = it.next().mid(at.size());
+            if (!name.endsWith(QLatin1String(".raw")) &&
+                (fileBytes(at + name) != "mine" || !mine.contains(name)))
+                made << name;
+        }
+        made.sort();
+        QCOMPARE(made.join(' '), QString::fromUtf8(c.made));
+        const QString said = place(c.said);
+        if (said.startsWith('='))
+            QCOMPARE(QString::fromUtf8(fileBytes(at + "a.csv")).section('\n', 2, 2), said.mid(1));
+        else
+            QVERIFY2(told.contains(said), qPrintable(told));
+    }
 };
-
-void TestRawTool::initTestCase()
-{
-    if (!QFileInfo::exists(Tool))
-        QSKIP("rawtool is not built (tools switched off)");
-}
-
-void TestRawTool::info_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("lines"); // empty: a damaged file
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("one channel") << "one-channel.raw"
-                                 << QStringList{"version: 1.20", "channels: 1",    "samples: 40",
-                                                "rate: 5000000", "inputs: 1",      "gains: 1",
-                                                "detector: off", "sync: internal", "mode: 0"}
-                                 << QString();
-    QTest::newRow("detector") << "two-channels-detector.raw"
-                              << QStringList{"version: 1.20", "channels: 2",    "samples: 300",
-                                             "rate: 5000000", "inputs: 1 2",    "gains: 1 2",
-                                             "detector: on",  "sync: internal", "mode: 3"}
-                              << QString();
-    QTest::newRow("divider 0: rate 0")
-        << "hostile-narrow.raw"
-        << QStringList{"version: 1.20", "channels: 2",   "samples: 20",    "rate: 0", "inputs: 1 2",
-                       "gains: 1 2",    "detector: off", "sync: internal", "mode: 6"}
-        << QString();
-    QTest::newRow("no channels") << "empty-record.raw"
-                                 << QStringList{"version: 1.20", "channels: 0",    "samples: 0",
-                                                "rate: 5000000", "inputs: ",       "gains: ",
-                                                "detector: off", "sync: internal", "mode: 0"}
-                                 << QString();
-    QTest::newRow("7 bytes") << "cut-7-bytes.raw" << QStringList() << "file too short";
-    QTest::newRow("magic only") << "cut-magic-only.raw" << QStringList() << "record header cut short";
-    QTest::newRow("wrong magic") << "wrong-magic.raw" << QStringList() << "wrong magic";
-    QTest::newRow("six channels") << "six-channels.raw" << QStringList() << "6 channels, at most 5";
-    QTest::newRow("too many samples")
-        << "samples-163841.raw" << QStringList() << "163841 samples per channel, at most 163840";
-    QTest::newRow("cut samples") << "cut-last-samples.raw" << QStringList() << "channel data cut short";
-    QTest::newRow("cut channel header")
-        << "cut-channel-header.raw" << QStringList() << "channel data cut short";
-    QTest::newRow("missing") << "no-such-file.raw" << QStringList() << "no such file";
-}
-
-void TestRawTool::info()
-{
-    QFETCH(QString, name);
-    QFETCH(QStringList, lines);
-    QFETCH(QString, reason);
-    const Run r = rawtool({QStringLiteral("info"), fixture(name)});
-    if (lines.isEmpty()) {
-        QCOMPARE(r.status, 1);
-        QCOMPARE(r.out, QString());
-        QVERIFY2(
-            r.err.startsWith(QStringLiteral("rawtool: ") + fixture(name) + QStringLiteral(": ") + reason),
-            qPrintable(r.err));
-    } else {
-        QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, block(fixture(name), lines));
-        QCOMPARE(r.err, QString());
-    }
-}
-
-void TestRawTool::infoGoesOnPastADamagedFile()
-{
-    const Run r = rawtool({QStringLiteral("info"), fixture(QStringLiteral("one-channel.raw")),
-                           fixture(QStringLiteral("wrong-magic.raw")),
-                           fixture(QStringLiteral("blocks-40000-detector.raw"))});
-    QCOMPARE(r.status, 1);
-    const QStringList blocks = r.out.split(QStringLiteral("\n\n"));
-    QCOMPARE(blocks.size(), 2);
-    QVERIFY(blocks[1].startsWith(QStringLiteral("file: ") +
-                                 fixture(QStringLiteral("blocks-40000-detector.raw"))));
-    QVERIFY(blocks[1].contains(QStringLiteral("\nsamples: 40000\n")));
-    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
-}
-
-void TestRawTool::csvBatchWithADamagedFile()
-{
-    const QString in = dir.filePath(QStringLiteral("batch"));
-    const QString out = dir.filePath(QStringLiteral("batch-out"));
-    QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
-    const QStringList names = {"a.raw", "bad.raw", "b.detector.raw"};
-    QVERIFY(QFile::copy(fixture(QStringLiteral("one-channel.raw")), in + "/a.raw"));
-    QVERIFY(QFile::copy(fixture(QStringLiteral("cut-last-samples.raw")), in + "/bad.raw"));
-    QVERIFY(QFile::copy(fixture(QStringLiteral("two-channels-detector.raw")), in + "/b.detector.raw"));
-    QStringList args = {QStringLiteral("csv"), QStringLiteral("--raw"), QStringLiteral("-o"), out};
-    for (const QString& n : names)
-        args << in + QLatin1Char('/') + n;
-
-    Run r = rawtool(args);
-    QCOMPARE(r.status, 1);
-    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"a.csv", "b.detector.csv"}));
-    QVERIFY2(r.err.startsWith(QStringLiteral("rawtool: %1/bad.raw: channel data cut short").arg(in)),
-             qPrintable(r.err));
-    // The samples of the single channel, as the file holds them after its two headers.
-    const QByteArray raw = fileBytes(in + "/a.raw");
-    const QStringList rows = QString::fromUtf8(fileBytes(out + "/a.csv").mid(3)).split(QLatin1Char('\n'));
-    QCOMPARE(rows.size(), 1 + 40 + 1); // title, samples, nothing after the last line feed
-    QCOMPARE(rows[0], QStringLiteral("Время (мкс),Вход 1"));
-    for (int i = 0; i < 40; ++i)
-        QCOMPARE(rows[i + 1], QStringLiteral("%1,%2").arg(i * 0.2).arg(int(qint8(raw[280 + i]))));
-
-    // Run again: nothing is replaced without --force, each existing output fails alone.
-    QFile marked(out + "/a.csv");
-    QVERIFY(marked.open(QIODevice::WriteOnly) && marked.write("mine\n") == 5);
-    marked.close();
-    const QByteArray second = fileBytes(out + "/b.detector.csv");
-    r = rawtool(args);
-    QCOMPARE(r.status, 1);
-    QCOMPARE(r.err.count(QLatin1Char('\n')), 3);
-    QVERIFY2(r.err.contains(QStringLiteral("%1/a.csv exists; --force replaces it").arg(out)),
-             qPrintable(r.err));
-    QCOMPARE(fileBytes(out + "/a.csv"), QByteArray("mine\n"));
-    QCOMPARE(fileBytes(out + "/b.detector.csv"), second);
-
-    // With --force both are written again; the damaged file still fails.
-    r = rawtool(QStringList(args) << QStringLiteral("--force"));
-    QCOMPARE(r.status, 1);
-    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
-    QVERIFY(fileBytes(out + "/a.csv").startsWith("\xEF\xBB\xBF"));
-    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
-
-    // Only good files: status 0, each named on standard output.
-    r = rawtool({QStringLiteral("csv"), QStringLiteral("--force"), QStringLiteral("-o"), out, in + "/a.raw"});
-    QCOMPARE(r.status, 0);
-    QCOMPARE(r.out, QStringLiteral("%1/a.raw -> %2/a.csv\n").arg(in, out));
-}
-
-void TestRawTool::wavAndDefaultFolder()
-{
-    const QString in = dir.filePath(QStringLiteral("wav"));
-    QVERIFY(QDir().mkpath(in));
-    QVERIFY(QFile::copy(fixture(QStringLiteral("two-channels-detector.raw")), in + "/det.raw"));
-    QVERIFY(QFile::copy(fixture(QStringLiteral("hostile-narrow.raw")), in + "/norate.raw"));
-    const Run r = rawtool({QStringLiteral("wav"), in + "/det.raw", in + "/norate.raw"});
-    QCOMPARE(r.status, 1);
-    QVERIFY2(r.err.contains(QStringLiteral("norate.raw: no sampling rate")), qPrintable(r.err));
-    QCOMPARE(QDir(in).entryList({QStringLiteral("*.wav")}, QDir::Files), QStringList{"det.wav"});
-    const QByteArray wav = fileBytes(in + "/det.wav");
-    const QByteArray raw = fileBytes(in + "/det.raw");
-    QCOMPARE(wav.size(), 44 + 2 * 300);
-    QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 24), 5000000u);
-    QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 22), quint16(2));
-    // Frame k: channel 0 then channel 1, each code + 128.
-    for (int k : {0, 1, 150, 299}) {
-        QCOMPARE(quint8(wav[44 + 2 * k]), quint8(qint8(raw[280 + k]) + 128));
-        QCOMPARE(quint8(wav[44 + 2 * k + 1]), quint8(qint8(raw[280 + 300 + 16 + k]) + 128));
-    }
-}
-
-void TestRawTool::sameOutputTwiceInOneRun()
-{
-    const QString out = dir.filePath(QStringLiteral("twice"));
-    QVERIFY(QDir().mkpath(out) && QDir().mkpath(dir.filePath(QStringLiteral("x"))));
-    QVERIFY(
-        QFile::copy(fixture(QStringLiteral("one-channel.raw")), dir.filePath(QStringLiteral("x/rec.raw"))));
-    QVERIFY(QFile::copy(fixture(QStringLiteral("two-channels-detector.raw")),
-                        dir.filePath(QStringLiteral("rec.raw"))));
-    const Run r =
-        rawtool({QStringLiteral("csv"), QStringLiteral("--force"), QStringLiteral("-o"), out,
-                 dir.filePath(QStringLiteral("x/rec.raw")), dir.filePath(QStringLiteral("rec.raw"))});
-    QCOMPARE(r.status, 1);
-    QVERIFY2(r.err.contains(QStringLiteral("was written for another file of this run")), qPrintable(r.err));
-    QVERIFY(fileBytes(out + "/rec.csv").contains("Вход 1\n")); // the first one's single column
-}
-
-void TestRawTool::usage_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("error");
-    const QString f = fixture(QStringLiteral("one-channel.raw"));
-    QTest::newRow("nothing") << QStringList() << "no command given";
-    QTest::newRow("unknown command") << QStringList{"hit", f} << "unknown command 'hit'";
-    QTest::newRow("no files") << QStringList{"csv", "--raw"} << "csv: no files given";
-    QTest::newRow("two modes") << QStringList{"csv", "--raw", "--volts", f} << "choose one of";
-    QTest::newRow("unknown option") << QStringList{"csv", "--bogus", f} << "csv has no option --bogus";
-    QTest::newRow("option of another command") << QStringList{"info", "--force", f} << "info has no option";
-    QTest::newRow("folder missing") << QStringList{"csv", f, "-o"} << "-o needs DIR";
-    QTest::newRow("no such folder") << QStringList{"wav", "-o", dir.filePath("none"), f} << "no such folder";
-    QTest::newRow("switch with a value") << QStringList{"csv", "--force=yes", f} << "--force takes no value";
-}
-
-void TestRawTool::usage()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, error);
-    const Run r = rawtool(args);
-    QCOMPARE(r.status, 2);
-    QVERIFY2(r.err.contains(error), qPrintable(r.err));
-    QVERIFY(!QFileInfo::exists(fixture(QStringLiteral("one-channel.csv"))));
-}
-
-void TestRawTool::helpNamesEveryOption()
-{
-    const Run all = rawtool({QStringLiteral("--help")});
-    QCOMPARE(all.status, 0);
-    for (const char* word : {"info FILE", "csv FILE", "wav FILE", "--volts", "--raw", "--processed", "-o DIR",
-                             "--force", "--help", "Exit status"})
-        QVERIFY2(all.out.contains(QLatin1String(word)), word);
-    // A command's own help leaves the others out.
-    const Run wav = rawtool({QStringLiteral("wav"), QStringLiteral("--help")});
-    QCOMPARE(wav.status, 0);
-    QVERIFY(wav.out.contains(QStringLiteral("--force")) && !wav.out.contains(QStringLiteral("--volts")));
-}
 
 QTEST_GUILESS_MAIN(TestRawTool)
 #include "tst_rawtool.moc"

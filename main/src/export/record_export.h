@@ -38,7 +38,7 @@ struct Request
     ValueMode mode = ValueMode::Volts; // CSV only: a WAV always holds the stored samples
     int start = 0;                     // first sample exported
     int count = -1;                    // samples exported; negative: up to the end of the record
-    Progress progress;
+    Progress progress = {};
     bool replace = true; // false: an existing file stays and the result is RawWriteNotReplaced
 };
 
