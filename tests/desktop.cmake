@@ -1,6 +1,6 @@
-# The desktop test installs the build into a temporary prefix and starts the installed program.
+# The desktop test installs the build into a temporary prefix and starts the installed programs.
 if(TARGET tst_desktop)
-  add_dependencies(tst_desktop tavrel)
+  add_dependencies(tst_desktop tavrel rawtool)
   target_compile_definitions(tst_desktop PRIVATE
     TAVREL_CMAKE_COMMAND="${CMAKE_COMMAND}"
     TAVREL_BUILD_DIR="${CMAKE_BINARY_DIR}")

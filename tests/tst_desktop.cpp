@@ -267,6 +267,10 @@ void TestDesktop::desktopEntryAndIcon()
     QSvgRenderer icon(root + QStringLiteral("/share/icons/hicolor/scalable/apps/tavrel.svg"));
     QVERIFY(icon.isValid());
     QVERIFY(QFileInfo(root + QStringLiteral("/bin/tavrel")).isExecutable());
+    // rawtool is installed beside the program and runs from there.
+    QProcess tool;
+    tool.start(root + QStringLiteral("/bin/rawtool"), {QStringLiteral("--help")});
+    QVERIFY(tool.waitForFinished() && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0);
 
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty())

@@ -59,11 +59,16 @@ static const QString RawFilter = QStringLiteral("Raw Data (*.raw)");
 
 namespace fmain {
 
+QString savePathWithSuffix(const QString& chosen, const QString& suffix)
+{
+    if (chosen.endsWith(suffix, Qt::CaseSensitive))
+        return chosen;
+    return chosen + suffix;
+}
+
 QString rawSavePath(const QString& chosen)
 {
-    if (chosen.endsWith(QLatin1String(".raw"), Qt::CaseSensitive))
-        return chosen;
-    return chosen + QLatin1String(".raw");
+    return savePathWithSuffix(chosen, QStringLiteral(".raw"));
 }
 
 QString directoryOf(const QString& path)
@@ -128,9 +133,7 @@ RecordFacts recordFacts(const TWaveStor& record)
 
 qint64 samplingFrequencyHz(int clockKHz, qint32 divider)
 {
-    if (divider <= 0)
-        return 0;
-    return qint64(std::llround(1000.0 * clockKHz / divider));
+    return samplingRateHz(clockKHz, divider);
 }
 
 QStringList recordInfoValues(const RecordFacts& f)
@@ -265,6 +268,8 @@ const ActionLink actionLinks[] = {
     {&Ui::MainWindow::aMin, 76, &MainWnd::slot_aMinTriggered},
     {&Ui::MainWindow::aMinimizeAll, 78, &MainWnd::slot_aMinimizeAllTriggered},
     {&Ui::MainWindow::aAbout, 79, &MainWnd::slot_aAboutTriggered},
+    {&Ui::MainWindow::aExportCsv, 80, &MainWnd::slot_aExportCsvTriggered},
+    {&Ui::MainWindow::aExportWav, 81, &MainWnd::slot_aExportWavTriggered},
 };
 
 QString percentText(int value)
@@ -593,6 +598,8 @@ void MainWnd::refreshActions()
         if (aExport)
             aExport->setEnabled(false);
         ui->aSave->setEnabled(false);
+        ui->aExportCsv->setEnabled(false);
+        ui->aExportWav->setEnabled(false);
         ui->aInfo->setEnabled(false);
         ui->aSin->setEnabled(false);
         ui->mFilters->setEnabled(false);
@@ -611,6 +618,9 @@ void MainWnd::refreshActions()
     ui->aSin->setEnabled(!w->isSpectrum);
     ui->aReverseFFT->setEnabled(w->isSpectrum);
     ui->aFFTView->setEnabled(!w->isSpectrum);
+    // A spectrum has no time axis to export.
+    ui->aExportCsv->setEnabled(!w->isSpectrum);
+    ui->aExportWav->setEnabled(!w->isSpectrum);
     if (w->isSpectrum && aSelectMode)
         aSelectMode->setChecked(false);
 
@@ -871,6 +881,42 @@ int MainWnd::saveRawPath(const QString& chosen)
     } else {
         umisc::showWarning(StringsKit::WarnWriteFailed, QString::number(result), QString(), false, true);
     }
+    return result;
+}
+
+void MainWnd::exportFile(dataexport::Format format)
+{
+    TWForm* w = activeForm();
+    if (!mdiArea || !velkit::libraryMessager() || !w || !w->record || w->isSpectrum)
+        return;
+    // Said before any dialog: the file could not carry the rate anyway.
+    if (format == dataexport::Format::Wav && dataexport::wavSampleRate(*w->record) == 0) {
+        umisc::showWarning(StringsKit::WarnNoSamplingRate, QString(), QString(), true, true);
+        return;
+    }
+    if (!dataexport::askOptions(this, format, w->selStart != w->selEnd, m_exportChoice))
+        return;
+    const QString filter =
+        format == dataexport::Format::Csv ? QStringLiteral("CSV (*.csv)") : QStringLiteral("WAV (*.wav)");
+    const QString path = QFileDialog::getSaveFileName(this, QString(), lastDir, filter);
+    if (path.isEmpty())
+        return;
+    exportPath(path, format, m_exportChoice);
+}
+
+int MainWnd::exportPath(const QString& chosen, dataexport::Format format, const dataexport::Choice& choice)
+{
+    TWForm* w = activeForm();
+    if (!w)
+        return 100;
+    const QString path = fmain::savePathWithSuffix(chosen, dataexport::suffix(format));
+    const int result = dataexport::exportWindow(this, *w, format, choice, path);
+    if (result == 0)
+        lastDir = fmain::directoryOf(path);
+    else if (result == dataexport::ExportNoRate)
+        umisc::showWarning(StringsKit::WarnNoSamplingRate, QString(), QString(), true, true);
+    else if (result != dataexport::ExportCancelled)
+        umisc::showWarning(StringsKit::WarnWriteFailed, QString::number(result), QString(), false, true);
     return result;
 }
 
@@ -1306,6 +1352,16 @@ void MainWnd::slot_aMinimizeAllTriggered(bool)
 void MainWnd::slot_aAboutTriggered(bool)
 {
     showAbout();
+}
+
+void MainWnd::slot_aExportCsvTriggered(bool)
+{
+    exportFile(dataexport::Format::Csv);
+}
+
+void MainWnd::slot_aExportWavTriggered(bool)
+{
+    exportFile(dataexport::Format::Wav);
 }
 
 void MainWnd::slot_sbZXValueChanged(int value)

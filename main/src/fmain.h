@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/export_dialog.h"
+
 #include <QColor>
 #include <QDate>
 #include <QMainWindow>
@@ -33,8 +35,10 @@ extern QColor g_readoutBackColours[5];
 // Plain helpers of the main window's commands, usable without a display.
 namespace fmain {
 
-// The path a record is saved under: ".raw" is appended unless the name already ends in
-// exactly ".raw" (so "data.RAW" becomes "data.RAW.raw").
+// The path a file is saved under: suffix (with its dot) is appended unless the name already
+// ends in exactly that suffix (so "data.RAW" becomes "data.RAW.raw").
+QString savePathWithSuffix(const QString& chosen, const QString& suffix);
+// The path a record is saved under: savePathWithSuffix with ".raw".
 QString rawSavePath(const QString& chosen);
 // The path without its last component and the separator before it.
 QString directoryOf(const QString& path);
@@ -119,6 +123,13 @@ public:
     void saveRawFile();
     // Saves the active window under rawSavePath(path); the writer's result (0 on success).
     int saveRawPath(const QString& path);
+    // Exports the active window (not a spectrum) after the options and file dialogs.
+    void exportFile(dataexport::Format format);
+    // Exports the active window to the chosen path with the format's suffix appended as the save
+    // command appends ".raw"; a failure shows warning 0x1505 with the result, a WAV of a record
+    // without a sampling rate warning 0x1511, a cancelled export nothing. The result (0 on
+    // success, 100 without a window).
+    int exportPath(const QString& chosen, dataexport::Format format, const dataexport::Choice& choice);
     // Acquires into the active ordinary window, or into a new one (deleted when it fails).
     void runAcquisition();
     void showRecordInfo();
@@ -203,6 +214,8 @@ public slots:
     void slot_aMinTriggered(bool checked);
     void slot_aMinimizeAllTriggered(bool checked);
     void slot_aAboutTriggered(bool checked);
+    void slot_aExportCsvTriggered(bool checked);
+    void slot_aExportWavTriggered(bool checked);
     void slot_sbZXValueChanged(int value);
     void slot_sbZXSliderMoved(int value);
     void slot_sbZYValueChanged(int value);
@@ -234,6 +247,8 @@ private:
     QMdiArea* mdiArea = nullptr;
     // The form's aVolt is checked, so the readouts start in volts until the settings say else.
     bool m_unitVolts = true;
+    // The export options last chosen: the next export offers them again.
+    dataexport::Choice m_exportChoice;
 };
 
 // Lets tests make one check of MainWnd::setupWindow fail as if its object could not be made or

@@ -28,6 +28,7 @@ void StringsKit::fill()
     m_zeroNeedsSelection = tr("Необходимо выделить участок для обнуления.");
     m_tooNarrowForFFT = tr("Ширина отображаемого участка недостаточна для Фурье-преобразования!\n"
                            "Необходимо увеличить масштаб.");
+    m_noSamplingRate = tr("Частота дискретизации записи не задана:\nфайл WAV не записан.");
     m_info = QStringLiteral("%1");
     m_askInverseFFT = tr("Выполнить обратное преобразование?");
     m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
@@ -49,6 +50,7 @@ QString StringsKit::warnText(int number) const
     case WarnMaxNeedsSelection: return m_maxNeedsSelection;
     case WarnZeroNeedsSelection: return m_zeroNeedsSelection;
     case WarnTooNarrowForFFT: return m_tooNarrowForFFT;
+    case WarnNoSamplingRate: return m_noSamplingRate;
     default: return QString::number(number);
     }
 }

@@ -20,6 +20,7 @@ public:
         WarnMaxNeedsSelection = 0x150C,
         WarnZeroNeedsSelection = 0x150D,
         WarnTooNarrowForFFT = 0x1510,
+        WarnNoSamplingRate = 0x1511,
     };
     enum Information { InfoText = 0x1401 };
     enum Question {
@@ -59,6 +60,7 @@ private:
     QString m_maxNeedsSelection;
     QString m_zeroNeedsSelection;
     QString m_tooNarrowForFFT;
+    QString m_noSamplingRate;
     QString m_info;
     QString m_askInverseFFT;
     QString m_askCloseChanged;

@@ -127,16 +127,53 @@ void syncFolder(const QString& folder)
 #endif
 }
 
+#ifdef Q_OS_WIN
+// MoveFileExW with flags; false with the system's error left for GetLastError.
+bool moveNative(const QString& from, const QString& to, DWORD flags)
+{
+    const QString source = QDir::toNativeSeparators(QFileInfo(from).absoluteFilePath());
+    const QString target = QDir::toNativeSeparators(QFileInfo(to).absoluteFilePath());
+    return MoveFileExW(reinterpret_cast<LPCWSTR>(source.utf16()), reinterpret_cast<LPCWSTR>(target.utf16()),
+                       flags) != 0;
+}
+#endif
+
 // Gives from the name to in one step, replacing a file that is there.
 bool renameOver(const QString& from, const QString& to)
 {
 #ifdef Q_OS_WIN
-    const QString source = QDir::toNativeSeparators(QFileInfo(from).absoluteFilePath());
-    const QString target = QDir::toNativeSeparators(QFileInfo(to).absoluteFilePath());
-    return MoveFileExW(reinterpret_cast<LPCWSTR>(source.utf16()), reinterpret_cast<LPCWSTR>(target.utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return moveNative(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 #else
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+// Gives from the name to unless something is there already: 0, RawWriteNotReplaced when to
+// exists, RawWriteRenameFailed otherwise. One step, so a file appearing meanwhile is never
+// replaced.
+int renameKeeping(const QString& from, const QString& to)
+{
+#ifdef Q_OS_WIN
+    if (moveNative(from, to, MOVEFILE_WRITE_THROUGH))
+        return RawWriteOk;
+    const DWORD e = GetLastError();
+    return e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? RawWriteNotReplaced : RawWriteRenameFailed;
+#else
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return RawWriteOk;
+    if (errno == EEXIST)
+        return RawWriteNotReplaced;
+    if (errno != EINVAL && errno != ENOSYS)
+        return RawWriteRenameFailed;
+#endif
+    // A file system without the flag: a new hard link never replaces either.
+    if (::link(source.constData(), target.constData()) != 0)
+        return errno == EEXIST ? RawWriteNotReplaced : RawWriteRenameFailed;
+    ::unlink(source.constData());
+    return RawWriteOk;
 #endif
 }
 
@@ -339,6 +376,16 @@ bool TWaveStor::init(int channelCount, int length)
 
 bool TWaveStor::readFile(const QString& path)
 {
+    const quint16 condition = readFileCondition(path);
+    if (condition != 0) {
+        REPORT_CRITICAL(condition);
+        return false;
+    }
+    return true;
+}
+
+quint16 TWaveStor::readFileCondition(const QString& path)
+{
     quint16 condition = 0;
     if (path.isEmpty()) {
         condition = 0xA502;
@@ -354,11 +401,7 @@ bool TWaveStor::readFile(const QString& path)
             condition = readOpenFile(file);
         file.close();
     }
-    if (condition != 0) {
-        REPORT_CRITICAL(condition);
-        return false;
-    }
-    return true;
+    return condition;
 }
 
 quint16 TWaveStor::readOpenFile(QFile& file)
@@ -425,6 +468,10 @@ int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& 
     const std::function<quint64()> salt =
         options.nameSalt ? options.nameSalt : [] { return QRandomGenerator::system()->generate64(); };
 
+    // Nothing is written for a destination that is to be kept.
+    if (!options.replaceExisting && inspectDestination(path).kind != Destination::Absent)
+        return RawWriteNotReplaced;
+
     QFile file;
     QString claimed; // the temporary file's name once it has one; removed unless renamed
     auto cleanup = qScopeGuard([&] {
@@ -437,7 +484,8 @@ int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& 
     if (!body(file))
         return RawWriteFailed;
     const Destination destination = inspectDestination(path);
-    if (destination.kind == Destination::Other)
+    if (destination.kind == Destination::Other ||
+        (!options.replaceExisting && destination.kind != Destination::Absent))
         return RawWriteNotReplaced;
     if (destination.kind == Destination::RegularFile && !takeOver(file, destination))
         return RawWriteFailed;
@@ -447,8 +495,12 @@ int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& 
     file.close();
     if (file.error() != QFileDevice::NoError)
         return RawWriteFailed;
-    if (!renameOver(claimed, path))
+    if (!options.replaceExisting) {
+        if (const int kept = renameKeeping(claimed, path))
+            return kept;
+    } else if (!renameOver(claimed, path)) {
         return RawWriteRenameFailed;
+    }
     claimed.clear();
     syncFolder(folder);
     return RawWriteOk;
@@ -548,6 +600,13 @@ void TWaveStor::applyWindow()
             view->setYScale(yScale);
         }
     }
+}
+
+qint64 samplingRateHz(int clockKHz, qint32 divider)
+{
+    if (divider <= 0)
+        return 0;
+    return qint64(std::llround(1000.0 * clockKHz / divider));
 }
 
 double TWaveStor::samplePeriodUs() const

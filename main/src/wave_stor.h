@@ -117,6 +117,9 @@ struct TemporaryFileOptions
     // Where the system offers it, the file is made without a name and named only once complete,
     // so that a writer killed half way leaves nothing behind.
     bool unnamedFirst = true;
+    // False: anything already at the destination stays, and the write gives RawWriteNotReplaced;
+    // the final step then never replaces, even a file that appears while the body writes.
+    bool replaceExisting = true;
 };
 
 // Writes a file through a temporary one: body writes the whole content into a new file beside
@@ -129,6 +132,10 @@ struct TemporaryFileOptions
 // returns false; RawWriteNotReplaced; RawWriteRenameFailed.
 int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& body,
                     const TemporaryFileOptions& options = {});
+
+// Sampling rate of a record's clock and divider: 1000 * clockKHz / divider Hz rounded half away
+// from zero; 0 when the divider is 0 or negative (such a record carries no usable rate).
+qint64 samplingRateHz(int clockKHz, qint32 divider);
 
 // Trace and cursor colours of channel slots 0 ... 4, taken by new and loaded channels; the
 // settings file saves and restores them.
@@ -160,6 +167,9 @@ public:
     // or more than 5 channels, 0xAF02 header short, 0xAD02 channel header or samples short, a
     // channel cannot be made, or more than MaxSamples samples.
     bool readFile(const QString& path);
+    // The same without a report, for callers that tell the user themselves: 0, or the condition
+    // of the failed check (the record is left as readFile leaves it).
+    quint16 readFileCondition(const QString& path);
     // 0, or RawWriteFailed / RawWriteNotReplaced / RawWriteRenameFailed, written through
     // writeFileSafely. A record without samples, or whose channels do not hold the samples the
     // header announces, is not written: RawWriteFailed.

@@ -1,0 +1,124 @@
+// rawtool on real files: a header block, the reasons of damaged files, batch conversion with a
+// damaged file among good ones, outputs never replaced without --force, and the exit statuses.
+
+#include <QtTest>
+
+#include <QProcess>
+
+namespace {
+
+const QString Fixtures = QStringLiteral(TAVREL_FIXTURES "/raw/");
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Case
+{
+    const char* name;
+    const char* args; // "@": the folder the inputs are copied to (see convert()); "%": the fixtures
+    const char* mine; // outputs made by the user before the run
+    int status;
+    const char* made; // outputs the run wrote, sorted
+    const char* said; // in the error output then the standard output, or "=" and a.csv's 3rd line
+};
+
+const Case Cases[] = {
+    // info goes on past a damaged file, whose reason it names.
+    {"info", "info %two-channels-detector.raw", "", 0, "",
+     "file: %two-channels-detector.raw\nversion: 1.20\nchannels: 2\nsamples: 300\nrate: 5000000\n"
+     "inputs: 1 2\ngains: 1 2\ndetector: on\nsync: internal\nmode: 3\n"},
+    {"info, 7 bytes", "info %cut-7-bytes.raw %one-channel.raw", "", 1, "",
+     "%cut-7-bytes.raw: file too short (less than 8 bytes)\nfile: %one-channel.raw\n"},
+    {"info, wrong magic", "info %wrong-magic.raw", "", 1, "",
+     "%wrong-magic.raw: wrong magic: not a raw record\n"},
+    {"info, six channels", "info %six-channels.raw", "", 1, "", "%six-channels.raw: 6 channels, at most 5\n"},
+    {"info, samples", "info %samples-163841.raw", "", 1, "",
+     "%samples-163841.raw: 163841 samples per channel, at most 163840\n"},
+    {"info, cut samples", "info %cut-last-samples.raw", "", 1, "",
+     "%cut-last-samples.raw: channel data cut short, or a channel cannot be made\n"},
+    {"info, missing", "info %none.raw", "", 1, "",
+     "%none.raw: no such file, or its first 8 bytes cannot be read\n"},
+    {"csv, one damaged", "csv --raw -o @out @a.raw @bad.raw @b.raw", "", 1, "out/a.csv out/b.csv",
+     "@bad.raw: channel data cut short"},
+    {"raw codes", "csv --raw @a.raw", "", 0, "a.csv", "=0.2,37"},
+    {"volts", "csv @a.raw", "", 0, "a.csv", "=0.2,0.72265625"},
+    {"kept without --force", "csv -o @out @a.raw @b.raw", "out/a.csv", 1, "out/b.csv",
+     "@out/a.csv exists; --force replaces it"},
+    {"--force", "csv --force -o @out @a.raw", "out/a.csv", 0, "out/a.csv", ""},
+    {"wav kept", "wav @b.raw", "b.wav", 1, "", "b.wav exists"},
+    {"wav, no rate", "wav @b.raw @norate.raw", "", 1, "b.wav", "@norate.raw: no sampling rate"},
+    {"one name twice", "csv -o @out @a.raw @sub/a.raw", "", 1, "out/a.csv", "was written for another file"},
+    {"help", "--help", "", 0, "", "csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]"},
+    // A wrong command line does nothing: status 2.
+    {"unknown command", "hit @a.raw", "", 2, "", "unknown command 'hit'"},
+    {"two modes", "csv --raw --volts @a.raw", "", 2, "", "choose one of"},
+    {"unknown option", "wav --raw @a.raw", "", 2, "", "wav has no option --raw"},
+    {"no such folder", "wav -o @none @b.raw", "", 2, "", "no such folder"},
+};
+
+} // namespace
+
+class TestRawTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void convert_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(Cases)); ++i)
+            QTest::newRow(Cases[i].name) << i;
+    }
+
+    // Inputs: a.raw (one channel, 5 MHz), b.raw (two channels), sub/a.raw (a copy of b.raw),
+    // bad.raw (cut short), norate.raw (divider 0).
+    void convert()
+    {
+        QFETCH(int, row);
+        const Case& c = Cases[row];
+        const QString mine = QString::fromUtf8(c.mine);
+        QTemporaryDir dir;
+        const QString at = dir.path() + '/';
+        QVERIFY(QDir(at).mkpath(QStringLiteral("out")) && QDir(at).mkpath(QStringLiteral("sub")));
+        for (const auto& [from, to] : {std::pair{"one-channel.raw", "a.raw"},
+                                       {"two-channels-detector.raw", "b.raw"},
+                                       {"two-channels-detector.raw", "sub/a.raw"},
+                                       {"cut-last-samples.raw", "bad.raw"},
+                                       {"hostile-narrow.raw", "norate.raw"}})
+            QVERIFY(QFile::copy(Fixtures + from, at + to));
+        for (const QString& name : mine.split(' ', Qt::SkipEmptyParts)) {
+            QFile f(at + name);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("mine") == 4);
+        }
+        auto place = [&at](const char* text) {
+            return QString::fromUtf8(text).replace('@', at).replace('%', Fixtures);
+        };
+        QProcess tool;
+        tool.start(QStringLiteral(TAVREL_BIN_DIR "/rawtool"), place(c.args).split(' ', Qt::SkipEmptyParts));
+        QVERIFY(tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), c.status);
+        const QString told = QString::fromUtf8(tool.readAllStandardError() + tool.readAllStandardOutput());
+        // Every output: the user's untouched unless the run made it anew; no temporary file left.
+        QStringList made;
+        QDirIterator it(at, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString name = it.next().mid(at.size());
+            if (!name.endsWith(QLatin1String(".raw")) &&
+                (fileBytes(at + name) != "mine" || !mine.contains(name)))
+                made << name;
+        }
+        made.sort();
+        QCOMPARE(made.join(' '), QString::fromUtf8(c.made));
+        const QString said = place(c.said);
+        if (said.startsWith('='))
+            QCOMPARE(QString::fromUtf8(fileBytes(at + "a.csv")).section('\n', 2, 2), said.mid(1));
+        else
+            QVERIFY2(told.contains(said), qPrintable(told));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRawTool)
+#include "tst_rawtool.moc"

@@ -1,0 +1,56 @@
+#pragma once
+
+// rawtool: one subcommand per task over raw record files. A subcommand is a row of the table in
+// main.cpp (name, synopsis, options with their help) and a function that gets the parsed
+// arguments; the dispatcher parses, prints the help and turns usage errors into exit status 2.
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+#include <QTextStream>
+
+#include <vector>
+
+namespace rawtool {
+
+enum ExitStatus {
+    ExitOk = 0,     // every file was handled
+    ExitFailed = 1, // one or more files failed; the others were handled
+    ExitUsage = 2,  // the command line is wrong; nothing was done
+};
+
+struct Option
+{
+    QString name;  // "--force", "-o"
+    QString value; // what its value is called ("DIR"); empty for a switch
+    QString help;
+};
+
+struct Arguments
+{
+    QStringList files;
+    QSet<QString> switches;         // names of the switches given
+    QHash<QString, QString> values; // option name -> value
+};
+
+struct Streams
+{
+    QTextStream& out;
+    QTextStream& err;
+};
+
+struct Subcommand
+{
+    QString name;
+    QString synopsis; // what follows "rawtool NAME" in the usage line
+    QString summary;  // one or more lines of help
+    std::vector<Option> options;
+    int (*run)(const Arguments& arguments, Streams& streams);
+};
+
+// record_commands.cpp
+int runInfo(const Arguments& arguments, Streams& streams);
+int runCsv(const Arguments& arguments, Streams& streams);
+int runWav(const Arguments& arguments, Streams& streams);
+
+} // namespace rawtool
