@@ -1,10 +1,13 @@
 #include "fmain.h"
 
+#include "ae/hit_dialog.h"
+#include "ae/hit_table.h"
 #include "com_dialog.h"
 #include "errors.h"
 #include "init.h"
 #include "rs232.h"
 #include "set_record.h"
+#include "settings.h"
 #include "ui_AboutDialog.h"
 #include "ui_InfoDialog.h"
 #include "ui_MainWindow.h"
@@ -324,6 +327,8 @@ bool MainWnd::setupWindow()
             condition = checkCode(n);
             break;
         }
+        connect(ui->aFindHits, &QAction::triggered, this, &MainWnd::slot_aFindHitsTriggered,
+                Qt::UniqueConnection);
 
         mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
         if (!mdiArea) {
@@ -581,6 +586,7 @@ void MainWnd::refreshActions()
     ui->aSin->setEnabled(!w->isSpectrum);
     ui->aReverseFFT->setEnabled(w->isSpectrum);
     ui->aFFTView->setEnabled(!w->isSpectrum);
+    ui->aFindHits->setEnabled(!w->isSpectrum);
     if (w->isSpectrum && aSelectMode)
         aSelectMode->setChecked(false);
 
@@ -1229,4 +1235,12 @@ void MainWnd::slot_BeforeQuit()
 void MainWnd::slot_tStopReleased()
 {
     abortLink();
+}
+
+void MainWnd::slot_aFindHitsTriggered(bool)
+{
+    TWForm* w = activeForm();
+    if (!w || w->isSpectrum || !runHitSettingsDialog(this, g_hitSettings))
+        return;
+    THitTable::showFor(this, w, g_hitSettings);
 }
