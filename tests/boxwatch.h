@@ -1,14 +1,23 @@
 #pragma once
 
 // Answers the modal message boxes that the code under test opens, and records what they showed.
+// Including this header also starts a watchdog: a modal box or dialog that nobody answers within
+// UnexpectedBoxMs fails the running test and is closed, so an unexpected question never hangs a
+// test until its time-out.
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
+
+#include <functional>
+
+constexpr int UnexpectedBoxMs = 3000;
 
 struct SeenBox
 {
@@ -20,13 +29,16 @@ struct SeenBox
     bool onGuiThread = false;
 };
 
-// Polls for the next visible modal message box and presses a button on it.
+// Polls for the next visible modal message boxes and presses a button on each, after running
+// before (when given) on what the box showed.
 class BoxAnswerer : public QObject
 {
 public:
-    explicit BoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok, int count = 1)
+    explicit BoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok, int count = 1,
+                         std::function<void(const SeenBox&)> before = {})
         : m_press(press)
         , m_remaining(count)
+        , m_before(std::move(before))
     {
         m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &BoxAnswerer::poll);
@@ -51,6 +63,8 @@ private:
         s.onGuiThread = box->thread() == QThread::currentThread() &&
                         QThread::currentThread() == QCoreApplication::instance()->thread();
         seen << s;
+        if (m_before)
+            m_before(s);
         --m_remaining;
         if (m_remaining == 0)
             m_timer.stop();
@@ -63,6 +77,7 @@ private:
     QTimer m_timer;
     QMessageBox::StandardButton m_press;
     int m_remaining;
+    std::function<void(const SeenBox&)> m_before;
 };
 
 inline int visibleMessageBoxes()
@@ -73,3 +88,38 @@ inline int visibleMessageBoxes()
             ++n;
     return n;
 }
+
+// The watchdog. The acquisition's progress dialog is modal for as long as a run takes and cannot
+// be closed; it is no question and is left alone.
+static void startModalWatchdog()
+{
+    auto* timer = new QTimer(QCoreApplication::instance());
+    QObject::connect(timer, &QTimer::timeout, [] {
+        static QPointer<QWidget> current;
+        static QElapsedTimer shown;
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || w->inherits("UnClosableDialog")) {
+            current = nullptr;
+            return;
+        }
+        if (w != current) {
+            current = w;
+            shown.start();
+            return;
+        }
+        if (shown.elapsed() < UnexpectedBoxMs)
+            return;
+        current = nullptr;
+        auto* box = qobject_cast<QMessageBox*>(w);
+        const QString what =
+            QStringLiteral("unanswered %1: %2")
+                .arg(QString::fromLatin1(w->metaObject()->className()), box ? box->text() : w->windowTitle());
+        QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+        else
+            w->close();
+    });
+    timer->start(100);
+}
+Q_COREAPP_STARTUP_FUNCTION(startModalWatchdog)

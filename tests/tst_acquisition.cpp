@@ -1,7 +1,8 @@
 // The serial link and the acquisition run end to end: k4sim serves the emulated unit on a
-// pseudo-terminal and the link drives it through QSerialPort; one run goes through the in-process
-// unit behind "K4-DEMO". Lower bounds of waits are exact (nothing may end early); upper bounds
-// leave room for a loaded machine or a sanitizer build.
+// pseudo-terminal and the link drives it through QSerialPort; the retries run through the
+// in-process unit behind "K4-DEMO", whose replies depend on nothing but the bytes and the clock.
+// Lower bounds of waits are exact (nothing may end early); upper bounds leave room for a loaded
+// machine or a sanitizer build.
 
 #include "acquisition.h"
 #include "k4demo.h"
@@ -63,9 +64,7 @@ struct K4Sim
     }
     ~K4Sim()
     {
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
+        process.kill();
         process.waitForFinished(3000);
     }
     QByteArray received() const
@@ -100,6 +99,24 @@ AcquisitionParameters parameters(quint16 half, quint16 wait, quint8 mux, quint8 
     return p;
 }
 
+// The in-process unit set up as k4sim would be by the same arguments (pacing and fault).
+void setUpDemoUnit(const QStringList& args)
+{
+    auto value = [&](const char* option, const QString& fallback) {
+        const int at = args.indexOf(QLatin1String(option));
+        return at < 0 ? fallback : args.value(at + 1);
+    };
+    K4Fault fault;
+    fault.kind = K4Fault::kindFromName(value("--fault", "none").toLatin1());
+    fault.count = value("--fault-count", "-1").toInt();
+    fault.command = value("--fault-command", "0").toInt(nullptr, 0);
+    demoUnit().setFault(fault);
+    demoUnit().setPaced(!args.contains(QStringLiteral("--no-pace")));
+    demoUnit().setSeed(8);
+    demoUnit().setVarySeed(false);
+    g_link.portName = demoPortName();
+}
+
 // One command of the protocol with the program's parameter block; a channel goes to data.
 bool runCommand(int command, int channel, QProgressBar* bar, QByteArray& data)
 {
@@ -126,6 +143,7 @@ private slots:
     void wireBytes();
     void linkFaults_data();
     void linkFaults();
+    void handshakeReplyWait();
     void farEndGoneWhileIdle();
     void runs_data();
     void runs();
@@ -233,6 +251,22 @@ void TestAcquisition::linkFaults()
     QVERIFY2(cpu < 0.5 * double(ms) + 30, qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(ms)));
 }
 
+void TestAcquisition::handshakeReplyWait()
+{
+    // Half a second is waited for the reply, and no longer: the unit's line rate puts its reply
+    // 400 ms (rate 25), then 1250 ms (rate 8) after the handshake.
+    for (const int rate : {25, 8}) {
+        setUpDemoUnit({});
+        QCOMPARE(openLink(demoPortName(), rate), 0);
+        const qint64 t0 = velkit::monotonicMs();
+        const bool synced = syncUnit();
+        const qint64 ms = velkit::monotonicMs() - t0;
+        closeLink();
+        QCOMPARE(synced, rate == 25);
+        QVERIFY2(ms >= (synced ? 400 : 500) && ms < 500 + Slack, qPrintable(QString::number(ms)));
+    }
+}
+
 void TestAcquisition::farEndGoneWhileIdle()
 {
     // The port dialog leaves the port open (a pseudo-terminal has no RTS line; that is no failure
@@ -255,54 +289,52 @@ void TestAcquisition::farEndGoneWhileIdle()
 
 void TestAcquisition::runs_data()
 {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("samples");  // per channel
-    QTest::addColumn<int>("stopAtMs"); // -1: no Stop; 0: Stop once the first channel is coming in
+    QTest::addColumn<QStringList>("args"); // of k4sim, or "demo" and the same for the in-process unit
+    QTest::addColumn<int>("samples");      // per channel
+    // Stop is pressed stopDelay ms after the unit has received these bytes ("stream": once the
+    // first channel is coming in; empty: never).
+    QTest::addColumn<QByteArray>("stopAfter");
+    QTest::addColumn<int>("stopDelay");
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<int>("putBack"); // times the bar was put back
-    QTest::newRow("4 x 100000, paced") << QStringList{"--baud", "921600"} << 100000 << -1 << true << 0;
-    // The in-process unit at 115200 baud, its opposite settings (inputs 29..32, detector off).
-    QTest::newRow("demo unit, paced") << QStringList() << 4000 << -1 << true << 0;
-    auto fault = [](const char* kind, int count, int command) {
-        return QStringLiteral("--no-pace --fault %1 --fault-count %2 --fault-command %3")
-            .arg(kind)
-            .arg(count)
-            .arg(command)
+    auto row = [](const char* name, const QStringList& args, int samples, bool succeeds, int putBack = 0,
+                  const QByteArray& stopAfter = {}, int stopDelay = 0) {
+        QTest::newRow(name) << args << samples << stopAfter << stopDelay << succeeds << putBack;
+    };
+    auto demo = [](const char* fault, int count, int command) {
+        return QStringLiteral("demo --no-pace --fault %1 --fault-count %2 --fault-command %3")
+            .arg(QLatin1String(fault), QString::number(count), QString::number(command))
             .split(' ');
     };
+    row("4 x 100000, paced", {"--baud", "921600"}, 100000, true);
+    // The in-process unit at 115200 baud, its opposite settings (inputs 29..32, detector off);
+    // two state queries go unanswered: long receive waits.
+    row("demo unit, paced", demo("no-ack", 2, 0x22).mid(2) << "demo", 4000, true);
     // Three attempts per command.
-    QTest::newRow("parameters fail twice") << fault("no-ack", 2, 0x21) << 4000 << -1 << true << 0;
-    QTest::newRow("parameters fail thrice") << fault("no-ack", 3, 0x21) << 4000 << -1 << false << 0;
-    QTest::newRow("state fails twice") << fault("wrong-checksum", 2, 0x22) << 4000 << -1 << true << 0;
-    QTest::newRow("channel fails twice") << fault("wrong-checksum", 2, 0x23) << 4000 << -1 << true << 2;
-    QTest::newRow("channel fails thrice") << fault("wrong-checksum", 3, 0x23) << 4000 << -1 << false << 3;
+    row("parameters fail twice", demo("no-ack", 2, 0x21), 4000, true);
+    row("parameters fail thrice", demo("no-ack", 3, 0x21), 4000, false);
+    row("state fails twice", demo("wrong-checksum", 2, 0x22), 4000, true);
+    row("channel fails twice", demo("wrong-checksum", 2, 0x23), 4000, true, 2);
+    row("channel fails thrice", demo("wrong-checksum", 3, 0x23), 4000, false, 3);
     // Stop during each kind of wait.
-    QTest::newRow("Stop: handshake reply") << QStringList{"--baud", "50"} << 4000 << 80 << false << 0;
-    QTest::newRow("Stop: acknowledgement") << QStringList{"--fault", "no-ack"} << 4000 << 150 << false << 0;
-    QTest::newRow("Stop: pause after parameters") << QStringList{"--no-pace"} << 4000 << 50 << false << 0;
-    QTest::newRow("Stop: unit busy") << QStringList{"--fault", "busy-forever"} << 4000 << 700 << false << 0;
-    QTest::newRow("Stop: channel stream") << QStringList{"--baud", "9600"} << 4000 << 0 << false << 1;
+    row("Stop: handshake reply", {"--baud", "50"}, 4000, false, 0, Sync);
+    row("Stop: acknowledgement", {"--fault", "no-ack"}, 4000, false, 0, Sync + "\x21");
+    row("Stop: pause after parameters", {"--no-pace"}, 4000, false, 0, Sync + "\x21", 40);
+    row("Stop: unit busy", {"--fault", "busy-forever"}, 4000, false, 0, Sync + "\x22\x22");
+    row("Stop: channel stream", {"--baud", "9600"}, 4000, false, 1, "stream");
 }
 
 void TestAcquisition::runs()
 {
     QFETCH(QStringList, args);
     QFETCH(int, samples);
-    QFETCH(int, stopAtMs);
+    QFETCH(QByteArray, stopAfter);
+    QFETCH(int, stopDelay);
     QFETCH(bool, succeeds);
     QFETCH(int, putBack);
-    const bool demo = args.isEmpty();
+    const bool demo = args.contains(QStringLiteral("demo"));
+    setUpDemoUnit(demo ? args : QStringList());
     START_K4SIM(sim, demo ? QStringList() : args + QStringList{"--seed", "8"});
-    demoUnit().setSeed(8);
-    demoUnit().setVarySeed(false);
-    demoUnit().setPaced(true);
-    K4Fault noState; // on the in-process port, two state queries go unanswered: long receive waits
-    noState.kind = K4Fault::NoAck;
-    noState.count = 2;
-    noState.command = 0x22;
-    demoUnit().setFault(demo ? noState : K4Fault());
-    if (demo)
-        g_link.portName = demoPortName();
     const AcquisitionParameters& p = g_acquisitionParameters =
         demo ? parameters(quint16(samples / 2), 2, 7, 1, 0) : parameters(quint16(samples / 2), 24, 2, 0, 1);
     TWaveStor record;
@@ -321,18 +353,22 @@ void TestAcquisition::runs()
         if (dialog->isVisible())
             emit dialog->findChild<QToolButton*>("tStop")->released();
     };
-    if (stopAtMs > 0)
-        QTimer::singleShot(stopAtMs, this, stop);
+    const bool onStream = stopAfter == "stream";
     int maximum = -1, highest = -1, drops = 0;
-    QTimer watch; // finds the bar of the progress dialog
+    qint64 stopAt = 0;
+    QTimer watch; // finds the bar of the progress dialog and the moment to press Stop
     connect(&watch, &QTimer::timeout, this, [&] {
+        if (!stopAt && !onStream && !stopAfter.isEmpty() && sim.received().contains(stopAfter))
+            stopAt = velkit::monotonicMs() + stopDelay;
+        if (stopAt && velkit::monotonicMs() >= stopAt)
+            stop();
         auto* bar = main.findChild<QProgressBar*>("progressBar");
         if (bar && maximum < 0) {
             maximum = bar->maximum();
             connect(bar, &QProgressBar::valueChanged, this, [&](int v) {
                 drops += v < highest ? 1 : 0;
                 highest = std::max(highest, v);
-                if (stopAtMs == 0 && v > 520)
+                if (onStream && v > 520)
                     stop();
             });
         }
@@ -346,7 +382,7 @@ void TestAcquisition::runs()
     const qint64 answered = velkit::monotonicMs() - pressed;
     QVERIFY(!main.findChild<QDialog*>("LoadProgress"));
     QCOMPARE(drops, putBack); // a failed read of a channel puts the bar back for the next attempt
-    if (demo) {
+    if (demo && demoUnit().paced()) {
         // 16000 bytes of channels take 1389 ms on the line, two state timeouts 1000 ms; the waits
         // block between polls.
         QVERIFY2(ms >= 1389 + 1000, qPrintable(QString::number(ms)));
@@ -377,12 +413,12 @@ void TestAcquisition::runs()
     QVERIFY(std::memcmp(&before, &record.header, sizeof before) == 0);
     for (int ch = 0; ch < 4; ++ch)
         QVERIFY(!record.channel(ch)->visible);
-    if (stopAtMs < 0)
+    if (stopAfter.isEmpty())
         return;
     QVERIFY(pressed > 0);
     QCOMPARE(main.stops, 1);
     QVERIFY2(answered < Slack, qPrintable(QString::number(answered)));
-    if (stopAtMs > 0)
+    if (!onStream)
         QCOMPARE(highest, -1); // the bar does not move until the unit has finished
     // Until the next run, commands fail at once and send nothing.
     const qsizetype handshakes = sim.received().count(Sync);

@@ -1,6 +1,7 @@
 // The COM port dialog: the ports offered, the choice preselected from the link, and what OK and
 // Cancel do to the link.
 
+#include "boxwatch.h"
 #include "com_dialog.h"
 #include "k4demo.h"
 #include "rs232.h"

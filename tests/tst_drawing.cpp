@@ -1,5 +1,7 @@
 // Drawing a record into an image: column and line modes, point markers, print mode, traces
-// outside the device, zero lines, cursors, the reference sine.
+// outside the device, zero lines, cursors, the reference sine. Expected pixels come from the
+// plot rectangle, the window and the samples: a one-channel record on rows 0 ... y2 has its zero
+// line at row round(y2 / 2) and y2 / 256 rows per sample unit.
 
 #include "wave_stor.h"
 
@@ -18,8 +20,13 @@ namespace {
 const QColor Trace(255, 0, 0), Marker(0, 255, 255), Zero(0, 0, 255), Cursor(255, 255, 0);
 const QColor Black(Qt::black), White(Qt::white);
 
-// A one-channel record of random samples (seed 0: all 0), only the trace shown.
-std::vector<int> makeRecord(TWaveStor& rec, int length, int winWidth, quint32 seed)
+int rounded(double v)
+{
+    return int(std::lround(v));
+}
+
+// A one-channel record of random samples (seed 0: all 0) on rect, only the trace shown.
+std::vector<int> makeRecord(TWaveStor& rec, int length, int winStart, int winWidth, quint32 seed)
 {
     std::vector<int> x(size_t(length), 0);
     QRandomGenerator gen(seed);
@@ -34,6 +41,7 @@ std::vector<int> makeRecord(TWaveStor& rec, int length, int winWidth, quint32 se
     v->pointColor = Marker;
     v->baseColor = Zero;
     v->cursColor = Cursor;
+    rec.header.winStart = winStart;
     rec.header.winWidth = winWidth;
     rec.relayout();
     return x;
@@ -79,12 +87,14 @@ private slots:
         QTest::addColumn<bool>("print");
         QTest::newRow("2.0 pixels per sample: no markers") << 0 << 201 << 101 << false;
         QTest::newRow("2.01: markers") << 0 << 202 << 101 << false;
-        // Print mode: black on white, a polyline in pieces of 2000 points from the window's first
-        // sample at the plot's left edge; the pieces must join.
+        // Print mode: black on white, a polyline in pieces of 2000 points; the plot starts at 100,
+        // so the line starts 100 pixels' worth of samples into the window. The pieces must join.
         QTest::newRow("print") << 100 << 6100 << 5000 << true;
     }
     void linesJoinSamples();
     void cursorsAndZeroLines();
+    void sineOfFiftyHertz_data();
+    void sineOfFiftyHertz();
     void nothingToDraw();
 };
 
@@ -93,16 +103,16 @@ void TestDrawing::columnsSpanMinToMax()
     QFETCH(double, xScale);
     const int w = 400, h = 300, n = 2000;
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(w - 1, h - 1)));
-    const std::vector<int> x = makeRecord(rec, n, n, 11);
+    const std::vector<int> x = makeRecord(rec, n, 0, n, 11);
     TWaveView* v = rec.channel(0);
     v->xScale = xScale;
     const QImage image = render(rec, w, h, Black, v);
     // Every column strokes from its lowest to its highest sample, the one that opens the next
     // column included.
     std::vector<int> lo(w + 1, INT_MAX), hi(w + 1, INT_MIN);
-    auto col = [&](int i) { return size_t(std::min(nearest(i * v->xScale), w)); };
+    auto col = [&](int i) { return size_t(std::min(rounded(i * xScale), w)); };
     for (int i = 0; i < n; ++i) {
-        const int y = v->baseY - nearest(x[size_t(i)] * rec.yScale);
+        const int y = 150 - rounded(x[size_t(i)] * 299 / 256.0);
         for (size_t c : {col(i), col(std::max(i - 1, 0))}) {
             lo[c] = std::min(lo[c], y);
             hi[c] = std::max(hi[c], y);
@@ -125,14 +135,13 @@ void TestDrawing::linesJoinSamples()
     const int h = 300, start = print ? 300 : 0;
     const bool markers = x2 == 202;
     TWaveStor rec(QRect(QPoint(left, 0), QPoint(x2, h - 1)));
-    const std::vector<int> x = makeRecord(rec, 6000, winWidth, 17);
-    rec.header.winStart = start;
-    rec.relayout();
-    const TWaveView* v = rec.channel(0);
+    const std::vector<int> x = makeRecord(rec, 6000, start, winWidth, 17);
     g_printMode = print;
     const QColor background = print ? White : Black;
     const QImage image = render(rec, x2 + 1, h, background);
-    auto row = [&](int i) { return v->baseY - nearest(x[size_t(i)] * rec.yScale); };
+    const double xs = (x2 - 1 - left) / double(winWidth - 1);
+    auto column = [&](int i) { return rounded(i * xs) + left - rounded(start * xs); };
+    auto row = [&](int i) { return 150 - rounded(x[size_t(i)] * 299 / 256.0); };
     auto hit = [&](int c0, int c1, int y0, int y1) { // a pixel drawn in this box
         for (int c = c0; c <= c1; ++c) {
             for (int y = y0; y <= y1; ++y)
@@ -142,9 +151,10 @@ void TestDrawing::linesJoinSamples()
         return false;
     };
     const int slack = print ? 1 : 0; // a polyline's end pixels may lie a row off
+    const int first = print ? start + rounded(left / xs) : start;
     int points = 0, lo = INT_MAX, hi = INT_MIN;
-    for (int i = start; v->sampleToX(i) <= x2; ++i, ++points) {
-        const int xa = v->sampleToX(i), xb = v->sampleToX(i + 1), ya = row(i), yb = row(i + 1);
+    for (int i = first; column(i) <= x2; ++i, ++points) {
+        const int xa = column(i), xb = column(i + 1), ya = row(i), yb = row(i + 1);
         QCOMPARE(image.pixelColor(xa, ya) == Marker, markers);
         lo = std::min({lo, ya, yb});
         hi = std::max({hi, ya, yb});
@@ -157,57 +167,100 @@ void TestDrawing::linesJoinSamples()
     }
     QVERIFY(points > 100);
     QCOMPARE(countColour(image, Marker), markers ? points : 0);
-    // Nothing beyond the samples' rows, nothing left of the plot; in print only black.
+    // Nothing beyond the samples' rows, nothing left of the first point; in print only black.
     QVERIFY(!hit(0, x2, 0, lo - slack - 1) && !hit(0, x2, hi + slack + 1, h - 1) &&
-            !hit(0, left - 1, 0, h - 1));
+            !hit(0, column(first) - 1, 0, h - 1));
     QVERIFY(!print || countColour(image, White) + countColour(image, Black) == image.width() * h);
 }
 
 void TestDrawing::cursorsAndZeroLines()
 {
+    // Columns 50 ... 299 show 249 samples: one pixel per sample; the zero line is row 100.
     const int w = 300, h = 200;
     TWaveStor rec(QRect(QPoint(50, 0), QPoint(w - 1, h - 1)));
-    makeRecord(rec, 300, 249, 0); // one pixel per sample
+    makeRecord(rec, 300, 400, 249, 0);
     TWaveView* v = rec.channel(0);
     v->baseOn = v->cursorOn = true;
     for (int i = 0; i < 300; ++i)
         v->setSample(i, 127);
-    // The window starts after the last sample: no trace, but the zero line, the cursor and its cross.
-    rec.header.winStart = 400;
-    rec.relayout();
+    // The window starts after the last sample: no trace, but the zero line, the cursor and its
+    // cross (samples beyond the channel count as 0).
     v->cursor = 550;
     QImage image = render(rec, w, h);
-    const int cx = 200, cy = v->baseY; // samples beyond the channel count as 0
     QCOMPARE(countColour(image, Trace), 0);
-    QCOMPARE(image.pixelColor(60, cy - 1), Black);
-    QCOMPARE(image.pixelColor(60, cy), Zero);
+    QCOMPARE(image.pixelColor(60, 99), Black);
+    QCOMPARE(image.pixelColor(60, 100), Zero);
     for (int y = 0; y < h; ++y)
-        QCOMPARE(image.pixelColor(cx, y), Cursor);
+        QCOMPARE(image.pixelColor(200, y), Cursor);
     for (int d : {-5, -1, 1, 5}) {
-        QCOMPARE(image.pixelColor(cx + d, cy + d), Cursor);
-        QCOMPARE(image.pixelColor(cx - d, cy + d), Cursor);
+        QCOMPARE(image.pixelColor(200 + d, 100 + d), Cursor);
+        QCOMPARE(image.pixelColor(200 - d, 100 + d), Cursor);
     }
     QCOMPARE(countColour(image, Cursor), h + 4 * 5);
     v->cursor = 399; // beside the plot: nothing
     QCOMPARE(countColour(render(rec, w, h), Cursor), 0);
-    // The zero level dragged below the device, just out of the trace's reach, then two rows nearer.
+    // A detector channel's zero line is the bottom of its band.
+    v->setUnipolar();
+    QCOMPARE(render(rec, w, h + 1).pixelColor(60, 100 + 100), Zero); // 128 x 199 / 256 = 99.5 rows
+    v->resetOffset();
+    // The zero level dragged below the device, just out of the trace's reach (127 x 199 / 256 =
+    // 98.7 rows), then two rows nearer.
     rec.header.winStart = 0;
     rec.relayout();
-    v->baseY = h + nearest(127 * v->yScale);
+    v->baseY = h + 99;
     QCOMPARE(countColour(render(rec, w, h), Trace), 0);
     v->baseY -= 2;
     QVERIFY(countColour(render(rec, w, h), Trace) > 0);
-    // In print the cross scales with the vertical scale.
+    // In print the cross scales with the vertical scale: 10 x 3 x 199 / 256 = 23 pixels.
     g_printMode = true;
+    makeRecord(rec, 300, 0, 249, 0);
     rec.header.vScale = 3000;
     rec.relayout();
+    v = rec.channel(0);
+    v->cursorOn = true;
     v->cursor = 150;
-    v->setSample(150, 0);
     image = render(rec, w, h, White);
-    const int d = nearest(10 * rec.yScale), y = v->baseY;
-    QCOMPARE(image.pixelColor(cx + d, y - d), Black);
-    QCOMPARE(image.pixelColor(cx - d, y - d), Black);
-    QCOMPARE(image.pixelColor(cx + d + 1, y - d - 1), White);
+    QCOMPARE(image.pixelColor(200 + 23, 100 - 23), Black);
+    QCOMPARE(image.pixelColor(200 - 23, 100 - 23), Black);
+    QCOMPARE(image.pixelColor(200 + 24, 100 - 24), White);
+}
+
+void TestDrawing::sineOfFiftyHertz_data()
+{
+    QTest::addColumn<int>("clockKHz");
+    QTest::addColumn<int>("divider");
+    QTest::addColumn<int>("winStart");
+    QTest::addColumn<int>("winWidth");
+    QTest::newRow("0.2 us: one period across") << 10000 << 2 << 0 << 100000;
+    QTest::newRow("120 kHz, from a quarter period") << 12000 << 100 << 600 << 6000;
+    QTest::newRow("120 kHz, a short stretch") << 12000 << 100 << 1900 << 300;
+}
+
+void TestDrawing::sineOfFiftyHertz()
+{
+    QFETCH(int, clockKHz);
+    QFETCH(int, divider);
+    QFETCH(int, winStart);
+    QFETCH(int, winWidth);
+    // Columns 0 ... 399 span the window; rows 0 ... 199: the sine swings 0.45 x 199 rows about
+    // row 99.
+    const int w = 400, h = 200;
+    TWaveStor rec(QRect(QPoint(0, 0), QPoint(w - 1, h - 1)));
+    QVERIFY(rec.init(1, 10));
+    rec.header.clockKHz = quint16(clockKHz);
+    rec.header.divider = divider;
+    rec.header.winStart = winStart;
+    rec.header.winWidth = winWidth;
+    rec.header.showSine = 1;
+    const QImage image = render(rec, w, h);
+    const double secondsPerSample = divider / (1000.0 * clockKHz);
+    for (int c = 0; c < w - 1; ++c) {
+        const double t = (winStart + c * winWidth / double(w - 1)) * secondsPerSample;
+        const int y = 99 - rounded(0.45 * 199 * std::sin(2 * M_PI * 50 * t));
+        QVERIFY2(image.pixelColor(c, y) == White || image.pixelColor(c, y - 1) == White ||
+                     image.pixelColor(c, y + 1) == White,
+                 qPrintable(QStringLiteral("column %1 row %2").arg(c).arg(y)));
+    }
 }
 
 void TestDrawing::nothingToDraw()
@@ -216,11 +269,9 @@ void TestDrawing::nothingToDraw()
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(w - 1, h - 1)));
     QVERIFY(rec.init(3, 100));
     rec.header.showSine = 1;
-    rec.header.winWidth = 100;
+    rec.header.winWidth = 0; // no sine without a window width
     for (int i = 0; i < 3; ++i)
         rec.channel(i)->visible = true;
-    QVERIFY(countColour(render(rec, w, h), White) > w / 2); // the reference sine
-    rec.header.winWidth = 0;                                // not without a window width
     QCOMPARE(countColour(render(rec, w, h), White), 0);
     rec.header.winWidth = 100;
     rec.channel(1)->xScale = 0.0; // a channel without a scale draws no trace

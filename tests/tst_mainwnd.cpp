@@ -18,6 +18,7 @@
 #include <Velkit/vlk_init.h>
 #include <Velkit/vlk_messager.h>
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +30,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 
 using wform::View;
 Q_DECLARE_METATYPE(View)
@@ -109,20 +111,24 @@ private slots:
     void setupFault();
     void refreshActions_data();
     void refreshActions();
+    void filterActions_data();
+    void filterActions();
     void newWindowsAreNumbered();
     void readOpensWindowAndSlidersFollow();
+    void storedView_data();
+    void storedView();
     void corruptFileOpensNothing();
     void save();
     void unitMarksFollowTheSetter();
+    void colourCommands_data();
+    void colourCommands();
     void acquisition();
-    void recordingIsNotDroppedSilently();
     void quit_data();
     void quit();
-    void viewArithmetic_data();
-    void viewArithmetic();
-    void windowOnRecord_data();
-    void windowOnRecord();
+    void viewCommands_data();
     void viewCommands();
+    void selectionAndScale();
+    void scrollingMovesThePicture();
     void frameFollowsTheTable();
     void paintsTracesAndInvertedSelection();
     void closeRules_data();
@@ -135,8 +141,9 @@ private slots:
 
 private:
     // A record file of channels x length samples written by the record code, the whole record in
-    // view; empty when it could not be written.
-    QString recordFile(int channels, int length, const std::function<qint8(int, int)>& sample = burstSample)
+    // view unless told otherwise; empty when it could not be written.
+    QString recordFile(int channels, int length, const std::function<qint8(int, int)>& sample = burstSample,
+                       View view = {0, -1})
     {
         TWaveStor r(QRect(0, 0, 400, 300));
         if (!r.init(channels, length))
@@ -144,10 +151,9 @@ private:
         for (int ch = 0; ch < channels; ++ch) {
             for (int i = 0; i < length; ++i)
                 r.channel(ch)->setSample(i, sample(ch, i));
-            r.channel(ch)->visible = true;
         }
-        r.header.winStart = 0;
-        r.header.winWidth = length;
+        r.header.winStart = view.start;
+        r.header.winWidth = view.width < 0 ? length : view.width;
         const QString path = dir.filePath(QStringLiteral("w%1.raw").arg(++fileNumber));
         return r.writeFile(path) == 0 ? path : QString();
     }
@@ -158,7 +164,18 @@ private:
     }
     // The title and the texts of the named labels of the modal dialog that show opens; empty
     // when none opened or it outlived its closing.
-    QStringList shownTexts(const std::function<void()>& show, const QList<const char*>& labels);
+    QStringList shownTexts(const std::function<void()>& show, const QList<const char*>& labels)
+    {
+        QStringList texts;
+        ModalDriver<QDialog> driver([&](QDialog* d) {
+            texts << d->windowTitle();
+            for (const char* name : labels)
+                texts << d->findChild<QLabel*>(QLatin1String(name))->text();
+            d->findChild<QPushButton*>(QStringLiteral("pushButton"))->click();
+        });
+        show();
+        return driver.handled == 1 && main->findChildren<QDialog*>().isEmpty() ? texts : QStringList();
+    }
 
     QTemporaryDir dir;
     QPointer<MainWnd> main;
@@ -182,10 +199,13 @@ void TestMainWnd::init()
     QVERIFY(main->setupWindow());
     main->resize(1000, 700);
     main->show();
+    QVERIFY(QTest::qWaitForWindowActive(main));
     velkit::MainContext ctx;
     ctx.window = main;
     velkit::vlkSetMainWindow(ctx);
     ui = main->form();
+    g_link.portName = demoPortName(); // the unit built into the program
+    demoUnit().setPaced(false);
 }
 
 void TestMainWnd::cleanup()
@@ -274,8 +294,8 @@ void TestMainWnd::refreshActions()
     QFETCH(int, state);
     QFETCH(QString, expected);
     TWForm* f = main->newWindow();
-    main->setReadout(f, 0, QStringLiteral("1uS"), QStringLiteral("1V"));
-    QVERIFY(ui->tl1->isVisibleTo(main));
+    for (int ch = 0; ch < 4; ++ch)
+        main->setReadout(f, ch, QStringLiteral("1uS"), QStringLiteral("1V"));
     f->isSpectrum = state == 2;
     f->hasSpectrum = state == 3;
     if (state == 0) {
@@ -293,10 +313,63 @@ void TestMainWnd::refreshActions()
             QVERIFY2(controls[i]->property("enabled").toBool() == (expected[i] == QLatin1Char('1')),
                      qPrintable(controls[i]->objectName()));
     }
-    // The selection mode is switched off without a window and on a spectrum.
+    // The selection mode is switched off without a window and on a spectrum; the readouts go
+    // with the last window.
     QCOMPARE(main->aSelectMode->isChecked(), state == 1 || state == 3);
     for (QLabel* l : {ui->tl1, ui->tl2, ui->tl3, ui->tl4, ui->yl1, ui->yl2, ui->yl3, ui->yl4})
-        QVERIFY(state > 0 || !l->isVisibleTo(main));
+        QVERIFY2(l->isVisibleTo(main) == (state > 0), qPrintable(l->objectName()));
+}
+
+void TestMainWnd::filterActions_data()
+{
+    // The filter actions triggered in turn (D detection, F smoothing, d derivative, P square; a
+    // disabled one ignores the trigger), the mode the window gets, and the actions' states after,
+    // in the order D F d P: + checked, o unchecked, - unchecked and disabled.
+    QTest::addColumn<QString>("triggers");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("states");
+    QTest::newRow("none") << "" << 0 << "oo-o";
+    QTest::newRow("detection") << "D" << 1 << "+o--";
+    QTest::newRow("smoothing") << "F" << 2 << "o+-o";
+    QTest::newRow("smoothing, derivative refused") << "Fd" << 2 << "o+-o";
+    QTest::newRow("envelope") << "DF" << 3 << "++o-";
+    QTest::newRow("envelope difference") << "DFd" << 4 << "+++-";
+    QTest::newRow("smoothing off again") << "DFdF" << 1 << "+o--";
+    QTest::newRow("detection off again") << "DFdD" << 2 << "o+-o";
+    QTest::newRow("square") << "P" << 5 << "-o-+";
+    QTest::newRow("smoothed square") << "PF" << 6 << "-+-+";
+    QTest::newRow("square off again") << "PFP" << 2 << "o+-o";
+    QTest::newRow("square refused after detection") << "DP" << 1 << "+o--";
+    QTest::newRow("detection refused after square") << "PD" << 5 << "-o-+";
+}
+
+void TestMainWnd::filterActions()
+{
+    QFETCH(QString, triggers);
+    QFETCH(int, mode);
+    TWForm* f = main->newWindow();
+    main->FltEdit->setValue(7);
+    const QList<QAction*> actions = {ui->aDetect, ui->aFiltering, ui->aDiff, ui->aPower};
+    for (QChar c : triggers)
+        actions[QStringLiteral("DFdP").indexOf(c)]->trigger();
+    auto states = [&] {
+        QString s;
+        for (QAction* a : actions)
+            s += QLatin1Char(!a->isEnabled() ? (a->isChecked() ? '#' : '-') : a->isChecked() ? '+' : 'o');
+        return s;
+    };
+    int got = -1;
+    QCOMPARE(f->record->filter(&got), 7);
+    QCOMPARE(got, mode);
+    QTEST(states(), "states");
+    // The marks follow the active window and come back with it; the spin box applies its width.
+    main->newWindow();
+    QCOMPARE(states(), QStringLiteral("oo-o"));
+    main->mdi()->setActiveSubWindow(f);
+    QTEST(states(), "states");
+    main->FltEdit->setValue(12);
+    QCOMPARE(f->record->filter(&got), 12);
+    QCOMPARE(got, mode);
 }
 
 void TestMainWnd::newWindowsAreNumbered()
@@ -332,7 +405,7 @@ void TestMainWnd::readOpensWindowAndSlidersFollow()
     QCOMPARE(filters, QStringList{QStringLiteral("Raw Data (*.raw)")});
     TWForm* f = main->activeForm();
     QCOMPARE(f->windowTitle(), QDir::toNativeSeparators(path));
-    QCOMPARE(f->view(), (wform::View{5000, 25000}));
+    QCOMPARE(f->view(), (View{5000, 25000}));
     QCOMPARE(main->lastDir, QDir::toNativeSeparators(dir.path()));
     QCOMPARE((QStringList{main->sbZXLabel->text(), main->sbZYLabel->text()}), (QStringList{"25%", "200%"}));
     QCOMPARE((QList<int>{main->sbZX->value(), main->sbZY->value(), main->FltEdit->value()}),
@@ -340,11 +413,61 @@ void TestMainWnd::readOpensWindowAndSlidersFollow()
     QVERIFY(ui->aDetect->isChecked() && ui->aFiltering->isChecked());
     QCOMPARE((QList<int>{other->record->header.vScale, other->record->header.winWidth}),
              (QList<int>{1000, 0}));
-    // A released drag reaches the active window; the other follows when activated.
-    main->sbZY->setValue(250);
-    QCOMPARE(int(f->record->header.vScale), 2500);
+    // During a drag only the labels follow; the release reaches the active window.
+    for (QScrollBar* bar : {main->sbZY, main->sbZX}) {
+        bar->setSliderDown(true);
+        bar->setSliderPosition(bar == main->sbZY ? 300 : 50);
+    }
+    QCOMPARE((QStringList{main->sbZXLabel->text(), main->sbZYLabel->text()}), (QStringList{"50%", "300%"}));
+    QCOMPARE((QList<int>{f->record->header.vScale, f->view().width}), (QList<int>{2000, 25000}));
+    main->sbZY->setSliderDown(false);
+    main->sbZX->setSliderDown(false);
+    QCOMPARE((QList<int>{f->record->header.vScale, f->view().width}), (QList<int>{3000, 50000}));
+    // The other window shows its own settings when activated, this one its own again.
+    ui->aSin->trigger();
     main->mdi()->setActiveSubWindow(other);
-    QCOMPARE((QList<int>{main->sbZY->value(), int(ui->aDetect->isChecked())}), (QList<int>{100, 0}));
+    auto shown = [this] {
+        return QList<int>{main->sbZY->value(), ui->aDetect->isChecked(), ui->aSin->isChecked()};
+    };
+    QCOMPARE(shown(), (QList<int>{100, 0, 0}));
+    main->mdi()->setActiveSubWindow(f);
+    QCOMPARE(shown(), (QList<int>{300, 1, 1}));
+}
+
+void TestMainWnd::storedView_data()
+{
+    // A 1000-sample file's stored view and flags, and what the window shows.
+    QTest::addColumn<View>("stored");
+    QTest::addColumn<int>("extSync");
+    QTest::addColumn<int>("detector");
+    QTest::addColumn<View>("shown");
+    QTest::addColumn<bool>("unipolar");
+    QTest::newRow("kept") << View{200, 300} << 0 << 0 << View{200, 300} << false;
+    QTest::newRow("width 0: the whole record") << View{0, 0} << 0 << 0 << View{0, 1000} << false;
+    QTest::newRow("too wide") << View{5, 1001} << 0 << 0 << View{0, 1000} << false;
+    QTest::newRow("past the end") << View{950, 100} << 0 << 0 << View{900, 100} << false;
+    QTest::newRow("before the start") << View{-7, 100} << 0 << 0 << View{0, 100} << false;
+    QTest::newRow("external sync is no detector") << View{0, 1000} << 1 << 0 << View{0, 1000} << false;
+    QTest::newRow("detector") << View{0, 1000} << 0 << 1 << View{0, 1000} << true;
+}
+
+void TestMainWnd::storedView()
+{
+    QFETCH(View, stored);
+    QFETCH(int, extSync);
+    QFETCH(int, detector);
+    TWaveStor r(QRect(0, 0, 400, 300));
+    QVERIFY(r.init(2, 1000));
+    r.header.winStart = stored.start;
+    r.header.winWidth = stored.width;
+    r.header.extSync = quint8(extSync);
+    r.header.detector = quint8(detector);
+    const QString path = dir.filePath(QStringLiteral("view.raw"));
+    QCOMPARE(r.writeFile(path), 0);
+    TWForm* f = main->openRawPath(path);
+    QVERIFY(f);
+    QTEST(f->view(), "shown");
+    QTEST(f->record->channel(1)->unipolar, "unipolar");
 }
 
 void TestMainWnd::corruptFileOpensNothing()
@@ -383,14 +506,12 @@ void TestMainWnd::save()
     QVERIFY(back.readFile(path));
     QCOMPARE(back.channel(1)->sample(7), qint8(-99));
     QCOMPARE(back.channel(0)->sample(2000), burstSample(0, 2000));
-
     // Rewritten in place, nothing left beside it.
     f->record->channel(0)->setSample(0, 42);
     QCOMPARE(main->saveRawPath(path), 0);
     QVERIFY(back.readFile(path));
     QCOMPARE(back.channel(0)->sample(0), qint8(42));
     QVERIFY(!QFile::exists(path + QStringLiteral(".tmp")));
-
     // A failing save warns with the result and leaves the old file, the title and lastDir alone:
     // a new, empty record (Ctrl+N, Ctrl+W) has nothing to save.
     ui->aNew->trigger();
@@ -439,21 +560,89 @@ void TestMainWnd::unitMarksFollowTheSetter()
     QVERIFY(!ui->tl3->isVisibleTo(main) && !ui->yl3->isVisibleTo(main));
 }
 
+void TestMainWnd::colourCommands_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("trace 2") << "aSetGC2" << true;
+    QTest::newRow("cursor 4") << "aSetCC4" << true;
+    QTest::newRow("readout text 1") << "aSetTC1" << true;
+    QTest::newRow("readout background 3") << "aSetBC3" << true;
+    QTest::newRow("cancelled") << "aSetBC3" << false;
+}
+
+void TestMainWnd::colourCommands()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, accept);
+    const QList<TWForm*> windows = {addWindow(4, 100), addWindow(4, 100)};
+    QColor* const tables[4] = {g_traceColours, g_cursorColours, g_readoutTextColours, g_readoutBackColours};
+    auto entries = [&] {
+        QList<QColor> all;
+        for (QColor* t : tables)
+            all << QList<QColor>(t, t + 5);
+        return all;
+    };
+    const QList<QColor> before = entries();
+    const auto restore = qScopeGuard([&] {
+        for (int k = 0; k < 20; ++k)
+            tables[k / 5][k % 5] = before[k];
+    });
+    // Entry 5 x group + channel of the four tables changes, and only when the dialog is accepted.
+    const int changed = 5 * QStringLiteral("GCTB").indexOf(action[4]) + action.right(1).toInt() - 1;
+    const int index = changed % 5;
+    QColor offered;
+    ModalDriver<QColorDialog> driver([&](QColorDialog* d) {
+        offered = d->currentColor();
+        d->setCurrentColor(QColor(12, 34, 56));
+        accept ? d->accept() : d->reject();
+    });
+    main->findChild<QAction*>(action)->trigger();
+    QCOMPARE(offered, before[changed]); // the dialog starts from the current colour
+    QList<QColor> expected = before;
+    if (accept)
+        expected[changed] = QColor(12, 34, 56);
+    QCOMPARE(entries(), expected);
+    // Every window's channel takes a trace or cursor colour; both readout labels of the channel
+    // take a readout colour, active or not.
+    for (TWForm* f : windows) {
+        QCOMPARE(f->record->channel(index)->grColor, expected[index]);
+        QCOMPARE(f->record->channel(index)->cursColor, expected[5 + index]);
+    }
+    for (const char* label : {"tl%1", "yl%1"}) {
+        const QPalette p = main->findChild<QLabel*>(QString::fromLatin1(label).arg(index + 1))->palette();
+        for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            QCOMPARE(p.color(g, QPalette::WindowText), expected[10 + index]);
+            QCOMPARE(p.color(g, QPalette::Window), expected[15 + index]);
+        }
+    }
+}
+
 void TestMainWnd::acquisition()
 {
-    g_link.portName = demoPortName(); // the unit built into the program
-    demoUnit().setPaced(false);
     g_acquisitionParameters.halfLength = 1000;
     QSignalSpy run(ui->aRunADC, &QAction::enabledChanged);
     ui->aRunADC->trigger();                                                     // into a new window
     QCOMPARE(QList<QVariantList>(run), (QList<QVariantList>{{false}, {true}})); // disabled while it runs
+    QPointer<TWForm> f = main->forms().value(0);
+    QVERIFY(f && !f->record->isModified()); // the samples themselves are as the unit sent them
+    // A recording not saved yet is not closed without a question; once saved it is.
+    {
+        BoxAnswerer no(QMessageBox::No);
+        QVERIFY(!f->close());
+        QCOMPARE(no.seen.value(0).text, QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
+    }
     g_acquisitionParameters.halfLength = 1500;
     ui->aRunADC->trigger(); // into the active one, remade for the new length
-    QCOMPARE(main->forms().size(), 1);
-    TWForm* f = main->forms()[0];
+    QCOMPARE(main->forms(), QList<TWForm*>{f});
     QCOMPARE((QList<int>{f->record->channelCount(), f->record->length()}), (QList<int>{4, 3000}));
-    // Never into a spectrum: into a new window, which goes again when the run fails.
-    f->isSpectrum = true;
+    // Never into the source of a spectrum, nor into a spectrum: into a new window, which goes
+    // again when the run fails.
+    f->hasSpectrum = true;
+    ui->aRunADC->trigger();
+    QCOMPARE(main->forms().size(), 2);
+    QCOMPARE(f->record->length(), 3000);
+    main->forms()[1]->isSpectrum = true;
     K4Fault fault;
     fault.kind = K4Fault::NoAck;
     demoUnit().setFault(fault);
@@ -461,28 +650,11 @@ void TestMainWnd::acquisition()
     ui->aRunADC->trigger();
     demoUnit().setFault(K4Fault());
     QCOMPARE(boxes.seen.value(0).text, QStringLiteral("Ошибка загрузки!"));
-    QCOMPARE(main->forms(), QList<TWForm*>{f});
-    ui->aRunADC->trigger(); // the failed window took its number
     QCOMPARE(main->forms().size(), 2);
-    QCOMPARE(main->forms()[1]->windowTitle(), QStringLiteral("NoName - 3"));
-}
-
-void TestMainWnd::recordingIsNotDroppedSilently()
-{
-    g_link.portName = demoPortName();
-    demoUnit().setPaced(false);
-    g_acquisitionParameters.halfLength = 500;
-    ui->aRunADC->trigger();
-    QCOMPARE(main->forms().size(), 1);
-    QPointer<TWForm> f = main->forms()[0];
-    QVERIFY(!f->record->isModified()); // the samples themselves are as the unit sent them
-    {
-        BoxAnswerer no(QMessageBox::No);
-        QVERIFY(!f->close());
-        QCOMPARE(no.seen.value(0).text, QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
-    }
-    // Once saved, the window closes without a question.
-    QTemporaryDir dir;
+    ui->aRunADC->trigger(); // the failed window took its number
+    QCOMPARE(main->forms().size(), 3);
+    QCOMPARE(main->forms()[2]->windowTitle(), QStringLiteral("NoName - 4"));
+    f->hasSpectrum = false;
     QCOMPARE(f->save(dir.filePath(QStringLiteral("rec.raw"))), 0);
     BoxAnswerer none;
     QVERIFY(f->close());
@@ -518,10 +690,8 @@ void TestMainWnd::quit()
     if (kind == 0)
         first->record->channel(0)->setSample(1, 1);
     if (spectrum) {
-        spectrum->isSpectrum = true;
+        pair(first, spectrum);
         spectrum->changed = kind == 2;
-        spectrum->source = first;
-        first->hasSpectrum = true;
         main->mdi()->setActiveSubWindow(first); // the source on top
     }
     const bool quits = kind == 1 || answer == QMessageBox::Yes;
@@ -544,116 +714,121 @@ void TestMainWnd::quit()
 
 // ---- the waveform window ---------------------------------------------------------------------
 
-void TestMainWnd::viewArithmetic_data()
+void TestMainWnd::viewCommands_data()
 {
-    QTest::addColumn<QString>("op"); // zoom "in", zoom "out", or "stretch" to value / 1000
-    QTest::addColumn<View>("before");
+    // A record of length samples opened with its stored view, one command on the window; the view
+    // after it, samples per scroll-bar unit, the bar's range, and after a zoom the stretch
+    // slider's label.
     QTest::addColumn<int>("length");
-    QTest::addColumn<int>("value");
+    QTest::addColumn<View>("stored");
+    QTest::addColumn<int>("command"); // 0 zoom in, -1 zoom out, else stretch to command / 1000
     QTest::addColumn<View>("after");
-    auto row = [](const char* name, const char* op, View before, int length, View after, int value = 0) {
-        QTest::newRow(name) << QString::fromLatin1(op) << before << length << value << after;
-    };
-    row("in: three wide gives two, start kept", "in", {7, 3}, 100, {7, 2});
-    row("in: one sample does not grow", "in", {0, 1}, 1, {0, 1});
-    row("out: cut on the left goes to the width", "out", {10, 100}, 1000, {0, 240});
-    row("out: short record shown whole", "out", {10, 100}, 150, {0, 150});
-    row("out: pushed back from the end", "out", {900, 100}, 1000, {800, 200});
-    row("out: half of 163840", "out", {40960, 81920}, 163840, {0, 163840});
-    row("stretch: half of 100000", "stretch", {0, 100000}, 100000, {0, 50000}, 500);
-    row("stretch: past the end moves start", "stretch", {90000, 10000}, 100000, {0, 100000}, 1000);
-    row("stretch: never below two", "stretch", {0, 100}, 100, {0, 2}, 10);
-    row("stretch: 515 at 40 percent", "stretch", {400, 115}, 515, {309, 206}, 400);
-    row("stretch: empty record", "stretch", {0, 0}, 0, {0, 0}, 500);
-}
-
-void TestMainWnd::viewArithmetic()
-{
-    QFETCH(QString, op);
-    QFETCH(View, before);
-    QFETCH(int, length);
-    QFETCH(int, value);
-    const View got = op == QLatin1String("in")    ? wform::zoomedIn(before)
-                     : op == QLatin1String("out") ? wform::zoomedOut(before, length)
-                                                  : wform::stretchedView(before, value, 1000, length);
-    QTEST(got, "after");
-}
-
-void TestMainWnd::windowOnRecord_data()
-{
-    QTest::addColumn<int>("length");
-    QTest::addColumn<View>("zoomed");
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("maximum");
     QTest::addColumn<QString>("slider");
-    QTest::newRow("0") << 0 << View{0, 0} << 1 << 0 << "100%";
-    QTest::newRow("515") << 515 << View{128, 257} << 1 << 258 << "49%";
-    QTest::newRow("100000") << 100000 << View{25000, 50000} << 2 << 25000 << "50%";
-    QTest::newRow("163840") << 163840 << View{40960, 81920} << 3 << 27306 << "50%";
-}
-
-void TestMainWnd::windowOnRecord()
-{
-    QFETCH(int, length);
-    QFETCH(View, zoomed);
-    QFETCH(int, step);
-    QFETCH(int, maximum);
-    TWForm* f = addWindow(4, length);
-    QVERIFY(f);
-    QCOMPARE(f->view(), (View{0, length}));
-    QCOMPARE(f->scrollBar->maximum(), 0);
-    QVERIFY(!f->scrollBar->isEnabled());
-    f->zoomIn();
-    QCOMPARE(f->view(), zoomed);
-    QCOMPARE((QList<int>{f->scrollStep, f->scrollBar->maximum()}), (QList<int>{step, maximum}));
-    QCOMPARE(f->scrollBar->value(), zoomed.start / step);
-    QCOMPARE(f->scrollBar->isEnabled(), length > 0);
-    QTEST(main->sbZXLabel->text(), "slider");
-    // Scrolled to the end, the view ends inside the record, and the channels follow.
-    f->scrollBar->setValue(maximum);
-    QCOMPARE(f->view().start, maximum * step);
-    QVERIFY(f->view().start + f->view().width <= length);
-    QCOMPARE(f->record->channel(3)->winStart, maximum * step);
-    f->zoomOut();
-    QCOMPARE(f->scrollBar->value(), f->view().start / f->scrollStep);
+    auto row = [](const char* name, int length, View stored, int command, View after, int step, int maximum,
+                  const char* slider = "") {
+        QTest::newRow(name) << length << stored << command << after << step << maximum << slider;
+    };
+    row("in: three wide gives two, start kept", 100, {7, 3}, 0, {7, 2}, 1, 98, "2%");
+    row("in: one sample does not grow", 1, {0, 1}, 0, {0, 1}, 1, 0, "100%");
+    row("in: 515", 515, {0, 515}, 0, {128, 257}, 1, 258, "49%");
+    row("in: 100000", 100000, {0, 100000}, 0, {25000, 50000}, 2, 25000, "50%");
+    row("in: 163840", 163840, {0, 163840}, 0, {40960, 81920}, 3, 27306, "50%");
+    row("out: cut on the left goes to the width", 1000, {10, 100}, -1, {0, 240}, 1, 760, "24%");
+    row("out: short record shown whole", 150, {10, 100}, -1, {0, 150}, 1, 0, "100%");
+    row("out: pushed back from the end", 1000, {900, 100}, -1, {800, 200}, 1, 800, "20%");
+    row("out: half of 163840", 163840, {40960, 81920}, -1, {0, 163840}, 1, 0, "100%");
+    row("stretch: half of 100000", 100000, {0, 100000}, 500, {0, 50000}, 2, 25000);
+    row("stretch: past the end moves start", 100000, {90000, 10000}, 1000, {0, 100000}, 1, 0);
+    row("stretch: never below two", 100, {0, 100}, 10, {0, 2}, 1, 98);
+    row("stretch: 515 at 40 percent", 515, {400, 115}, 400, {309, 206}, 1, 309);
+    row("stretch: 1 percent of 100000", 100000, {0, 100000}, 10, {0, 1000}, 4, 24750);
 }
 
 void TestMainWnd::viewCommands()
 {
+    QFETCH(int, length);
+    QFETCH(View, stored);
+    QFETCH(int, command);
+    QFETCH(int, step);
+    QFETCH(int, maximum);
+    QFETCH(QString, slider);
+    TWForm* f = main->openRawPath(recordFile(4, length, burstSample, stored));
+    QVERIFY(f);
+    command == 0 ? f->zoomIn() : command < 0 ? f->zoomOut() : f->setStretchFromSlider(true, command, 1000);
+    QTEST(f->view(), "after");
+    const View v = f->view();
+    QCOMPARE((QList<int>{f->scrollStep, f->scrollBar->maximum(), f->scrollBar->value()}),
+             (QList<int>{step, maximum, v.start / step}));
+    QCOMPARE(f->scrollBar->isEnabled(), maximum > 0);
+    if (!slider.isEmpty())
+        QCOMPARE(main->sbZXLabel->text(), slider);
+    // Scrolled to the end, the view ends inside the record, and the channels follow.
+    f->scrollBar->setValue(maximum);
+    QCOMPARE(f->view(), (View{maximum * step, v.width}));
+    QVERIFY(maximum * step + v.width <= length);
+    QCOMPARE(f->record->channel(3)->winStart, maximum * step);
+}
+
+void TestMainWnd::selectionAndScale()
+{
     TWForm* f = addWindow(4, 100000);
     QVERIFY(f);
-    f->setStretchFromSlider(false, 500, 1000); // not applied unless asked to
-    f->setStretchFromSlider(true, 500, 0);
-    QCOMPARE(f->view(), (View{0, 100000}));
+    // The stretch command applies only when asked to and with a maximum.
+    f->setStretchFromSlider(false, 10, 1000);
+    f->setStretchFromSlider(true, 10, 0);
+    QCOMPARE(f->view().width, 100000);
     f->setStretchFromSlider(true, 10, 1000);
-    QCOMPARE(f->view(), (View{0, 1000}));
-    QCOMPARE((QList<int>{f->scrollStep, f->scrollBar->maximum()}), (QList<int>{4, 24750}));
     // A quarter of the plot shows about 250 samples, in units of four.
     QVERIFY2(qAbs(f->scrollBar->pageStep() - 62) <= 1, qPrintable(QString::number(f->scrollBar->pageStep())));
     f->scrollBar->setValue(24750);
     f->updateScrollBar(); // updating the bar from the view leaves the view alone
-    QCOMPARE((QList<int>{f->view().start, f->record->channel(0)->winStart}), (QList<int>{99000, 99000}));
-
-    f->selStart = 63000;
-    f->selEnd = 3001; // dragged leftwards; the bar's range shrinks below its value
-    f->zoomToSelection();
-    QCOMPARE(f->view(), (View{3001, 60000}));
-    QCOMPARE(f->selStart + f->selEnd, 0);
-    f->selStart = 90000; // a selection to one past the last sample stays inside the record
-    f->selEnd = 100000;
-    f->zoomToSelection();
-    QCOMPARE(f->view(), (View{90000, 10000}));
-    f->hasSpectrum = true; // refused while a spectrum made from this window is open
-    f->selEnd = 20;
-    f->zoomToSelection();
-    QCOMPARE(f->view(), (View{90000, 10000}));
-    f->hasSpectrum = false;
-
+    QCOMPARE(f->view(), (View{99000, 1000}));
+    // A selection dragged leftwards, and one ending past the last sample, shown inside the record;
+    // none while a spectrum made from this window is open.
+    for (const auto& [from, to, shown] :
+         {std::tuple(63000, 3001, View{3001, 60000}), std::tuple(90000, 100000, View{90000, 10000}),
+          std::tuple(5, 20, View{90000, 10000})}) {
+        f->hasSpectrum = from == 5;
+        f->selStart = from;
+        f->selEnd = to;
+        f->zoomToSelection();
+        QCOMPARE(f->view(), shown);
+    }
+    QCOMPARE(f->selStart + f->selEnd, 25);
     f->setVerticalScale(true, 70000); // kept as 65535
     QSlider s;
     s.setRange(0, 10000);
     f->verticalScaleToSlider(&s);
     QCOMPARE(s.value(), 6553);
+}
+
+void TestMainWnd::scrollingMovesThePicture()
+{
+    // One spike every 100 samples, the window maximised; what the screen shows is read back.
+    TWForm* f = main->openRawPath(recordFile(1, 4000, [](int, int i) { return qint8(i % 100 ? 0 : 100); }));
+    QVERIFY(f);
+    f->showMaximized();
+    main->sbZX->setValue(25); // a quarter of the record, from its start
+    QCOMPARE(f->view(), (View{0, 1000}));
+    QVERIFY(f->scrollBar->isEnabled());
+    const int w = f->plot->width(), h = f->plot->height();
+    auto screen = [&] {
+        QTest::qWait(30);
+        const QPoint at = f->plot->mapTo(main, QPoint(0, 0));
+        return main->screen()->grabWindow(main->winId(), at.x(), at.y(), w, h).toImage();
+    };
+    const QImage before = screen();
+    f->scrollBar->setValue(250); // one unit is one sample here
+    QCOMPARE(f->view().start, 250);
+    // The picture moves left by the pixels of 250 samples; only the strip coming in is new.
+    const int shift = int(std::lround(250 * (w - 2) / 999.0));
+    const QImage after = screen();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x + shift < w; ++x)
+            if (after.pixel(x, y) != before.pixel(x + shift, y))
+                QFAIL(qPrintable(QStringLiteral("column %1 row %2").arg(x).arg(y)));
 }
 
 void TestMainWnd::frameFollowsTheTable()
@@ -696,10 +871,11 @@ void TestMainWnd::paintsTracesAndInvertedSelection()
         for (int x = 0; x < img.width(); ++x)
             traced += QColor(img.pixel(x, y)) == g_traceColours[0];
     QVERIFY(traced > 100);
-    // Above channel 1's zero line the black background turns white inside the selection only.
-    const int x1 = f->record->sampleToX(100);
-    const int x2 = f->record->sampleToX(200);
-    const int y = f->record->channel(1)->baseY - 60;
+    // Between the two traces the black background turns white inside the selection only; the
+    // 400 samples span the plot's columns 0 ... width - 2.
+    const double perSample = (img.width() - 2) / 399.0;
+    const int x1 = int(std::lround(100 * perSample)), x2 = int(std::lround(200 * perSample));
+    const int y = img.height() * 6 / 10;
     const QList<QColor> row = {img.pixel(x1 - 5, y), img.pixel((x1 + x2) / 2, y), img.pixel(x2 + 5, y)};
     QCOMPARE(row, (QList<QColor>{Qt::black, Qt::white, Qt::black}));
 }
@@ -739,7 +915,7 @@ void TestMainWnd::closeRules()
         pair(other, f);
     if (kind == 3)
         pair(f, other);
-    f->changed = kind == 2;
+    f->changed = kind == 1 || kind == 2; // as zeroing leaves a window
     message.replace(QLatin1String("%1"), f->windowTitle());
     {
         BoxAnswerer boxes{QMessageBox::StandardButton(answer)};
@@ -800,72 +976,54 @@ void TestMainWnd::teardownInAnyOrder()
 
 // ---- the dialogs -----------------------------------------------------------------------------
 
-QStringList TestMainWnd::shownTexts(const std::function<void()>& show, const QList<const char*>& labels)
-{
-    QStringList texts;
-    ModalDriver<QDialog> driver([&](QDialog* d) {
-        texts << d->windowTitle();
-        for (const char* name : labels)
-            texts << d->findChild<QLabel*>(QLatin1String(name))->text();
-        d->findChild<QPushButton*>(QStringLiteral("pushButton"))->click();
-    });
-    show();
-    return driver.handled == 1 && main->findChildren<QDialog*>().isEmpty() ? texts : QStringList();
-}
-
 void TestMainWnd::aboutDialog()
 {
     // This build's date, read here without the program's parser.
     const QStringList built = QString::fromLatin1(BuildDate).simplified().split(QLatin1Char(' '));
     const int month = QStringLiteral("JanFebMarAprMayJunJulAugSepOctNovDec").indexOf(built[0]) / 3 + 1;
-    const QString today = QStringLiteral("%1/%2/%3")
-                              .arg(built[1].toInt(), 2, 10, QLatin1Char('0'))
-                              .arg(month, 2, 10, QLatin1Char('0'));
+    const QString date = QString::asprintf("%02d/%02d/", built[1].toInt(), month) + built[2];
     QCOMPARE(shownTexts([this] { main->showAbout(); }, {"lVersion"}),
-             (QStringList{"О программе", "Ver. 0.2.3 beta  " + today.arg(built[2])}));
+             (QStringList{"О программе", "Ver. 0.2.3 beta  " + date}));
     // The compiler pads a day below 10 with a blank; a date that cannot be read is left out.
-    for (const auto& [date, line] :
-         QList<QPair<QString, QString>>{{"Oct 23 2012", "Ver. 0.2.3 beta  23/10/2012"},
-                                        {"Dec  6 2026", "Ver. 0.2.3 beta  06/12/2026"},
-                                        {"Feb 30 2001", "Ver. 0.2.3 beta  "}})
-        QCOMPARE(fmain::aboutVersionLine(0, 2, 3, QStringLiteral(" beta"), date), line);
+    for (const auto& [given, line] : QList<QPair<QString, QString>>{
+             {"Oct 23 2012", "23/10/2012"}, {"Dec  6 2026", "06/12/2026"}, {"Feb 30 2001", ""}})
+        QCOMPARE(fmain::aboutVersionLine(0, 2, 3, QStringLiteral(" beta"), given),
+                 "Ver. 0.2.3 beta  " + line);
 }
 
 void TestMainWnd::recordInfo_data()
 {
-    // What follows the form's own texts of the eight labels.
-    QTest::addColumn<int>("kind");
+    // The record's channels, length, clock, divider, flags, minor version and its channels' gain
+    // codes; what follows the form's own texts of the eight labels (the inputs are 9, 10, ...).
+    QTest::addColumn<QList<int>>("record");
     QTest::addColumn<QString>("values");
-    QTest::newRow("new record") << 0 << "1.20|4|0|5000000 Гц|0 0 0 0 |внутренняя|вык |1 1 1 1 ";
+    QTest::newRow("new record") << QList<int>{} << "1.20|4|0|5000000 Гц|0 0 0 0 |внутренняя|вык |1 1 1 1 ";
     QTest::newRow("acquired, five channels")
-        << 1 << "1.05|5|2000|1000000 Гц|9 10 11 12 13 |внешняя|вкл |1 2 8 256 4096 ";
-    QTest::newRow("divider 0") << 2 << "1.20|1|10|0 Гц|1 |внутренняя|вык |1 ";
+        << QList<int>{5, 2000, 12000, 12, 1, 5, 0, 1, 3, 8, 12}
+        << "1.05|5|2000|1000000 Гц|9 10 11 12 13 |внешняя|вкл |1 2 8 256 4096 ";
+    QTest::newRow("divider 0") << QList<int>{1, 10, 10000, 0, 0, 20, 0}
+                               << "1.20|1|10|0 Гц|9 |внутренняя|вык |1 ";
 }
 
 void TestMainWnd::recordInfo()
 {
-    QFETCH(int, kind);
+    QFETCH(QList<int>, record);
     QFETCH(QString, values);
     // Without a window the command shows nothing.
     QCOMPARE(shownTexts([this] { main->showRecordInfo(); }, {}), QStringList());
     TWForm* f = main->newWindow();
     QVERIFY(f);
     TWaveStor& r = *f->record;
-    if (kind == 1) {
-        QVERIFY(r.init(5, 2000));
-        r.header.clockKHz = 12000;
-        r.header.divider = 12;
-        r.header.extSync = r.header.detector = 1;
-        r.header.verMinor = 5;
-        const int gains[] = {0, 1, 3, 8, 12};
-        for (int ch = 0; ch < 5; ++ch) {
-            r.channelHeader(ch)->gainCode = quint16(gains[ch]);
+    if (!record.isEmpty()) {
+        QVERIFY(r.init(record[0], record[1]));
+        r.header.clockKHz = quint16(record[2]);
+        r.header.divider = record[3];
+        r.header.extSync = r.header.detector = quint8(record[4]);
+        r.header.verMinor = quint8(record[5]);
+        for (int ch = 0; ch < record[0]; ++ch) {
+            r.channelHeader(ch)->gainCode = quint16(record[6 + ch]);
             r.channelHeader(ch)->input = quint8(9 + ch);
         }
-    } else if (kind == 2) {
-        QVERIFY(r.init(1, 10));
-        r.header.divider = 0;
-        r.channelHeader(0)->input = 1;
     }
     QStringList texts = {"Информация"};
     const QString form =

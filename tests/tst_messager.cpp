@@ -14,6 +14,9 @@
 #include <QMainWindow>
 #include <QtTest>
 
+#include <functional>
+#include <tuple>
+
 using velkit::MessagerDaemon;
 
 class TestMessager : public QObject
@@ -24,18 +27,10 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
-    void fillParameters_data();
     void fillParameters();
-    void shorten_data();
     void shorten();
 
-    void warningShownWithCaptionAndParent();
-    void catalogueTexts_data();
-    void catalogueTexts();
-    void longPathInLibraryWarningIsCut();
-    void questionAnswers_data();
-    void questionAnswers();
-    void questionWithForeignDefaultAnswersNoButton();
+    void boxes();
     void criticalFromWorkerThreadShownOnGuiThread();
     void limitOfOpenBoxes();
 
@@ -64,197 +59,109 @@ void TestMessager::cleanupTestCase()
     delete window;
 }
 
-void TestMessager::fillParameters_data()
-{
-    QTest::addColumn<QString>("templ");
-    QTest::addColumn<QString>("p1");
-    QTest::addColumn<QString>("p2");
-    QTest::addColumn<bool>("a1");
-    QTest::addColumn<bool>("a2");
-    QTest::addColumn<QString>("expected");
-
-    const QString t = QStringLiteral("x %1 y %2");
-    // p1 given: both filled in order, an empty p2 leaves its placeholder.
-    QTest::newRow("p1 p2") << t << "a"
-                           << "b" << false << false << "x a y b";
-    QTest::newRow("read error 4") << "Ошибка чтения файла %1"
-                                  << "4"
-                                  << "" << false << true << "Ошибка чтения файла 4";
-    // p1 empty and allowed, p2 not allowed empty: %1 filled with nothing, %2 takes p2.
-    QTest::newRow("row2 p2") << t << ""
-                             << "b" << true << false << "x  y b";
-    QTest::newRow("row2 no p2") << t << ""
-                                << "" << true << false << "x  y \"\"";
-    // p1 not allowed empty, p2 allowed: p2 goes to the lowest placeholder, or nothing.
-    QTest::newRow("row3 p2") << t << ""
-                             << "b" << false << true << "x b y \"\"";
-    QTest::newRow("row3 no p2") << t << ""
-                                << "" << false << true << "x  y \"\"";
-    // Neither or both allowed: p2 when given, else every placeholder shows two quotes.
-    QTest::newRow("row4 p2") << t << ""
-                             << "b" << true << true << "x b y \"\"";
-    QTest::newRow("row4 no p2") << t << ""
-                                << "" << true << true << "x \"\" y \"\"";
-    QTest::newRow("row5 p2") << t << ""
-                             << "b" << false << false << "x b y \"\"";
-    QTest::newRow("row5 no p2") << t << ""
-                                << "" << false << false << "x \"\" y \"\"";
-    QTest::newRow("load error") << "Ошибка загрузки!"
-                                << ""
-                                << "" << true << true << "Ошибка загрузки!";
-    QTest::newRow("changed window, no name")
-        << "Данные в окне %1 изменены!\nЗакрыть окно?"
-        << ""
-        << "" << false << false << "Данные в окне \"\" изменены!\nЗакрыть окно?";
-    QTest::newRow("placeholder repeated") << "%1-%1"
-                                          << "z"
-                                          << "" << false << false << "z-z";
-    QTest::newRow("parameter holding a placeholder") << t << "%2"
-                                                     << "q" << false << false << "x q y q";
-}
-
 void TestMessager::fillParameters()
 {
-    QFETCH(QString, templ);
-    QFETCH(QString, p1);
-    QFETCH(QString, p2);
-    QFETCH(bool, a1);
-    QFETCH(bool, a2);
-    QFETCH(QString, expected);
-    QCOMPARE(MessagerDaemon::composeText(templ, p1, p2, a1, a2, 100), expected);
-}
-
-void TestMessager::shorten_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("limit");
-    QTest::addColumn<QString>("expected");
-
-    const QString name150 = QString(150, QLatin1Char('n'));
-    const QString cut =
-        QStringLiteral("Файл \"") + QString(100 - 6 - 3, QLatin1Char('n')) + QStringLiteral("..\"");
-    QTest::newRow("quoted name cut") << QStringLiteral("A\nФайл \"%1\"\nB").arg(name150) << 100
-                                     << QStringLiteral("A\n%1\nB").arg(cut);
-    const QString exact = QStringLiteral("Файл \"") + QString(93, QLatin1Char('n')) + QStringLiteral("\"");
-    QTest::newRow("exactly at the limit") << exact << 100 << exact;
-    const QString longPlain = QString(140, QLatin1Char('p'));
-    QTest::newRow("long line without quote") << longPlain << 100 << longPlain;
-    QTest::newRow("empty line ends the text") << "one\ntwo\n\nthree" << 100 << "one\ntwo";
-    QTest::newRow("prefix longer than limit")
-        << QString(120, QLatin1Char('a')) + QStringLiteral("\"bb\"") << 100
-        << QString(120, QLatin1Char('a')) + QStringLiteral("\"..\"");
+    // Template, p1, p2, whether each may be empty, and the text.
+    const char* t = "x %1 y %2";
+    const QList<std::tuple<const char*, const char*, const char*, bool, bool, const char*>> cases = {
+        // p1 given: both filled in order, an empty p2 leaves its placeholder.
+        {t, "a", "b", false, false, "x a y b"},
+        {"Ошибка чтения файла %1", "4", "", false, true, "Ошибка чтения файла 4"},
+        {"%1-%1", "z", "", false, false, "z-z"},
+        {t, "%2", "q", false, false, "x q y q"},
+        // p1 empty and allowed, p2 not allowed empty: %1 filled with nothing, %2 takes p2.
+        {t, "", "b", true, false, "x  y b"},
+        {t, "", "", true, false, "x  y \"\""},
+        // p1 not allowed empty, p2 allowed: p2 goes to the lowest placeholder, or nothing.
+        {t, "", "b", false, true, "x b y \"\""},
+        {t, "", "", false, true, "x  y \"\""},
+        // Neither or both allowed: p2 when given, else every placeholder shows two quotes.
+        {t, "", "b", true, true, "x b y \"\""},
+        {t, "", "", true, true, "x \"\" y \"\""},
+        {t, "", "b", false, false, "x b y \"\""},
+        {t, "", "", false, false, "x \"\" y \"\""},
+        {"Ошибка загрузки!", "", "", true, true, "Ошибка загрузки!"},
+        {"Данные в окне %1 изменены!\nЗакрыть окно?", "", "", false, false,
+         "Данные в окне \"\" изменены!\nЗакрыть окно?"},
+    };
+    for (const auto& [templ, p1, p2, a1, a2, expected] : cases)
+        QCOMPARE(MessagerDaemon::composeText(QString::fromUtf8(templ), p1, p2, a1, a2, 100),
+                 QString::fromUtf8(expected));
 }
 
 void TestMessager::shorten()
 {
-    QFETCH(QString, text);
-    QFETCH(int, limit);
-    QFETCH(QString, expected);
-    const QString out = MessagerDaemon::shortenLines(text, limit);
-    QCOMPARE(out, expected);
+    // Lines of at most 100 characters: a quoted name at the end of a longer line is cut.
+    const QString name150(150, QLatin1Char('n')), exact = "Файл \"" + QString(93, QLatin1Char('n')) + "\"";
+    const QList<QPair<QString, QString>> cases = {
+        {"A\nФайл \"" + name150 + "\"\nB", "A\nФайл \"" + QString(91, QLatin1Char('n')) + "..\"\nB"},
+        {exact, exact},
+        {QString(140, QLatin1Char('p')), QString(140, QLatin1Char('p'))}, // no quote
+        {"one\ntwo\n\nthree", "one\ntwo"},                                // an empty line ends the text
+        {QString(120, QLatin1Char('a')) + "\"bb\"", QString(120, QLatin1Char('a')) + "\"..\""},
+    };
+    for (const auto& [text, expected] : cases)
+        QCOMPARE(MessagerDaemon::shortenLines(text, 100), expected);
 }
 
-void TestMessager::warningShownWithCaptionAndParent()
+void TestMessager::boxes()
 {
-    BoxAnswerer answer;
-    m->showWarn(StringsKit::WarnReadFailed, QStringLiteral("4"), QString(), false, true);
-    QCOMPARE(answer.seen.size(), 1);
-    const SeenBox& s = answer.seen.first();
-    QCOMPARE(s.text, QStringLiteral("Ошибка чтения файла 4"));
-    QCOMPARE(s.title, QStringLiteral("TAVREL"));
-    QCOMPARE(s.icon, QMessageBox::Warning);
-    QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
-    QCOMPARE(s.buttonTexts, QStringList{QStringLiteral("OK")});
-    QCOMPARE(m->openBoxes(), 0);
-}
-
-void TestMessager::catalogueTexts_data()
-{
-    QTest::addColumn<bool>("warning");
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("p1");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("unknown warning in decimal") << true << 0x9999 << ""
-                                                << "39321";
-    QTest::newRow("load error") << true << 0x1507 << ""
-                                << "Ошибка загрузки!";
-    QTest::newRow("library rename text")
-        << true << 0xA506 << "1f"
-        << "Произошла ошибка.\nПереименование не выполнено.\nКод ошибки - 0x1f";
-    QTest::newRow("information is its parameter") << false << 0x1401 << "Среднее значение:\nКанал 1: 1V"
-                                                  << "Среднее значение:\nКанал 1: 1V";
-}
-
-void TestMessager::catalogueTexts()
-{
-    QFETCH(bool, warning);
-    QFETCH(int, number);
-    QFETCH(QString, p1);
-    QFETCH(QString, expected);
-    BoxAnswerer answer;
-    if (warning)
-        m->showWarn(number, p1, QString(), true, true);
-    else
-        m->showInfo(number, p1, QString(), true, true);
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen.first().text, expected);
-    QCOMPARE(answer.seen.first().icon, warning ? QMessageBox::Warning : QMessageBox::Information);
-}
-
-void TestMessager::longPathInLibraryWarningIsCut()
-{
-    const QString path = QStringLiteral("/very/long/") + QString(139, QLatin1Char('d'));
-    QCOMPARE(path.size(), 150);
-    BoxAnswerer answer;
-    m->showWarn(0xA502, path, QStringLiteral("1000d2a602"), false, false);
-    QCOMPARE(answer.seen.size(), 1);
-    const QStringList lines = answer.seen.first().text.split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QStringLiteral("Произошла ошибка."));
-    QCOMPARE(lines[1].size(), 100);
-    QVERIFY(lines[1].startsWith(QStringLiteral("Файл \"/very/long/ddd")));
-    QVERIFY(lines[1].endsWith(QStringLiteral("d..\"")));
-    QCOMPARE(lines[2], QStringLiteral("не удалён."));
-    QCOMPARE(lines[3], QStringLiteral("Код ошибки - 0x1000d2a602"));
-}
-
-void TestMessager::questionAnswers_data()
-{
-    QTest::addColumn<int>("press");
-    QTest::newRow("yes") << int(QMessageBox::Yes);
-    QTest::newRow("no") << int(QMessageBox::No);
-    QTest::newRow("cancel") << int(QMessageBox::Cancel);
-}
-
-void TestMessager::questionAnswers()
-{
-    QFETCH(int, press);
-    BoxAnswerer answer{QMessageBox::StandardButton(press)};
-    QMessageBox::StandardButton result = QMessageBox::Help;
-    m->showQuestion(StringsKit::AskCloseChanged, QStringLiteral("NoName - 1"), QString(), &result, false,
-                    true, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-    QCOMPARE(int(result), press);
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen.first().text, QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
-    QCOMPARE(answer.seen.first().icon, QMessageBox::Question);
-}
-
-void TestMessager::questionWithForeignDefaultAnswersNoButton()
-{
-    BoxAnswerer answer;
+    // Every box carries the program's caption and the main window as its parent.
+    auto check = [this](const BoxAnswerer& answer, QMessageBox::Icon icon, const QString& text) {
+        QCOMPARE(answer.seen.size(), 1);
+        const SeenBox& s = answer.seen.first();
+        QCOMPARE(s.text, text);
+        QCOMPARE(s.icon, icon);
+        QCOMPARE(s.title, QStringLiteral("TAVREL"));
+        QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
+    };
+    const QList<std::tuple<int, const char*, const char*>> warnings = {
+        {StringsKit::WarnReadFailed, "4", "Ошибка чтения файла 4"},
+        {0x9999, "", "39321"}, // not in the catalogue: its number in decimal
+        {StringsKit::WarnLoadFailed, "", "Ошибка загрузки!"},
+        {0xA506, "1f", "Произошла ошибка.\nПереименование не выполнено.\nКод ошибки - 0x1f"},
+        // A library text with a long path: the quoted name is cut to the line limit.
+        {0xA502,
+         "/very/long/ddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+         "ddddddddddddddddddddddddddddddddddddddddddddddd",
+         "Произошла ошибка.\nФайл "
+         "\"/very/long/dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+         "dddddddddddddddd..\"\nне удалён.\nКод ошибки - 0x1000d2a602"},
+    };
+    for (const auto& [number, p1, text] : warnings) {
+        BoxAnswerer answer;
+        m->showWarn(number, QString::fromUtf8(p1), QStringLiteral("1000d2a602"), true, true);
+        check(answer, QMessageBox::Warning, QString::fromUtf8(text));
+        QCOMPARE(answer.seen.first().buttonTexts, QStringList{QStringLiteral("OK")});
+    }
+    BoxAnswerer info;
+    m->showInfo(0x1401, QStringLiteral("Среднее значение:\nКанал 1: 1V"), QString(), true, true);
+    check(info, QMessageBox::Information, QStringLiteral("Среднее значение:\nКанал 1: 1V"));
+    // A question gives the button pressed; one whose default is not among its buttons shows
+    // nothing and gives no button.
+    for (QMessageBox::StandardButton press : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+        BoxAnswerer answer{press};
+        QMessageBox::StandardButton result = QMessageBox::Help;
+        m->showQuestion(StringsKit::AskCloseChanged, QStringLiteral("NoName - 1"), QString(), &result, false,
+                        true, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        QCOMPARE(result, press);
+        check(answer, QMessageBox::Question,
+              QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
+    }
+    BoxAnswerer none;
     QMessageBox::StandardButton result = QMessageBox::Yes;
     m->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &result, true, true,
                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Cancel);
     QCOMPARE(result, QMessageBox::NoButton);
     QTest::qWait(30);
-    QCOMPARE(answer.seen.size(), 0);
+    QCOMPARE(none.seen.size(), 0);
+    QCOMPARE(m->openBoxes(), 0);
 }
 
 void TestMessager::criticalFromWorkerThreadShownOnGuiThread()
 {
     BoxAnswerer answer;
-    const quint64 code = 0x0000001000D2A602ull;
-    QThread* worker = QThread::create([code] { velkit::reportCritical(code); });
+    QThread* worker = QThread::create([] { velkit::reportCritical(0x0000001000D2A602ull); });
     worker->start();
     QVERIFY(worker->wait(5000));
     delete worker;
@@ -267,88 +174,53 @@ void TestMessager::criticalFromWorkerThreadShownOnGuiThread()
     QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
 }
 
-// Opens warning boxes one inside another until six are open, then checks what is dropped and
-// what still shows, and closes them all.
 void TestMessager::limitOfOpenBoxes()
 {
-    enum Phase { Fill, Overflow, FirstCritical, SecondCritical, Close, Done };
-    Phase phase = Fill;
-    bool pending = false;
-    int shownWarnings = 0;
-    bool warningDropped = false, infoDropped = false;
-    QMessageBox::StandardButton questionAnswer = QMessageBox::Yes;
-    int visibleAtOverflow = -1, visibleWithCritical = -1, criticalsAfterSecond = -1;
-    int ticks = 0;
-
-    QTimer timer;
-    timer.setInterval(10);
-    connect(&timer, &QTimer::timeout, this, [&] {
-        ++ticks;
-        switch (phase) {
-        case Fill:
-            if (pending)
-                return;
-            if (m->openBoxes() < 6) {
-                pending = true;
-                QTimer::singleShot(0, this, [&] {
-                    pending = false;
-                    ++shownWarnings;
-                    m->showWarn(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
-                });
-            } else {
-                phase = Overflow;
-            }
-            return;
-        case Overflow: {
-            visibleAtOverflow = visibleMessageBoxes();
-            // Beyond the limit these return at once, without a box.
-            const int before = m->openWarnBoxes();
-            m->showWarn(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
-            warningDropped = m->openWarnBoxes() == before && visibleMessageBoxes() == visibleAtOverflow;
-            m->showInfo(StringsKit::InfoText, QStringLiteral("x"), QString(), true, true);
-            infoDropped = visibleMessageBoxes() == visibleAtOverflow;
-            m->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &questionAnswer, true, true,
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-            velkit::reportCritical(0x1234);
-            phase = FirstCritical;
-            return;
-        }
-        case FirstCritical:
-            if (m->openCriticalBoxes() == 1) {
-                visibleWithCritical = visibleMessageBoxes();
-                velkit::reportCritical(0x5678);
-                ticks = 0;
-                phase = SecondCritical;
-            }
-            return;
-        case SecondCritical:
-            if (ticks > 5) { // the queued report has long been delivered
-                criticalsAfterSecond = m->openCriticalBoxes();
-                phase = Close;
-            }
-            return;
-        case Close:
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                box->done(QMessageBox::Ok);
-            if (m->openBoxes() == 0)
-                phase = Done;
-            return;
-        case Done: return;
-        }
+    // Six warnings open one inside another: each step runs from a timer inside the box the step
+    // before opened.
+    int attempts = 0, visibleAtLimit = -1, visibleWithCritical = -1, criticals = -1;
+    bool dropped = false;
+    QMessageBox::StandardButton question = QMessageBox::Yes;
+    QTimer closer; // closes the innermost box on every tick
+    connect(&closer, &QTimer::timeout, this, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->done(QMessageBox::Ok);
     });
-    timer.start();
-    QTRY_VERIFY_WITH_TIMEOUT(phase == Done, 20000);
-    timer.stop();
-
-    QCOMPARE(shownWarnings, 6);
-    QCOMPARE(visibleAtOverflow, 6);
-    QVERIFY(warningDropped);
-    QVERIFY(infoDropped);
-    QCOMPARE(questionAnswer, QMessageBox::NoButton);
-    QCOMPARE(visibleWithCritical, 7);  // the first critical box shows beyond the limit
-    QCOMPARE(criticalsAfterSecond, 1); // a second one does not
-    QTRY_COMPARE(visibleMessageBoxes(), 0);
+    std::function<void()> openWarning, atLimit, withCritical;
+    openWarning = [&] {
+        ++attempts;
+        QTimer::singleShot(10, this, attempts < 6 ? openWarning : atLimit);
+        m->showWarn(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
+    };
+    atLimit = [&] {
+        // Beyond the limit warnings, information and questions return at once, without a box; the
+        // first critical error still shows.
+        visibleAtLimit = visibleMessageBoxes();
+        m->showWarn(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
+        m->showInfo(StringsKit::InfoText, QStringLiteral("x"), QString(), true, true);
+        dropped = visibleMessageBoxes() == visibleAtLimit && m->openWarnBoxes() == 6;
+        m->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &question, true, true,
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        velkit::reportCritical(0x1234);
+        QTimer::singleShot(50, this, withCritical);
+    };
+    withCritical = [&] {
+        visibleWithCritical = visibleMessageBoxes();
+        velkit::reportCritical(0x5678); // a second one does not
+        QTimer::singleShot(50, this, [&] {
+            criticals = m->openCriticalBoxes();
+            closer.start(5);
+        });
+    };
+    openWarning();
+    closer.stop();
+    QCOMPARE(visibleAtLimit, 6);
+    QVERIFY(dropped);
+    QCOMPARE(question, QMessageBox::NoButton);
+    QCOMPARE(visibleWithCritical, 7);
+    QCOMPARE(criticals, 1);
     QCOMPARE(m->openBoxes(), 0);
+    QTRY_COMPARE(visibleMessageBoxes(), 0);
 }
 
 QTEST_MAIN(TestMessager)

@@ -12,6 +12,7 @@
 
 #include <Velkit/vlk_init.h>
 
+#include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,6 +31,34 @@ QString iniValue(const QString& path, const QString& key)
     return QSettings(path, QSettings::IniFormat).value(key).toString();
 }
 
+// Colour k of the sixteen colour keys, packed: red, green and blue all differ between keys.
+int packed(int k)
+{
+    return (10 + k) + (100 + 3 * k) * 256 + (200 + 2 * k) * 65536;
+}
+
+// Every key the save command writes, each with a value that reads back as itself and differs
+// from its default and from the other keys of its kind.
+QMap<QString, QString> everyKey()
+{
+    QMap<QString, QString> keys{
+        {"WAVE_ADC/YAxis", "1"}, {"WAVE_ADC/ForAll", "0"},        {"WAVE_ADC/NumItems", "20000"},
+        {"WAVE_ADC/WaitA", "2"}, {"WAVE_ADC/Sync", "1"},          {"WAVE_ADC/Detector", "0"},
+        {"WAVE_ADC/Mux", "5"},   {"COM/ComName", "K4-DEMO"},      {"COM/Baud", "57600"},
+        {"FFT/WinFun", "3"},     {"OTHERS/OldDir", "/data/runs"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        keys.insert(QStringLiteral("WAVE_ADC/Gain%1").arg(i), QString::number(3 + i));
+        int k = i;
+        for (const char* name : {"GrColor", "CursColor", "TextColor", "BackColor"}) {
+            keys.insert(QStringLiteral("COLOR/%1%2").arg(QLatin1String(name)).arg(i),
+                        QString::number(packed(k)));
+            k += 4;
+        }
+    }
+    return keys;
+}
+
 } // namespace
 
 class TestSettings : public QObject
@@ -43,9 +72,7 @@ private slots:
     void defaultsWithoutFile();
     void conversions_data();
     void conversions();
-    void garbageFileReadsAsDefaults();
-    void roundTrip();
-    void mainWindowLoadsAndSaves();
+    void mainWindowLoadsAndSavesEveryKey();
     void failingSaveAsksAgain();
 
 private:
@@ -66,25 +93,23 @@ void TestSettings::cleanupTestCase()
 
 void TestSettings::defaultsWithoutFile()
 {
-    ProgramSettings s;
-    s.traceColours[2] = QColor(1, 2, 3);
-    s.backColours[0] = QColor(9, 8, 7);
-    readSettings(tmp.filePath(QStringLiteral("missing.ini")), s);
-    QCOMPARE(s.unitVolts, false);
-    QCOMPARE(s.forAll, false);
-    QCOMPARE(int(s.acquisition.halfLength), 50000);
-    QCOMPARE(int(s.acquisition.waitCount), 24);
-    QCOMPARE(int(s.acquisition.detector), 1);
-    QCOMPARE(int(s.acquisition.sync), 0);
-    QCOMPARE(int(s.acquisition.mux), 0);
-    QCOMPARE(int(s.acquisition.gain[3]), 0);
-    QCOMPARE(s.portName, QStringLiteral("COM1"));
-    QCOMPARE(s.rate, 115200);
-    QCOMPARE(s.winFun, 0);
-    QCOMPARE(s.lastDir, QString());
-    // Colours without keys stay as they were.
-    QCOMPARE(s.traceColours[2], QColor(1, 2, 3));
-    QCOMPARE(s.backColours[0], QColor(9, 8, 7));
+    // Nothing to read, or nothing but garbage: the defaults, and colours as they were.
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char((i * 7919) % 256));
+    writeIni(tmp.filePath(QStringLiteral("garbage.ini")), junk);
+    for (const char* file : {"missing.ini", "garbage.ini"}) {
+        ProgramSettings s;
+        s.traceColours[2] = QColor(1, 2, 3);
+        s.backColours[0] = QColor(9, 8, 7);
+        readSettings(tmp.filePath(QLatin1String(file)), s);
+        QCOMPARE(QList<bool>({s.unitVolts, s.forAll}), QList<bool>({false, false}));
+        QCOMPARE(s.acquisition.toBytes().toHex(), QByteArray("000050c3180000000000000001"));
+        QCOMPARE((QStringList{s.portName, QString::number(s.rate), QString::number(s.winFun), s.lastDir}),
+                 (QStringList{"COM1", "115200", "0", ""}));
+        QCOMPARE(s.traceColours[2], QColor(1, 2, 3));
+        QCOMPARE(s.backColours[0], QColor(9, 8, 7));
+    }
 }
 
 void TestSettings::conversions_data()
@@ -92,44 +117,39 @@ void TestSettings::conversions_data()
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("expected");
-
-    QTest::newRow("odd length") << QByteArray("[WAVE_ADC]\nNumItems=100001\n") << "halfLength"
-                                << "50000";
-    QTest::newRow("length beyond 16 bits") << QByteArray("[WAVE_ADC]\nNumItems=200000\n") << "halfLength"
-                                           << "34464";
-    QTest::newRow("length not a number") << QByteArray("[WAVE_ADC]\nNumItems=lots\n") << "halfLength"
-                                         << "0";
-    QTest::newRow("YAxis 5 is volts") << QByteArray("[WAVE_ADC]\nYAxis=5\n") << "unitVolts"
-                                      << "1";
-    QTest::newRow("WaitA clamped high") << QByteArray("[WAVE_ADC]\nWaitA=70000\n") << "waitCount"
-                                        << "65535";
-    QTest::newRow("gain clamped") << QByteArray("[WAVE_ADC]\nGain2=300\n") << "gain2"
-                                  << "255";
-    QTest::newRow("baud 1200 kept") << QByteArray("[COM]\nBaud=1200\n") << "rate"
-                                    << "1200";
-    QTest::newRow("baud 1199") << QByteArray("[COM]\nBaud=1199\n") << "rate"
-                               << "115200";
-    QTest::newRow("baud 115201") << QByteArray("[COM]\nBaud=115201\n") << "rate"
-                                 << "115200";
-    QTest::newRow("port 3") << QByteArray("[COM]\nPort=3\n") << "portName"
-                            << "COM3";
-    QTest::newRow("name wins over port") << QByteArray("[COM]\nComName=K4-DEMO\nPort=3\n") << "portName"
-                                         << "K4-DEMO";
-    QTest::newRow("window 6") << QByteArray("[FFT]\nWinFun=6\n") << "winFun"
-                              << "0";
-    QTest::newRow("window -1") << QByteArray("[FFT]\nWinFun=-1\n") << "winFun"
-                               << "0";
-    QTest::newRow("red") << QByteArray("[COLOR]\nGrColor1=255\n") << "trace1"
-                         << "#ff0000";
-    QTest::newRow("blue") << QByteArray("[COLOR]\nCursColor3=16711680\n") << "cursor3"
-                          << "#0000ff";
+    QTest::addColumn<QString>("written"); // key = value the file holds once written back, if any
+    auto row = [](const char* name, const char* ini, const char* field, const char* expected,
+                  const char* written = "") {
+        QTest::newRow(name) << QByteArray(ini) << field << expected << written;
+    };
+    row("odd length", "[WAVE_ADC]\nNumItems=100001\n", "halfLength", "50000", "WAVE_ADC/NumItems=100000");
+    row("length beyond 16 bits", "[WAVE_ADC]\nNumItems=200000\n", "halfLength", "34464",
+        "WAVE_ADC/NumItems=68928");
+    row("length not a number", "[WAVE_ADC]\nNumItems=lots\n", "halfLength", "0");
+    row("YAxis 5 is volts", "[WAVE_ADC]\nYAxis=5\n", "unitVolts", "1", "WAVE_ADC/YAxis=1");
+    row("ForAll -1", "[WAVE_ADC]\nForAll=-1\n", "forAll", "1", "WAVE_ADC/ForAll=1");
+    row("WaitA clamped high", "[WAVE_ADC]\nWaitA=70000\n", "waitCount", "65535");
+    row("gain clamped", "[WAVE_ADC]\nGain2=300\n", "gain2", "255");
+    row("mux clamped low", "[WAVE_ADC]\nMux=-4\n", "mux", "0");
+    row("baud 1200 kept", "[COM]\nBaud=1200\n", "rate", "1200");
+    row("baud 1199", "[COM]\nBaud=1199\n", "rate", "115200");
+    row("baud 115201", "[COM]\nBaud=115201\n", "rate", "115200");
+    row("port 0", "[COM]\nPort=0\n", "portName", "COM1");
+    row("port 3 is kept by name", "[COM]\nPort=3\n", "portName", "COM3", "COM/ComName=COM3");
+    row("name wins over port", "[COM]\nComName=K4-DEMO\nPort=3\n", "portName", "K4-DEMO");
+    row("window 6", "[FFT]\nWinFun=6\n", "winFun", "0");
+    row("window -1", "[FFT]\nWinFun=-1\n", "winFun", "0");
+    row("red", "[COLOR]\nGrColor1=255\n", "trace1", "#ff0000");
+    row("blue", "[COLOR]\nCursColor3=16711680\n", "cursor3", "#0000ff");
+    row("green", "[COLOR]\nBackColor0=65280\n", "back0", "#00ff00", "COLOR/BackColor0=65280");
+    row("directory", "[OTHERS]\nOldDir=/a b/c\n", "lastDir", "/a b/c", "OTHERS/OldDir=/a b/c");
 }
 
 void TestSettings::conversions()
 {
     QFETCH(QByteArray, ini);
     QFETCH(QString, field);
-    QFETCH(QString, expected);
+    QFETCH(QString, written);
     // One file per row: the settings class caches files by name and modification time.
     const QString path = tmp.filePath(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".ini"));
     writeIni(path, ini);
@@ -151,99 +171,72 @@ void TestSettings::conversions()
         {"lastDir", s.lastDir},
     };
     QVERIFY(got.contains(field));
-    QCOMPARE(got.value(field), expected);
+    QTEST(got.value(field), "expected");
+    if (written.isEmpty())
+        return;
+    const QString back = path + QStringLiteral(".back");
+    QVERIFY(writeSettings(back, s));
+    QCOMPARE(iniValue(back, written.section(QLatin1Char('='), 0, 0)), written.section(QLatin1Char('='), 1));
 }
 
-void TestSettings::garbageFileReadsAsDefaults()
-{
-    const QString path = tmp.filePath(QStringLiteral("garbage.ini"));
-    QByteArray junk;
-    for (int i = 0; i < 4096; ++i)
-        junk.append(char((i * 7919) % 256));
-    writeIni(path, junk);
-    ProgramSettings s;
-    readSettings(path, s);
-    QCOMPARE(int(s.acquisition.halfLength), 50000);
-    QCOMPARE(s.rate, 115200);
-    QCOMPARE(s.portName, QStringLiteral("COM1"));
-}
-
-void TestSettings::roundTrip()
-{
-    const QString path = tmp.filePath(QStringLiteral("round.ini"));
-    writeIni(path, "[WAVE_ADC]\nNumItems=100001\nYAxis=5\n[COM]\nPort=3\n");
-    ProgramSettings s;
-    readSettings(path, s);
-    s.acquisition.gain[1] = 7;
-    s.traceColours[0] = QColor(10, 20, 30);
-    s.lastDir = QStringLiteral("/some/where");
-    QVERIFY(writeSettings(path, s));
-    // Written back in the file's own form.
-    QCOMPARE(iniValue(path, QStringLiteral("WAVE_ADC/NumItems")), QStringLiteral("100000"));
-    QCOMPARE(iniValue(path, QStringLiteral("WAVE_ADC/YAxis")), QStringLiteral("1"));
-    QCOMPARE(iniValue(path, QStringLiteral("COM/ComName")), QStringLiteral("COM3"));
-    QCOMPARE(iniValue(path, QStringLiteral("COLOR/GrColor0")), QString::number(10 + 20 * 256 + 30 * 65536));
-
-    // The port is kept by name only.
-    const QString fresh = tmp.filePath(QStringLiteral("fresh.ini"));
-    QVERIFY(writeSettings(fresh, s));
-    QVERIFY(!QSettings(fresh, QSettings::IniFormat).contains(QStringLiteral("COM/Port")));
-    QCOMPARE(iniValue(fresh, QStringLiteral("COM/ComName")), QStringLiteral("COM3"));
-
-    ProgramSettings back;
-    readSettings(path, back);
-    QCOMPARE(back.unitVolts, true);
-    QCOMPARE(int(back.acquisition.halfLength), 50000);
-    QCOMPARE(int(back.acquisition.gain[1]), 7);
-    QCOMPARE(back.traceColours[0], QColor(10, 20, 30));
-    QCOMPARE(back.portName, QStringLiteral("COM3"));
-    QCOMPARE(back.lastDir, QStringLiteral("/some/where"));
-
-    // A half length beyond 16 bits comes back as its low 16 bits, doubled.
-    const QString wide = tmp.filePath(QStringLiteral("wide.ini"));
-    writeIni(wide, "[WAVE_ADC]\nNumItems=200000\n");
-    readSettings(wide, back);
-    QVERIFY(writeSettings(wide, back));
-    QCOMPARE(iniValue(wide, QStringLiteral("WAVE_ADC/NumItems")), QStringLiteral("68928"));
-}
-
-void TestSettings::mainWindowLoadsAndSaves()
+void TestSettings::mainWindowLoadsAndSavesEveryKey()
 {
     QTemporaryDir appDir;
     g_appDir = appDir.path();
-    writeIni(appDir.filePath(QStringLiteral("adc.ini")),
-             "[WAVE_ADC]\nYAxis=1\nForAll=1\nNumItems=20000\nMux=2\n[COM]\nComName=K4-DEMO\nBaud=57600\n"
-             "[COLOR]\nTextColor1=65280\nGrColor0=255\n[FFT]\nWinFun=3\n[OTHERS]\nOldDir=/tmp\n");
-    const QColor oldTrace = g_traceColours[0];
+    const QMap<QString, QString> keys = everyKey();
     {
-        MainWnd w;
-        g_mainWnd = &w;
-        QVERIFY(w.setupWindow());
-        QVERIFY(w.unitVolts());
-        QVERIFY(w.forAll);
-        QCOMPARE(int(g_acquisitionParameters.halfLength), 10000);
-        QCOMPARE(int(g_acquisitionParameters.mux), 2);
-        QCOMPARE(g_link.portName, QStringLiteral("K4-DEMO"));
-        QCOMPARE(g_link.rate, 57600);
-        QCOMPARE(g_winFun, 3);
-        QCOMPARE(w.lastDir, QStringLiteral("/tmp"));
-        QCOMPARE(g_traceColours[0], QColor(255, 0, 0));
-        QCOMPARE(g_readoutTextColours[1], QColor(0, 255, 0));
-        QCOMPARE(w.settingsDir, QDir::toNativeSeparators(appDir.path()) + QDir::separator());
-
-        // Saving writes what the program holds now.
-        g_acquisitionParameters.waitCount = 2;
-        w.setUnit(false);
-        w.saveSettings();
-        const QString ini = appDir.filePath(QStringLiteral("adc.ini"));
-        QCOMPARE(iniValue(ini, QStringLiteral("WAVE_ADC/WaitA")), QStringLiteral("2"));
-        QCOMPARE(iniValue(ini, QStringLiteral("WAVE_ADC/YAxis")), QStringLiteral("0"));
-        QCOMPARE(iniValue(ini, QStringLiteral("WAVE_ADC/NumItems")), QStringLiteral("20000"));
-        QCOMPARE(iniValue(ini, QStringLiteral("COM/ComName")), QStringLiteral("K4-DEMO"));
-        QCOMPARE(iniValue(ini, QStringLiteral("FFT/WinFun")), QStringLiteral("3"));
-        g_mainWnd = nullptr;
+        QSettings ini(appDir.filePath(QStringLiteral("adc.ini")), QSettings::IniFormat);
+        for (auto k = keys.begin(); k != keys.end(); ++k)
+            ini.setValue(k.key(), k.value());
     }
-    g_traceColours[0] = oldTrace;
+    const QColor oldTrace[4] = {g_traceColours[0], g_traceColours[1], g_traceColours[2], g_traceColours[3]};
+    const QColor oldCursor[4] = {g_cursorColours[0], g_cursorColours[1], g_cursorColours[2],
+                                 g_cursorColours[3]};
+    MainWnd w;
+    g_mainWnd = &w;
+    QVERIFY(w.setupWindow());
+    QCOMPARE(w.settingsDir, QDir::toNativeSeparators(appDir.path()) + QDir::separator());
+    QVERIFY(w.unitVolts() && !w.forAll);
+    QCOMPARE(g_acquisitionParameters.toBytes().toHex(), QByteArray("00001027020003040506050100"));
+    QCOMPARE(g_link.portName, QStringLiteral("K4-DEMO"));
+    QCOMPARE(g_link.rate, 57600);
+    QCOMPARE(g_winFun, 3);
+    QCOMPARE(w.lastDir, QStringLiteral("/data/runs"));
+    for (int i = 0; i < 4; ++i) {
+        const QColor colours[4] = {g_traceColours[i], g_cursorColours[i], g_readoutTextColours[i],
+                                   g_readoutBackColours[i]};
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(colours[k], unpackColour(packed(i + 4 * k)));
+        // Both readout labels of the channel show its colours, active or not.
+        for (const char* label : {"tl%1", "yl%1"}) {
+            const QPalette p = w.findChild<QLabel*>(QString::fromLatin1(label).arg(i + 1))->palette();
+            for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+                QCOMPARE(p.color(g, QPalette::WindowText), colours[2]);
+                QCOMPARE(p.color(g, QPalette::Window), colours[3]);
+            }
+        }
+    }
+
+    // Saved into a fresh file: every key as read, except what changed since.
+    QTemporaryDir saveDir;
+    w.settingsDir = saveDir.path() + QDir::separator();
+    w.setUnit(false);
+    w.lastDir = QStringLiteral("/data/new");
+    w.saveSettings();
+    QVERIFY(!QApplication::overrideCursor());
+    QMap<QString, QString> expected = keys;
+    expected[QStringLiteral("WAVE_ADC/YAxis")] = QStringLiteral("0");
+    expected[QStringLiteral("OTHERS/OldDir")] = QStringLiteral("/data/new");
+    QSettings saved(saveDir.filePath(QStringLiteral("adc.ini")), QSettings::IniFormat);
+    QMap<QString, QString> got;
+    for (const QString& key : saved.allKeys())
+        got.insert(key, saved.value(key).toString());
+    QCOMPARE(got, expected);
+    g_mainWnd = nullptr;
+    for (int i = 0; i < 4; ++i) {
+        g_traceColours[i] = oldTrace[i];
+        g_cursorColours[i] = oldCursor[i];
+    }
 }
 
 void TestSettings::failingSaveAsksAgain()
@@ -258,23 +251,13 @@ void TestSettings::failingSaveAsksAgain()
     writeIni(blocker, "in the way");
     w.settingsDir = blocker + QDir::separator();
     // The first question is answered Yes after the directory has appeared: the retry succeeds.
-    QStringList questions;
-    QTimer poll;
-    poll.setInterval(5);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        questions << box->text();
-        QFile::remove(blocker);
-        box->button(QMessageBox::Yes)->click();
-    });
-    poll.start();
-    w.saveSettings();
-    poll.stop();
-    QCOMPARE(questions, QStringList{QStringLiteral("Ошибка сохранения ini-файла.\nПовторить?")});
+    {
+        BoxAnswerer yes(QMessageBox::Yes, 2, [&](const SeenBox&) { QFile::remove(blocker); });
+        w.saveSettings();
+        QCOMPARE(yes.seen.size(), 1);
+        QCOMPARE(yes.seen[0].text, QStringLiteral("Ошибка сохранения ini-файла.\nПовторить?"));
+    }
     QVERIFY(QFile::exists(appDir.filePath(QStringLiteral("gone/adc.ini"))));
-
     // Answered No, the command gives up after one question.
     const QString blocker2 = appDir.filePath(QStringLiteral("never"));
     writeIni(blocker2, "in the way");
@@ -282,6 +265,7 @@ void TestSettings::failingSaveAsksAgain()
     BoxAnswerer no(QMessageBox::No, 5);
     w.saveSettings();
     QCOMPARE(no.seen.size(), 1);
+    QVERIFY(!QApplication::overrideCursor());
     g_mainWnd = nullptr;
 }
 

@@ -28,160 +28,140 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-
-    void startsWithMaximisedMainWindow();
-    void closingTheWindowShutsDown();
-    void translatorFailureReportsCritical();
-    void mainWindowFailureDeletesIt();
-    void quitSignalFailure();
-    void connectQuitSignalOnce();
-    void executableStartsAndRuns();
-};
-
-void TestStartup::initTestCase()
-{
-    g_app = qApp;
-    g_appDir = QCoreApplication::applicationDirPath();
-}
-
-void TestStartup::cleanup()
-{
-    g_startupFault = StartupFault::None;
-    if (g_mainWnd)
-        delete g_mainWnd.data();
-    if (g_translator || velkit::libraryMessager()) {
-        delete g_translator;
-        g_translator = nullptr;
-        velkit::vlkShutdown();
+    void initTestCase()
+    {
+        g_app = qApp;
+        g_appDir = QCoreApplication::applicationDirPath();
     }
-}
+    void cleanup()
+    {
+        g_startupFault = StartupFault::None;
+        if (g_mainWnd)
+            delete g_mainWnd.data();
+        if (g_translator || velkit::libraryMessager()) {
+            delete g_translator;
+            g_translator = nullptr;
+            velkit::vlkShutdown();
+        }
+    }
 
-void TestStartup::startsWithMaximisedMainWindow()
-{
-    // A plug-in directory beside the executable is searched (only existing ones can be added).
-    const QString plugins = g_appDir + QStringLiteral("/plugins");
-    QVERIFY(QDir().mkpath(plugins));
-    QCOMPARE(initApplication(QStringList()), 0);
-    QVERIFY(QCoreApplication::libraryPaths().contains(plugins));
-    QDir().rmdir(plugins);
-    QVERIFY(g_mainWnd);
-    QCOMPARE(g_mainWnd->windowTitle(), QStringLiteral("Программа ввода и обработки информации для ZORIV-K4"));
-    QVERIFY(g_mainWnd->isVisible());
-    QVERIFY(g_mainWnd->windowState() & Qt::WindowMaximized);
-    QVERIFY(g_mainWnd->testAttribute(Qt::WA_DeleteOnClose));
-    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Zoriv"));
-    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("tavrel"));
-    QVERIFY(!QApplication::windowIcon().isNull());
-    QCOMPARE(velkit::libraryMainWindow(), static_cast<QWidget*>(g_mainWnd.data()));
-    QCOMPARE(velkit::libraryLanguage(), 0);
-    QCOMPARE(velkit::sourceFileIndex(tavrelFilesList[4]), 4);
-    QVERIFY(g_translator);
+    void startsWithMaximisedMainWindow()
+    {
+        // A plug-in directory beside the executable is searched (only existing ones can be added).
+        const QString plugins = g_appDir + QStringLiteral("/plugins");
+        QVERIFY(QDir().mkpath(plugins));
+        QCOMPARE(initApplication(QStringList()), 0);
+        QVERIFY(QCoreApplication::libraryPaths().contains(plugins));
+        QDir().rmdir(plugins);
+        QVERIFY(g_mainWnd);
+        QCOMPARE(g_mainWnd->windowTitle(),
+                 QStringLiteral("Программа ввода и обработки информации для ZORIV-K4"));
+        QVERIFY(g_mainWnd->isVisible() && (g_mainWnd->windowState() & Qt::WindowMaximized));
+        QVERIFY(g_mainWnd->testAttribute(Qt::WA_DeleteOnClose));
+        QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Zoriv"));
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("tavrel"));
+        QVERIFY(!QApplication::windowIcon().isNull());
+        QCOMPARE(velkit::libraryMainWindow(), static_cast<QWidget*>(g_mainWnd.data()));
+        QCOMPARE(velkit::libraryLanguage(), 0);
+        QCOMPARE(velkit::sourceFileIndex(tavrelFilesList[4]), 4);
+        QVERIFY(g_translator);
 
-    const velkit::LibraryHooks& h = velkit::libraryHooks();
-    QVERIFY(h.criticalHook);
-    QCOMPARE(h.title(), QStringLiteral("TAVREL"));
-    QCOMPARE(h.infoText(0x1401), QStringLiteral("%1"));
-    QCOMPARE(h.infoText(0x1501), QStringLiteral("5377"));
-    QCOMPARE(h.warnText(0x1502), QStringLiteral("Вначале закройте окно со спектром!"));
-    QCOMPARE(h.questionText(0x1709), QStringLiteral("Ошибка сохранения ini-файла.\nПовторить?"));
-    QCOMPARE(h.questionText(0x1501), QStringLiteral("5377"));
-    QCOMPARE(int(h.maxLineLength), 100);
-    QVERIFY(h.crashLogDirectory().endsWith(QStringLiteral("/tavrel/")));
-    QVERIFY(!h.crashLogFileName && !h.crashHook && !h.beforeCriticalBox && !h.questionAsked);
-}
+        const velkit::LibraryHooks& h = velkit::libraryHooks();
+        QVERIFY(h.criticalHook);
+        QCOMPARE(h.title(), QStringLiteral("TAVREL"));
+        QCOMPARE((QStringList{h.infoText(0x1401), h.infoText(0x1501), h.questionText(0x1501)}),
+                 (QStringList{"%1", "5377", "5377"}));
+        QCOMPARE(int(h.maxLineLength), 100);
+        QVERIFY(h.crashLogDirectory().endsWith(QStringLiteral("/tavrel/")));
+        QVERIFY(!h.crashLogFileName && !h.crashHook && !h.beforeCriticalBox && !h.questionAsked);
+    }
 
-void TestStartup::closingTheWindowShutsDown()
-{
-    QCOMPARE(initApplication(QStringList()), 0);
-    QPointer<MainWnd> w = g_mainWnd;
-    // The application's shutdown signals come from its event loop: close the window inside it.
-    QTimer::singleShot(0, w, [w] { w->close(); });
-    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });
-    QCOMPARE(QApplication::exec(), 0);
-    // Delete-on-close, lastWindowClosed and aboutToQuit: the window goes, the library shuts down.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(w.isNull());
-    QVERIFY(!g_translator);
-    QVERIFY(!velkit::libraryMessager());
-    QVERIFY(!velkit::sourceFileTable());
-}
+    void closingTheWindowShutsDown()
+    {
+        QCOMPARE(initApplication(QStringList()), 0);
+        QPointer<MainWnd> w = g_mainWnd;
+        // The application's shutdown signals come from its event loop: close the window inside it.
+        QTimer::singleShot(0, w, [w] { w->close(); });
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        // Delete-on-close, lastWindowClosed and aboutToQuit: the window goes, the library shuts down.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(w.isNull());
+        QVERIFY(!g_translator && !velkit::libraryMessager() && !velkit::sourceFileTable());
+    }
 
-void TestStartup::translatorFailureReportsCritical()
-{
-    BoxAnswerer answer;
-    g_startupFault = StartupFault::Translator;
-    QCOMPARE(initApplication(QStringList()), 0xA00B);
-    QVERIFY(!g_mainWnd);
-    QTRY_COMPARE(answer.seen.size(), 1);
-    // Condition 0xA404 of main/src/init.cpp, program file index 4.
-    const QString text = answer.seen.first().text;
-    const QString hex = text.mid(text.lastIndexOf(QStringLiteral("0x")) + 2);
-    bool ok = false;
-    const quint64 code = hex.toULongLong(&ok, 16);
-    QVERIFY2(ok, qPrintable(text));
-    QCOMPARE(code & 0xFFFF, quint64(0xA404));
-    QCOMPARE((code >> 32) & 0xFFFF, quint64(4));
-    QVERIFY(((code >> 16) & 0xFFFF) > 0);
-}
+    void failingStep_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("condition"); // of the critical error shown; 0: none
+        QTest::newRow("translator") << int(StartupFault::Translator) << 0xA00B << 0xA404;
+        QTest::newRow("main window") << int(StartupFault::MainWindow) << 0xA008 << 0;
+        QTest::newRow("quit signal") << int(StartupFault::QuitSignal) << 0xA00C << 0;
+    }
+    void failingStep()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, condition);
+        BoxAnswerer answer;
+        g_startupFault = StartupFault(fault);
+        QTEST(initApplication(QStringList()), "exitCode");
+        // A main window that failed is gone, not only forgotten.
+        QCOMPARE(bool(g_mainWnd), fault == int(StartupFault::QuitSignal));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<MainWnd*>(w) || w == g_mainWnd);
+        if (!condition)
+            return;
+        // Reported from main/src/init.cpp, program file index 4.
+        QTRY_COMPARE(answer.seen.size(), 1);
+        const QString text = answer.seen.first().text;
+        const quint64 code = text.mid(text.lastIndexOf(QStringLiteral("0x")) + 2).toULongLong(nullptr, 16);
+        QCOMPARE(code & 0xFFFF, quint64(condition));
+        QCOMPARE((code >> 32) & 0xFFFF, quint64(4));
+        QVERIFY(((code >> 16) & 0xFFFF) > 0);
+    }
 
-void TestStartup::mainWindowFailureDeletesIt()
-{
-    g_startupFault = StartupFault::MainWindow;
-    QCOMPARE(initApplication(QStringList()), 0xA008);
-    QVERIFY(!g_mainWnd);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (QWidget* w : QApplication::topLevelWidgets())
-        QVERIFY(!qobject_cast<MainWnd*>(w));
-}
+    void connectQuitSignalOnce()
+    {
+        MainWnd w;
+        Pinger p;
+        const QMetaMethod ping = QMetaMethod::fromSignal(&Pinger::ping);
+        QVERIFY(connectQuitSignal(nullptr, ping, &w));
+        QVERIFY(connectQuitSignal(&p, QMetaMethod(), &w));
+        QVERIFY(connectQuitSignal(&p, ping, nullptr));
+        QCOMPARE(p.receiverCount(), 0);
+        QVERIFY(!connectQuitSignal(&p, ping, &w));
+        QVERIFY(!connectQuitSignal(&p, ping, &w));
+        QCOMPARE(p.receiverCount(), 1);
+        // The slot may run any number of times.
+        QCOMPARE(velkit::vlkInit(velkit::LibraryHooks()), 0);
+        g_translator = new QTranslator;
+        emit p.ping();
+        QVERIFY(!g_translator && !velkit::libraryMessager());
+        emit p.ping();
+        w.slot_BeforeQuit();
+        QVERIFY(!velkit::libraryMessager());
+    }
 
-void TestStartup::quitSignalFailure()
-{
-    g_startupFault = StartupFault::QuitSignal;
-    QCOMPARE(initApplication(QStringList()), 0xA00C);
-}
-
-void TestStartup::connectQuitSignalOnce()
-{
-    MainWnd w;
-    Pinger p;
-    const QMetaMethod ping = QMetaMethod::fromSignal(&Pinger::ping);
-    QVERIFY(connectQuitSignal(nullptr, ping, &w));
-    QVERIFY(connectQuitSignal(&p, QMetaMethod(), &w));
-    QVERIFY(connectQuitSignal(&p, ping, nullptr));
-    QCOMPARE(p.receiverCount(), 0);
-    QVERIFY(!connectQuitSignal(&p, ping, &w));
-    QVERIFY(!connectQuitSignal(&p, ping, &w));
-    QCOMPARE(p.receiverCount(), 1);
-
-    // The slot may run any number of times.
-    QCOMPARE(velkit::vlkInit(velkit::LibraryHooks()), 0);
-    g_translator = new QTranslator;
-    emit p.ping();
-    QVERIFY(!g_translator);
-    QVERIFY(!velkit::libraryMessager());
-    emit p.ping();
-    w.slot_BeforeQuit();
-    QVERIFY(!velkit::libraryMessager());
-}
-
-void TestStartup::executableStartsAndRuns()
-{
-    // The real program, headless: it writes its start-up lines and keeps running its event loop.
-    QProcess proc;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    proc.setProcessEnvironment(env);
-    proc.start(QStringLiteral(TAVREL_BIN_DIR "/tavrel"), {QStringLiteral("--ignored-argument")});
-    QVERIFY(proc.waitForStarted());
-    QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += proc.readAllStandardOutput()).contains("created application\n"), 15000);
-    QTest::qWait(300);
-    QCOMPARE(proc.state(), QProcess::Running);
-    proc.kill();
-    proc.waitForFinished();
-}
+    void executableStartsAndRuns()
+    {
+        // The real program, headless: it writes its start-up lines and keeps running its event loop.
+        QProcess proc;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        proc.setProcessEnvironment(env);
+        proc.start(QStringLiteral(TAVREL_BIN_DIR "/tavrel"), {QStringLiteral("--ignored-argument")});
+        QVERIFY(proc.waitForStarted());
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += proc.readAllStandardOutput()).contains("created application\n"),
+                                 15000);
+        QTest::qWait(300);
+        QCOMPARE(proc.state(), QProcess::Running);
+        proc.kill();
+        proc.waitForFinished();
+    }
+};
 
 QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"

@@ -1,5 +1,6 @@
 // Library start-up and shutdown: translations by language, box parents, meta types, repeated
-// shutdown and initialisation.
+// shutdown and initialisation. The test functions run in order, each on the state the one
+// before left.
 
 #include "boxwatch.h"
 #include "umisc.h"
@@ -14,135 +15,113 @@
 #include <QMainWindow>
 #include <QtTest>
 
+namespace {
+
+// The boxes shown for a critical report of code (none without the message service).
+QList<SeenBox> criticalBoxes(quint64 code)
+{
+    BoxAnswerer answer;
+    velkit::reportCritical(code);
+    QTest::qWait(50);
+    return answer.seen;
+}
+
+} // namespace
+
 class TestVlkInit : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void beforeInitNothingIsShown();
-    void initRegistersMetaTypes();
-    void languageOneGivesEnglishLibraryTexts();
-    void languageZeroGivesRussianButtons();
-    void boxesFollowTheMainWindow();
-    void shutdownTwiceIsHarmless();
-    void initAgainAfterShutdown();
-    void crashLogDirectoryFromHookOrTemp();
+    void beforeInitNothingIsShown() { QCOMPARE(criticalBoxes(0x42).size(), 0); }
+
+    void initRegistersMetaTypesAndSpeaksEnglish()
+    {
+        QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+        QVERIFY(velkit::libraryReady());
+        QCOMPARE(velkit::libraryGuiThread(), QThread::currentThread());
+        for (const char* name :
+             {"uint16", "uint32", "quint64", "QMessageBox::StandardButton", "QMessageBox::StandardButtons"})
+            QVERIFY2(QMetaType::fromName(name).isValid(), name);
+        QCOMPARE(QMetaType::fromName("uint16"), QMetaType::fromType<quint16>());
+        // Before the main window is handed over the library speaks English; boxes have no parent.
+        QCOMPARE(velkit::libraryLanguage(), 1);
+        const velkit::VlkStringsKit& kit = velkit::VlkStringsKit::instance();
+        QVERIFY(kit.fatalError.startsWith(QStringLiteral("An internal fatal error was detected")));
+        QVERIFY(kit.fileNotDeleted.contains(QStringLiteral("was not deleted")));
+        const QList<SeenBox> seen = criticalBoxes(0x1000d2a602ull);
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(seen.first().text,
+                 QStringLiteral("An internal error was detected,\nplease contact support.\n"
+                                "Error code - 0x1000d2a602"));
+        QVERIFY(seen.first().parent.isNull());
+    }
+
+    void languageZeroGivesRussianButtons()
+    {
+        QMainWindow window;
+        window.show();
+        velkit::MainContext ctx;
+        ctx.window = &window;
+        ctx.language = 0;
+        QCOMPARE(velkit::vlkSetMainWindow(ctx), 0);
+        QCOMPARE(velkit::libraryLanguage(), 0);
+        QCOMPARE(velkit::VlkStringsKit::instance().internalError,
+                 QStringLiteral(
+                     "Обнаружена внутренняя ошибка,\nобратитесь в службу поддержки.\nКод ошибки - 0x%1"));
+        StringsKit::instance().fill();
+        BoxAnswerer answer{QMessageBox::Cancel};
+        QMessageBox::StandardButton result = QMessageBox::NoButton;
+        velkit::libraryMessager()->showQuestion(
+            StringsKit::AskInverseFFT, QString(), QString(), &result, true, true,
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        QCOMPARE(result, QMessageBox::Cancel);
+        QCOMPARE(answer.seen.size(), 1);
+        QStringList buttons = answer.seen.first().buttonTexts;
+        buttons.sort();
+        QCOMPARE(buttons,
+                 (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
+        QCOMPARE(answer.seen.first().parent.data(), static_cast<QWidget*>(&window));
+    }
+
+    void boxesFollowTheMainWindow()
+    {
+        // The window handed over before was destroyed: boxes then have no parent instead of a
+        // dangling one.
+        QVERIFY(!velkit::libraryMainWindow());
+        BoxAnswerer answer;
+        velkit::libraryMessager()->showWarn(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
+        QCOMPARE(answer.seen.size(), 1);
+        QVERIFY(answer.seen.first().parent.isNull());
+    }
+
+    void shutdownTwiceThenInitAgain()
+    {
+        for (int i = 0; i < 2; ++i) {
+            velkit::vlkShutdown();
+            QVERIFY(!velkit::libraryMessager() && !velkit::sourceFileTable());
+            QCOMPARE(criticalBoxes(0x77).size(), 0);
+        }
+        QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+        QVERIFY(velkit::libraryMessager() && velkit::sourceFileTable());
+        const QList<SeenBox> seen = criticalBoxes(0x05);
+        QCOMPARE(seen.size(), 1);
+        QVERIFY(seen.first().text.endsWith(QStringLiteral("0x05")));
+        velkit::vlkShutdown();
+    }
+
+    void crashLogDirectoryFromHookOrTemp()
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("tavrel"));
+        QCOMPARE(velkit::vlkInit(velkit::LibraryHooks()), 0);
+        QCOMPARE(velkit::crashLogDirectory(), QDir::toNativeSeparators(QDir::tempPath()) + QDir::separator() +
+                                                  QStringLiteral("tavrel") + QDir::separator());
+        velkit::vlkShutdown();
+        QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+        QCOMPARE(velkit::crashLogDirectory(), umisc::crashLogDirectory());
+        velkit::vlkShutdown();
+    }
 };
-
-void TestVlkInit::beforeInitNothingIsShown()
-{
-    QVERIFY(!velkit::libraryMessager());
-    BoxAnswerer answer;
-    velkit::reportCritical(0x42); // no message service: dropped silently
-    QTest::qWait(30);
-    QCOMPARE(answer.seen.size(), 0);
-}
-
-void TestVlkInit::initRegistersMetaTypes()
-{
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    QVERIFY(velkit::libraryReady());
-    QCOMPARE(velkit::libraryGuiThread(), QThread::currentThread());
-    for (const char* name :
-         {"uint16", "uint32", "quint64", "QMessageBox::StandardButton", "QMessageBox::StandardButtons"})
-        QVERIFY2(QMetaType::fromName(name).isValid(), name);
-    QCOMPARE(QMetaType::fromName("uint16"), QMetaType::fromType<quint16>());
-}
-
-void TestVlkInit::languageOneGivesEnglishLibraryTexts()
-{
-    // Before the main window is handed over the library speaks English.
-    QCOMPARE(velkit::libraryLanguage(), 1);
-    const velkit::VlkStringsKit& kit = velkit::VlkStringsKit::instance();
-    QCOMPARE(kit.internalError, QStringLiteral("An internal error was detected,\nplease contact support.\n"
-                                               "Error code - 0x%1"));
-    QVERIFY(kit.fatalError.startsWith(QStringLiteral("An internal fatal error was detected")));
-    QVERIFY(kit.fileNotDeleted.contains(QStringLiteral("was not deleted")));
-
-    BoxAnswerer answer;
-    velkit::reportCritical(0x1000d2a602ull);
-    QTRY_COMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen.first().text,
-             QStringLiteral(
-                 "An internal error was detected,\nplease contact support.\nError code - 0x1000d2a602"));
-    QVERIFY(answer.seen.first().parent.isNull()); // no main window yet
-}
-
-void TestVlkInit::languageZeroGivesRussianButtons()
-{
-    QMainWindow window;
-    window.show();
-    velkit::MainContext ctx;
-    ctx.window = &window;
-    ctx.language = 0;
-    QCOMPARE(velkit::vlkSetMainWindow(ctx), 0);
-    QCOMPARE(velkit::libraryLanguage(), 0);
-    QCOMPARE(
-        velkit::VlkStringsKit::instance().internalError,
-        QStringLiteral("Обнаружена внутренняя ошибка,\nобратитесь в службу поддержки.\nКод ошибки - 0x%1"));
-
-    StringsKit::instance().fill();
-    BoxAnswerer answer{QMessageBox::Cancel};
-    QMessageBox::StandardButton result = QMessageBox::NoButton;
-    velkit::libraryMessager()->showQuestion(StringsKit::AskInverseFFT, QString(), QString(), &result, true,
-                                            true, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                            QMessageBox::Yes);
-    QCOMPARE(result, QMessageBox::Cancel);
-    QCOMPARE(answer.seen.size(), 1);
-    QStringList buttons = answer.seen.first().buttonTexts;
-    buttons.sort();
-    QCOMPARE(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
-    QCOMPARE(answer.seen.first().parent.data(), static_cast<QWidget*>(&window));
-}
-
-void TestVlkInit::boxesFollowTheMainWindow()
-{
-    // The window handed over before was destroyed: boxes then have no parent instead of a
-    // dangling one.
-    QVERIFY(!velkit::libraryMainWindow());
-    BoxAnswerer answer;
-    velkit::libraryMessager()->showWarn(StringsKit::WarnLoadFailed, QString(), QString(), true, true);
-    QCOMPARE(answer.seen.size(), 1);
-    QVERIFY(answer.seen.first().parent.isNull());
-}
-
-void TestVlkInit::shutdownTwiceIsHarmless()
-{
-    velkit::vlkShutdown();
-    QVERIFY(!velkit::libraryMessager());
-    QVERIFY(!velkit::sourceFileTable());
-    velkit::vlkShutdown();
-    QVERIFY(!velkit::libraryMessager());
-    BoxAnswerer answer;
-    velkit::reportCritical(0x77);
-    QTest::qWait(30);
-    QCOMPARE(answer.seen.size(), 0);
-}
-
-void TestVlkInit::initAgainAfterShutdown()
-{
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    QVERIFY(velkit::libraryMessager());
-    QVERIFY(velkit::sourceFileTable());
-    BoxAnswerer answer;
-    velkit::reportCritical(0x05);
-    QTRY_COMPARE(answer.seen.size(), 1);
-    QVERIFY(answer.seen.first().text.endsWith(QStringLiteral("0x05")));
-    velkit::vlkShutdown();
-}
-
-void TestVlkInit::crashLogDirectoryFromHookOrTemp()
-{
-    QCoreApplication::setApplicationName(QStringLiteral("tavrel"));
-    velkit::LibraryHooks noDir;
-    QCOMPARE(velkit::vlkInit(noDir), 0);
-    QCOMPARE(velkit::crashLogDirectory(), QDir::toNativeSeparators(QDir::tempPath()) + QDir::separator() +
-                                              QStringLiteral("tavrel") + QDir::separator());
-    velkit::vlkShutdown();
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    QCOMPARE(velkit::crashLogDirectory(), umisc::crashLogDirectory());
-    velkit::vlkShutdown();
-}
 
 QTEST_MAIN(TestVlkInit)
 #include "tst_vlkinit.moc"

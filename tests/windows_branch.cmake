@@ -18,5 +18,6 @@ if(MINGW_CXX)
       COMMAND ${MINGW_CXX} -fsyntax-only -std=c++17 -Wall -Wextra -Werror -Wno-attributes
               -I${CMAKE_SOURCE_DIR}/include -I${VLK_GEN_INCLUDE_DIR} -I${CMAKE_SOURCE_DIR}/main/src
               -I${CMAKE_BINARY_DIR} ${win_inc_flags} ${CMAKE_SOURCE_DIR}/${source})
+    set_tests_properties(${test_name} PROPERTIES TIMEOUT 120)
   endforeach()
 endif()

@@ -4,7 +4,9 @@
 #include "ae/hit_table.h"
 #include "com_dialog.h"
 #include "errors.h"
+#include "fft_dialog.h"
 #include "init.h"
+#include "print_dialog.h"
 #include "rs232.h"
 #include "set_record.h"
 #include "settings.h"
@@ -23,16 +25,24 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMimeData>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
+#include <QVariant>
 
 #include <cmath>
 #include <memory>
@@ -147,6 +157,25 @@ QStringList recordInfoValues(const RecordFacts& f)
     v << (f.detector ? QObject::tr("вкл ") : QObject::tr("вык "));
     v << gains;
     return v;
+}
+
+QRect newWindowGeometry(const QSize& area, int others, int step)
+{
+    // Below this a window shows too little of a record to be of use; the area scrolls instead.
+    const int width = std::max(area.width(), 320);
+    const int height = std::max(area.height() * 4 / 5, 240);
+    const int room = std::max(area.height() - height, 0);
+    const int places = step > 0 ? room / step + 1 : 1;
+    return QRect(0, others % places * std::max(step, 0), width, height);
+}
+
+QStringList localFiles(const QList<QUrl>& urls)
+{
+    QStringList paths;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
 }
 
 } // namespace fmain
@@ -319,6 +348,7 @@ bool MainWnd::setupWindow()
 {
     quint16 condition = 0;
     setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true); // raw files dropped from a file manager open as with the read command
     ui = new Ui::MainWindow;
     ui->setupUi(this);
 
@@ -637,6 +667,23 @@ void MainWnd::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
+void MainWnd::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData() && !fmain::localFiles(event->mimeData()->urls()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWnd::dropEvent(QDropEvent* event)
+{
+    const QStringList paths =
+        event->mimeData() ? fmain::localFiles(event->mimeData()->urls()) : QStringList();
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened once the drop has finished: a warning about a bad file must not hold the drag.
+    QTimer::singleShot(0, this, [this, paths] { openPaths(paths); });
+}
+
 // ---------------------------------------------------------------------------------------------
 // File commands
 
@@ -650,8 +697,7 @@ TWForm* MainWnd::newWindow()
         return nullptr;
     }
     w->setWindowTitle(QStringLiteral("NoName - ") + QString::number(newCounter));
-    mdiArea->addSubWindow(w);
-    w->show();
+    showNewWindow(w);
     ++newCounter;
     return w;
 }
@@ -685,10 +731,92 @@ TWForm* MainWnd::openRawPath(const QString& path)
         sbZYLabel->setText(percentText(sbZY->value()));
     if (sbZXLabel)
         sbZXLabel->setText(percentText(sbZX->value()));
-    mdiArea->addSubWindow(w);
-    w->show();
+    showNewWindow(w);
     lastDir = fmain::directoryOf(path);
     return w;
+}
+
+void MainWnd::openPaths(const QStringList& paths)
+{
+    for (const QString& path : paths)
+        openRawPath(QFileInfo(path).absoluteFilePath());
+}
+
+namespace {
+
+// Where a window opened and its place in the stack, kept on the window: as long as it still
+// has that geometry, the user has not moved it and it follows the area's size.
+const char* const OpenedAt = "tavrelOpenedAt";
+const char* const OpenedAmong = "tavrelOpenedAmong";
+
+int titleBarStep(QWidget* window)
+{
+    return window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+}
+
+void placeOpened(QMdiSubWindow* window, const QSize& area, int others)
+{
+    const QRect r = fmain::newWindowGeometry(area, others, titleBarStep(window));
+    window->setGeometry(r);
+    window->setProperty(OpenedAt, r);
+    window->setProperty(OpenedAmong, others);
+}
+
+// The main window reaches its full size only after it is shown, when windows named on the
+// command line may already be open: windows left where they opened grow with the area.
+class OpenedWindowsFollow : public QObject
+{
+public:
+    static constexpr const char* Name = "tavrelOpenedWindowsFollow";
+
+    explicit OpenedWindowsFollow(QMdiArea* area)
+        : QObject(area)
+        , m_area(area)
+    {
+        setObjectName(QLatin1String(Name));
+        area->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Resize || watched != m_area->viewport())
+            return false;
+        const QSize size = static_cast<QResizeEvent*>(event)->size();
+        for (QMdiSubWindow* w : m_area->subWindowList()) {
+            const QVariant at = w->property(OpenedAt);
+            if (at.isValid() && !w->isMaximized() && !w->isMinimized() && w->geometry() == at.toRect())
+                placeOpened(w, size, w->property(OpenedAmong).toInt());
+        }
+        return false;
+    }
+
+private:
+    QMdiArea* m_area;
+};
+
+} // namespace
+
+void MainWnd::showNewWindow(TWForm* window)
+{
+    if (!mdiArea || !window)
+        return;
+    if (!mdiArea->findChild<QObject*>(QLatin1String(OpenedWindowsFollow::Name), Qt::FindDirectChildrenOnly))
+        new OpenedWindowsFollow(mdiArea);
+    // Asked before the new window joins: it would be the active one after that.
+    const QMdiSubWindow* active = mdiArea->activeSubWindow();
+    const bool maximised = active && active->isMaximized();
+    int others = 0;
+    for (const QMdiSubWindow* s : mdiArea->subWindowList())
+        others += s->isVisible() && !s->isMinimized();
+    mdiArea->addSubWindow(window);
+    window->show();
+    // After show: the first layout of the window has taken its title bar into account. A window
+    // opened maximised keeps this place for when it is restored.
+    if (window->isMaximized())
+        window->showNormal();
+    placeOpened(window, mdiArea->viewport()->size(), others);
+    if (maximised)
+        window->showMaximized();
 }
 
 void MainWnd::runAcquisition()
@@ -706,8 +834,7 @@ void MainWnd::runAcquisition()
         QPointer<TWForm> fresh = new TWForm(nullptr);
         if (fresh->initEmpty()) {
             fresh->setWindowTitle(QStringLiteral("NoName - ") + QString::number(newCounter));
-            mdiArea->addSubWindow(fresh);
-            fresh->show();
+            showNewWindow(fresh);
             ++newCounter;
             ok = fresh->acquire(channelCount, length);
         }
@@ -982,7 +1109,8 @@ void MainWnd::slot_aInfoTriggered(bool)
 
 void MainWnd::slot_aPrintTriggered(bool)
 {
-    // The print dialog comes with printing and export.
+    if (mdiArea)
+        runPrintDialog(this, activeForm());
 }
 
 void MainWnd::slot_aRunADCTriggered(bool)
@@ -1075,7 +1203,8 @@ void MainWnd::slot_aZeroSignTriggered(bool)
 
 void MainWnd::slot_aFFTViewTriggered(bool)
 {
-    // The FFT preview comes with the spectrum commands.
+    if (TWForm* w = activeForm())
+        showFFTPreview(w, w->record);
 }
 
 void MainWnd::slot_aDirectFFTTriggered(bool)
@@ -1090,7 +1219,7 @@ void MainWnd::slot_aReverseFFTTriggered(bool)
 
 void MainWnd::slot_aSetFFTTriggered(bool)
 {
-    // The FFT settings dialog comes with the spectrum commands.
+    runFFTSettingsDialog(this);
 }
 
 void MainWnd::slot_aSrcMaxTriggered(bool)
@@ -1203,7 +1332,8 @@ void MainWnd::slot_FltEditValueChanged(int)
 
 void MainWnd::slot_aExportTriggered(bool)
 {
-    // Copying the cursor readings comes with the clipboard export.
+    if (TWForm* w = activeForm())
+        w->exportToClipboard();
 }
 
 void MainWnd::slot_aCenteringTriggered(bool)

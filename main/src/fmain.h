@@ -3,11 +3,16 @@
 #include <QColor>
 #include <QDate>
 #include <QMainWindow>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QVector>
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -65,6 +70,14 @@ qint64 samplingFrequencyHz(int clockKHz, qint32 divider);
 // frequency, inputs, synchronisation, detector, gains.
 QStringList recordInfoValues(const RecordFacts& facts);
 
+// Where a new waveform window opens in an MDI area of the given size when other windows are
+// already open in it: the area's full width and most of its height, each further window a
+// title bar (step rows) lower than the one before, starting at the top again when there is no
+// room left.
+QRect newWindowGeometry(const QSize& area, int others, int step);
+// The local files among dropped URLs.
+QStringList localFiles(const QList<QUrl>& urls);
+
 } // namespace fmain
 
 // The program's one top-level window: an MDI area holding the waveform windows, the menus, the
@@ -97,6 +110,12 @@ public:
     void openRawFile();
     // Reads path into a new window; null (after warning 0x1504) when it cannot be read.
     TWForm* openRawPath(const QString& path);
+    // Files given from outside (command line, drop): one window each, as the read command
+    // opens them; a file that cannot be read shows its warning and the others still open.
+    void openPaths(const QStringList& paths);
+    // Adds a new waveform window to the MDI area and shows it at its opening size (maximised
+    // when the active window is). Every new window comes through here.
+    void showNewWindow(TWForm* window);
     void saveRawFile();
     // Saves the active window under rawSavePath(path); the writer's result (0 on success).
     int saveRawPath(const QString& path);
@@ -199,6 +218,9 @@ protected:
     // Every waveform window goes through its own close rules first (spectra before their
     // sources); when one of them stays open, so does the program.
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped on the window open as from the command line.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QList<QLabel*> readoutLabels() const; // tl1 ... tl4, yl1 ... yl4; empty when one is missing

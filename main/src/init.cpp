@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
@@ -38,9 +39,31 @@ bool connectQuitSignal(QObject* sender, const QMetaMethod& signal, MainWnd* main
     return !QObject::connect(sender, signal, mainWnd, slot);
 }
 
+QStringList commandLineFiles(const QStringList& arguments)
+{
+    QStringList paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (!arguments[i].isEmpty() && !arguments[i].startsWith(QLatin1Char('-')))
+            paths << arguments[i];
+    return paths;
+}
+
+void openCommandLineFiles(const QStringList& arguments)
+{
+    const QStringList paths = commandLineFiles(arguments);
+    if (paths.isEmpty() || !g_mainWnd)
+        return;
+    // From the event loop: the main window is shown at its full size by then, and a warning
+    // about a bad file has a window to stand on.
+    QTimer::singleShot(0, g_mainWnd, [paths] {
+        if (g_mainWnd)
+            g_mainWnd->openPaths(paths);
+    });
+}
+
 int initApplication(const QStringList& arguments)
 {
-    Q_UNUSED(arguments); // the program takes no options
+    Q_UNUSED(arguments); // options are ignored; files named there open later (openCommandLineFiles)
 
     g_vlkParams = umisc::programHooks();
     int result = velkit::vlkInit(g_vlkParams);

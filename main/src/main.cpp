@@ -22,5 +22,6 @@ int main(int argc, char* argv[])
         return result;
     if (g_mainWnd)
         g_mainWnd->update();
+    openCommandLineFiles(g_app->arguments());
     return g_app->exec(); // the application object lives until the process ends
 }

@@ -17,6 +17,7 @@
 
 int g_winFun = 0;
 ae::HitSettings g_hitSettings;
+bool g_logScale = false;
 
 int packColour(const QColor& colour)
 {

@@ -10,6 +10,8 @@
 extern int g_winFun;
 // Settings of the hit search, as last accepted in its dialog; kept in the settings file.
 extern ae::HitSettings g_hitSettings;
+// New spectra are made and read out in dB; chosen in the FFT settings, not kept in the file.
+extern bool g_logScale;
 
 // Everything the settings file adc.ini holds, as the program uses it.
 struct ProgramSettings

@@ -793,9 +793,23 @@ void TWForm::print(QPainter* painter, const QRect& rect)
 {
     if (!record || !painter)
         return;
+    // The zero lines are rescaled to the target and back, each time rounded: on a preview
+    // smaller than the plot they would creep a row per repaint. Keep them as they were.
+    int rows[MaxChannels];
+    for (int ch = 0; ch < MaxChannels; ++ch)
+        rows[ch] = record->channel(ch) ? record->channel(ch)->baseY : 0;
     record->setPlotRect(rect);
     record->draw(painter);
     record->setPlotRect(plotRect);
+    for (int ch = 0; ch < MaxChannels; ++ch)
+        if (TWaveView* view = record->channel(ch))
+            view->baseY = rows[ch];
+}
+
+void TWForm::exportToClipboard()
+{
+    if (record)
+        record->copyToClipboard();
 }
 
 void TWForm::repaintPlot()

@@ -206,8 +206,11 @@ public:
     void setCursorColour(int ch, const QColor& colour);
     void setSineOverlay(bool on);
     void setFilter(int mode, int halfWidth);
-    // Draws the record into rect of painter's device (printing, export).
+    // Draws the record into rect of painter's device (printing, export); the window's own
+    // picture is left exactly as it was.
     void print(QPainter* painter, const QRect& rect);
+    // Puts the cursor times and amplitudes on the clipboard.
+    void exportToClipboard();
 
     // ---- cursors, selection and measurements ----
     // The selection's width rounded to a power of two (selection mode, forward FFT).

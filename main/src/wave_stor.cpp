@@ -2,9 +2,12 @@
 
 #include "errors.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocale>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -804,4 +807,39 @@ void TWaveStor::drawCursors(QPainter* painter)
         if (slot.view)
             slot.view->drawCursor(painter);
     }
+}
+
+// ---- clipboard ----
+
+QString TWaveStor::clipboardText() const
+{
+    const QLocale locale;
+    const int n = channelCount();
+    QString times = QStringLiteral("ZLT_TIMES:");
+    QString amplitudes = QStringLiteral("\nZLT_AMP:");
+    const int clock = header.clockKHz; // packed fields: copies
+    const qint32 divider = header.divider;
+    // A record without a clock has no time axis: its times read 0 rather than inf or nan.
+    const double periodUs = clock == 0 ? 0.0 : 1000000.0 * divider / (1000.0 * clock);
+    for (int i = 0; i < n; ++i) {
+        const TWaveView* view = channelSlots[i].view;
+        if (!view)
+            return QString();
+        times += QLatin1Char(' ') + locale.toString(periodUs * view->cursor, 'f', 0);
+        // One unit is 5 V / 256 at gain code 0, halved for each step; codes beyond 12 leave
+        // nothing of the 4096 and must not shift past the word.
+        const int gainCode = channelSlots[i].header.gainCode;
+        const int gainFactor = gainCode > 12 ? 0 : 4096 >> gainCode;
+        const double microvolts = 5.0 * view->sample(view->cursor) / 1048576.0 * 1000000.0 * gainFactor;
+        amplitudes += QLatin1Char(' ') + locale.toString(microvolts, 'f', 6);
+    }
+    return times + amplitudes;
+}
+
+void TWaveStor::copyToClipboard() const
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString text = clipboardText();
+    if (clipboard && !text.isEmpty())
+        clipboard->setText(text, QClipboard::Clipboard);
 }

@@ -229,6 +229,14 @@ public:
     void drawSine(QPainter* painter);
     void drawCursors(QPainter* painter);
 
+    // ---- clipboard ----
+    // Two lines: "ZLT_TIMES:" with each channel's cursor time in microseconds, "ZLT_AMP:" with
+    // the stored sample under each cursor in microvolts; numbers in the default locale's
+    // notation. Empty when a slot below the channel count holds no channel.
+    QString clipboardText() const;
+    // Puts clipboardText() on the clipboard; nothing when it is empty or there is no clipboard.
+    void copyToClipboard() const;
+
     // ---- fields (in this order) ----
     QRect rect;          // plot area in device pixels, corners (x1, y1) - (x2, y2)
     qint32 dragOld = 0;  // zero-line row of the dragged channel before the current step

@@ -1,17 +1,22 @@
 #include "wave_view.h"
 
 #include "errors.h"
+#include "settings.h"
+#include "ufft.h"
 
+#include <QCoreApplication>
 #include <QLine>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPoint>
 #include <QPolygon>
+#include <QProgressBar>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -629,7 +634,11 @@ void TWaveView::draw(QPainter* painter, bool markPoints)
     if (s < 0)
         return;
     if (g_printMode) {
-        drawPrintPolyline(painter, std::clamp(winStart, 0, MaxSamples));
+        // The polyline begins rect.left() pixels' worth of samples after winStart. Page
+        // rectangles start at or left of 0 (the printer's at -10), so the trace enters the
+        // page from beyond its edge.
+        const qint64 start = qint64(winStart) + nearest(rect.left() / xScale);
+        drawPrintPolyline(painter, int(std::clamp<qint64>(start, 0, MaxSamples)));
         return;
     }
     if (!bandOnDevice(painter))
@@ -901,4 +910,189 @@ void TWaveView::moveCursor(QPainter* painter, int i)
     drawCursor(painter);
     cursor = i;
     drawCursor(painter);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Spectrum: window functions, forward and inverse transform
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+// ln 10 as a single-precision value.
+constexpr double Ln10 = 2.3025851249694824;
+// Source samples are read this many at a time.
+constexpr int SpectrumBatch = 4096;
+
+// Advances the bar by one without serving events.
+void advance(QProgressBar* progress)
+{
+    if (progress)
+        progress->setValue(progress->value() + 1);
+}
+
+// A spectrum value v as the signed byte stored for it (v - 128 modulo 256).
+inline qint8 storedSpectrumValue(int v)
+{
+    return qint8(quint8((v - 128) & 0xFF));
+}
+
+} // namespace
+
+double windowValue(int i, int n, int type)
+{
+    if (n <= 0 || type < 0 || type > 5)
+        return 0.0;
+    if (type == 0)
+        return 1.0;
+    if (type == 1 || type == 5) {
+        const double u = (i - 0.5 * (n - 1)) / (0.5 * (n + 1));
+        return type == 1 ? 1.0 - std::abs(u) : 1.0 - u * u;
+    }
+    // The angles are rounded to single precision before the cosine, the constants are
+    // single-precision values.
+    const double c1 = std::cos(double(float(2.0 * Pi * i / n)));
+    if (type == 2)
+        return double(0.5f) * (1.0 - c1);
+    if (type == 3)
+        return double(0.54f) - double(0.46f) * c1;
+    const double c2 = std::cos(double(float(4.0 * Pi * i / n)));
+    return double(0.42f) - double(0.5f) * c1 + double(0.08f) * c2;
+}
+
+void TWaveView::processedStretch(int start, int n, qint8* out)
+{
+    if (n <= 0 || !out)
+        return;
+    std::fill(out, out + n, qint8(0));
+    const qint64 first = std::max<qint64>(start, 0);
+    const qint64 end = std::min<qint64>(qint64(start) + n, count);
+    if (first >= end)
+        return;
+    qint8* dst = out + (first - start);
+    const int len = int(end - first);
+    if (mode != pmEnvelopeDiff) {
+        // Here a walk gives the very values computed afresh.
+        processedRun(int(first), len, dst);
+        return;
+    }
+    // The envelope difference computed afresh at i compares its window sum S(i) with
+    // S(i) - r(i - h - 1) + r(i + h), which a walk does not (it carries the offset of its first
+    // position); the same value from an exact running sum.
+    const int n1 = winLen > 0 ? winLen : 1;
+    const qint64 h = halfWidth;
+    qint32 sum = windowSum(first);
+    for (int j = 0; j < len; ++j) {
+        const qint64 i = first + j;
+        if (j > 0)
+            sum += windowTerm(i + h) - windowTerm(i - h - 1);
+        const qint32 advanced = sum - windowTerm(i - h - 1) + windowTerm(i + h);
+        dst[j] = qint8(advanced / n1 - sum / n1);
+    }
+}
+
+int TWaveView::forwardFFT(TWaveView* source, int start, int k, QProgressBar* progress, bool logScale)
+{
+    if (spectrum)
+        return SpectrumAlready;
+    if (k < 0 || k > MaxSpectrumLog2)
+        return SpectrumNoReal;
+    const int n = 1 << k;
+    const int bins = n / 2;
+    // Never fewer than two floats per sample, so that zeroing a bin and its mirror stays inside.
+    const int size = std::max(n, 2 * count);
+    std::unique_ptr<float[]> re(new (std::nothrow) float[size_t(size)]);
+    if (!re)
+        return SpectrumNoReal;
+    std::unique_ptr<float[]> im(new (std::nothrow) float[size_t(size)]);
+    if (!im)
+        return SpectrumNoImaginary;
+    std::fill(re.get(), re.get() + size, 0.0f);
+    std::fill(im.get(), im.get() + size, 0.0f);
+
+    spectrum = true;
+    baseOffset = nearest(-128.0 * yScale);
+
+    const int type = g_winFun;
+    qint8 batch[SpectrumBatch];
+    for (int off = 0; off < n; off += SpectrumBatch) {
+        const int len = std::min(SpectrumBatch, n - off);
+        const qint64 from = qint64(start) + off;
+        if (!source || from >= source->count || from + len <= 0)
+            continue; // wholly outside the source: zeros
+        source->processedStretch(int(from), len, batch);
+        for (int j = 0; j < len; ++j)
+            re[size_t(off + j)] = float(batch[j] * windowValue(off + j, n, type));
+    }
+
+    progressStep(progress);
+    directFFT(re.get(), im.get(), k, progress);
+    QCoreApplication::processEvents();
+
+    auto magnitude = [&](int b) {
+        const float r = re[size_t(b)];
+        const float i = im[size_t(b)];
+        return std::sqrt(r * r + i * i);
+    };
+    // dB relative to a magnitude of 128.
+    auto level = [](float a) { return 20.0 * std::log(double(a * 0.0078125f)) / Ln10; };
+    // The peak: the largest magnitude, or in dB the deepest level below 128.
+    double peak = 0.0;
+    for (int b = 1; b <= bins; ++b) {
+        const float a = magnitude(b);
+        const double v = logScale ? (a > 1e-10f ? -level(a) : 0.0) : double(a);
+        peak = std::max(peak, v);
+    }
+    progressStep(progress);
+
+    const bool empty = !(peak > 1e-20);
+    const double factor = empty ? 0.0 : 255.0 / peak;
+    specStep = empty ? 0.0f : float(1.0 / factor);
+    const int shown = std::min(bins, count);
+    for (int b = 1; b <= shown; ++b) {
+        const float a = magnitude(b);
+        int v = 0;
+        if (!empty) {
+            if (!logScale)
+                v = nearest(double(a) * factor);
+            else if (a > 1e-10f)
+                v = nearest(level(a) * factor);
+        }
+        // A level above 128 has no place below the top of the dB scale; it is shown at the top
+        // rather than wrapped around to the bottom.
+        setSample(b - 1, logScale && v > 0 ? qint8(127) : storedSpectrumValue(v));
+    }
+    modified = false; // a fresh spectrum counts as unchanged
+
+    delete[] specRe;
+    delete[] specIm;
+    specRe = re.release();
+    specIm = im.release();
+    specSize = size;
+    advance(progress);
+    return SpectrumOk;
+}
+
+void TWaveView::inverseFFT(TWaveView* target, int start, int k, QProgressBar* progress)
+{
+    if (!spectrum || !specRe || !specIm || k < 0 || k > MaxSpectrumLog2 || (1 << k) > specSize)
+        return;
+    const int n = 1 << k;
+    std::unique_ptr<float[]> re(new (std::nothrow) float[size_t(n)]);
+    std::unique_ptr<float[]> im(new (std::nothrow) float[size_t(n)]);
+    if (!re || !im)
+        return;
+    std::copy(specRe, specRe + n, re.get());
+    std::copy(specIm, specIm + n, im.get());
+
+    progressStep(progress);
+    reverseFFT(re.get(), im.get(), k, progress);
+    QCoreApplication::processEvents();
+
+    // Forward and inverse together give twice the input.
+    for (int i = 0; target && i < n; ++i) {
+        const qint64 t = qint64(start) + i;
+        if (t >= 0 && t < target->count)
+            target->setSample(int(t), qint8(std::clamp(nearest(0.5 * re[size_t(i)]), -128, 127)));
+    }
+    advance(progress);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QPainter;
+class QProgressBar;
 
 // Samples per block and the longest channel (five blocks).
 constexpr int ChunkSamples = 32768;
@@ -83,6 +84,22 @@ struct TraceShape
         markers.clear();
     }
 };
+
+
+// Results of TWaveView::forwardFFT.
+enum SpectrumResult : int {
+    SpectrumOk = 0,
+    SpectrumNoImaginary = 8, // the imaginary array cannot be had
+    SpectrumNoReal = 10,     // the real array cannot be had (also for an exponent out of range)
+    SpectrumAlready = 0x1234,
+};
+
+// Weight of point i of n under window function type: 0 none (1), 1 Parzen, 2 Hanning,
+// 3 Hamming, 4 exact Blackman, 5 Welch; 0 for any other type.
+double windowValue(int i, int n, int type);
+
+// Exponent of the longest transform of a channel: 2^18 points cover the longest channel.
+constexpr int MaxSpectrumLog2 = 18;
 
 class TWaveView
 {
@@ -156,6 +173,22 @@ public:
     // (the bottom of its scale) and its kept bins k + 1 and 2 * count - 1 - k are cleared.
     void zero(int from, int to);
 
+    // ---- spectrum: forward and inverse transform ----
+    // The processed values of samples start ... start + n - 1 into out, each as processedSample
+    // gives it (computed afresh, 0 outside the channel), in one walk.
+    void processedStretch(int start, int n, qint8* out);
+    // Makes this channel the spectrum of the source's processed samples start ... start + 2^k - 1
+    // (0 outside the source), weighted by the window function g_winFun: sample i shows bin
+    // i + 1, linear or in dB below a magnitude of 128 (logScale). The whole transform stays in
+    // specRe / specIm. Returns a SpectrumResult; nothing of the source is read after the first
+    // events have been served. Advances the bar by k + 5 steps.
+    int forwardFFT(TWaveView* source, int start, int k, QProgressBar* progress, bool logScale);
+    // Writes the inverse transform of the kept spectrum (halved, rounded, clamped to -128 ... 127)
+    // into target samples start ... start + 2^k - 1 that exist. Does nothing when this channel is
+    // not a spectrum, when 2^k exceeds the kept transform or when memory cannot be had.
+    // Advances the bar by k + 3 steps.
+    void inverseFFT(TWaveView* target, int start, int k, QProgressBar* progress);
+
     // ---- drawing ----
     // One trace; markPoints puts a point marker on every drawn sample.
     void draw(QPainter* painter, bool markPoints);
@@ -178,11 +211,13 @@ public:
     double yScale = 1.0;           // pixels per sample unit
     qint32 baseY = 0;              // row of the zero level: v is drawn at baseY - nearest(v * yScale)
     qint32 baseOffset = 0;         // nearest(-128 * yScale) when unipolar or spectrum, else 0
-    // Spectrum work arrays: when set, 2 * count floats each (the whole transform), allocated
-    // with new[] and freed by the channel.
+    // Spectrum arrays: when set, specSize floats each (the whole transform, and never fewer than
+    // 2 * count so that zeroing a bin and its mirror stays inside), allocated with new[] and
+    // freed by the channel.
     float* specRe = nullptr;
     float* specIm = nullptr;
     float specStep = 0.0f; // value of one unit of a spectrum channel
+    qint32 specSize = 0;   // floats in each of specRe and specIm: the transform, at least 2 * count
     QColor grColor = Qt::white;
     QColor pointColor = Qt::white;
     QColor baseColor = Qt::gray;

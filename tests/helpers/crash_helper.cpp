@@ -1,7 +1,7 @@
 // Crashes on purpose after initialising the support library, so that a test can check the
 // crash log, the fatal report and the exit status.
 //   crash_helper <mode> [log directory] [fixed log name]
-// mode: null, div0, stack, trap, illegal, abort-none
+// mode: null, div0, stack, trap, illegal
 
 #include <Velkit/vlk_init.h>
 
@@ -14,21 +14,7 @@
 static QString g_dir;
 static QString g_name;
 
-static QString dirHook()
-{
-    return g_dir;
-}
-
-static QString nameHook()
-{
-    return g_name;
-}
-
-static QString titleHook()
-{
-    return QStringLiteral("TAVREL");
-}
-
+// The sanitizers would catch these before the hardware does; the point is the hardware fault.
 __attribute__((noinline, no_sanitize("undefined"))) static int divide(int a, int b)
 {
     volatile int x = a;
@@ -36,7 +22,6 @@ __attribute__((noinline, no_sanitize("undefined"))) static int divide(int a, int
     return x / y;
 }
 
-// The sanitizers would catch these before the hardware does; the point is the hardware fault.
 __attribute__((noinline, no_sanitize("undefined"))) static void writeNull()
 {
     volatile int* volatile p = nullptr;
@@ -61,29 +46,26 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("crash_helper"));
     velkit::LibraryHooks hooks;
-    hooks.title = titleHook;
-    if (argc > 2) {
-        g_dir = QString::fromLocal8Bit(argv[2]);
-        hooks.crashLogDirectory = dirHook;
-    }
-    if (argc > 3) {
-        g_name = QString::fromLocal8Bit(argv[3]);
-        hooks.crashLogFileName = nameHook;
-    }
+    hooks.title = [] { return QStringLiteral("TAVREL"); };
+    g_dir = QString::fromLocal8Bit(argc > 2 ? argv[2] : "");
+    g_name = QString::fromLocal8Bit(argc > 3 ? argv[3] : "");
+    if (argc > 2)
+        hooks.crashLogDirectory = [] { return g_dir; };
+    if (argc > 3)
+        hooks.crashLogFileName = [] { return g_name; };
     if (velkit::vlkInit(hooks) != 0)
         return 3;
 
     const char* mode = argv[1];
-    if (!std::strcmp(mode, "null")) {
+    if (!std::strcmp(mode, "null"))
         writeNull();
-    } else if (!std::strcmp(mode, "div0")) {
+    else if (!std::strcmp(mode, "div0"))
         std::printf("%d\n", divide(argc, 0));
-    } else if (!std::strcmp(mode, "stack")) {
+    else if (!std::strcmp(mode, "stack"))
         std::printf("%d\n", recurse(argc));
-    } else if (!std::strcmp(mode, "trap")) {
+    else if (!std::strcmp(mode, "trap"))
         std::raise(SIGTRAP);
-    } else if (!std::strcmp(mode, "illegal")) {
+    else if (!std::strcmp(mode, "illegal"))
         __builtin_trap();
-    }
     return 0;
 }
