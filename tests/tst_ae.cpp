@@ -1,505 +1,217 @@
-// Acoustic-emission hits: the detector on signals built here (bursts, gaps against HDT and HLT,
-// noise under the threshold, a burst cut by the end, the detector's envelope, records without a
-// period), the rows and the CSV they make, and the hit settings in adc.ini.
+// Acoustic-emission hits: the detector on short signals whose hits are worked out by hand, a hit
+// across the record's blocks, records without a period, the CSV line, the hit keys of adc.ini.
 
 #include "ae/hit_csv.h"
 #include "ae/hits.h"
 #include "settings.h"
 #include "wave_stor.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
 
 using Samples = std::vector<qint8>;
-using Expected = QList<QList<qint64>>; // per hit: first, peak, last, counts, counts to peak
-using Stretches = QList<QPair<int, int>>;
+using Hits = QList<QList<qint64>>; // per hit: first, peak, last, counts, counts to peak, energy in steps²
 
 namespace {
 
-// One converter step in volts at gain code g: a bipolar step is 5 V / 256, the detector's
-// envelope counts from the bottom of the scale in steps of 2.5 V / 256; each gain step halves it.
-double volts(qint8 x, bool unipolar, int g)
-{
-    return unipolar ? (x + 128) * 2.5 / 256.0 / double(1 << g) : x * 5.0 / 256.0 / double(1 << g);
-}
+const double Bip = 5.0 / 256; // volts of a bipolar step at gain code 0
+const double Env = 2.5 / 256; // of a step of the detector's envelope
+const double P = 0.5;         // sample period in the tables, µs
 
-// Cycles of eight samples 0, a/2, a, a/2, 0, -a/2, -a, -a/2, one amplitude a per cycle, from start.
-void burst(Samples& s, int start, const QList<int>& amplitudes)
+// length samples of fill, with the given (index, value) points.
+Samples signal(int length, std::initializer_list<std::pair<int, int>> points, int fill = 0)
 {
-    int i = start;
-    for (int a : amplitudes) {
-        for (int v : {0, a / 2, a, a / 2, 0, -a / 2, -a, -a / 2}) {
-            if (i >= 0 && i < int(s.size()))
-                s[std::size_t(i)] = qint8(v);
-            ++i;
-        }
-    }
-}
-
-// Amplitudes rising by step up to top, then falling by the same step to 0.
-QList<int> envelope(int top, int step)
-{
-    QList<int> a;
-    for (int v = step; v < top; v += step)
-        a << v;
-    for (int v = top; v > 0; v -= step)
-        a << v;
-    return a;
-}
-
-// What one hit made of every sample of from ... to is, taken straight from the definitions: the
-// first and last sample that reach t, the first largest magnitude between them (a PDT longer than
-// the hit), the rising crossings of +t (the first sample counting when it lies above +t).
-QList<qint64> oneHit(const Samples& s, bool unipolar, int g, double t, int from, int to)
-{
-    qint64 first = -1, last = -1, peak = -1;
-    double top = -1;
-    for (int i = from; i <= to; ++i) {
-        const double m = std::fabs(volts(s[std::size_t(i)], unipolar, g));
-        if (m < t)
-            continue;
-        if (first < 0)
-            first = i;
-        last = i;
-        if (m > top) {
-            top = m;
-            peak = i;
-        }
-    }
-    qint64 counts = 0, toPeak = 0;
-    for (qint64 i = first; i <= last; ++i) {
-        const bool above = volts(s[std::size_t(i)], unipolar, g) >= t;
-        if (above && (i == first || volts(s[std::size_t(i - 1)], unipolar, g) < t)) {
-            ++counts;
-            if (i <= peak)
-                ++toPeak;
-        }
-    }
-    return {first, peak, last, counts, toPeak};
-}
-
-double energyOf(const Samples& s, bool unipolar, int g, qint64 first, qint64 last, double periodUs)
-{
-    double sum = 0;
-    for (qint64 i = first; i <= last; ++i)
-        sum += std::pow(volts(s[std::size_t(i)], unipolar, g), 2);
-    return sum * periodUs * 1e-6;
-}
-
-std::vector<ae::Hit> detect(const Samples& s, const ae::HitSettings& set, double period, int g, bool unipolar)
-{
-    std::vector<ae::Hit> hits;
-    ae::HitDetector d(set, period, g, unipolar, 2, hits);
-    d.feed(s.data(), qint64(s.size()));
-    d.finish();
-    return hits;
-}
-
-ae::HitSettings settings(double thresholdV, double pdt, double hdt, double hlt)
-{
-    ae::HitSettings s;
-    s.thresholdV = thresholdV;
-    s.pdtUs = pdt;
-    s.hdtUs = hdt;
-    s.hltUs = hlt;
+    Samples s = Samples(std::size_t(length), qint8(fill));
+    for (auto [i, v] : points)
+        s[std::size_t(i)] = qint8(v);
     return s;
 }
 
-const double Step0 = 5.0 / 256.0; // one bipolar step at gain code 0
-
 } // namespace
-
-Q_DECLARE_METATYPE(ae::HitSettings)
 
 class TestAe : public QObject
 {
     Q_OBJECT
 private slots:
-    void windows_data();
-    void windows();
-    void bursts_data();
-    void bursts();
-    void handMade_data();
-    void handMade();
-    void spansDoNotMatter();
-    void recordsWithoutPeriod_data();
-    void recordsWithoutPeriod();
-    void rowsAndCsv();
-    void csvQuoting_data();
-    void csvQuoting();
-    void iniSection_data();
-    void iniSection();
-    void iniLeavesOtherKeys();
+    void hits_data();
+    void hits();
+    void blocksAndSpans();
+    void noPeriod();
+    void csv();
+    void iniBounds();
 };
 
-void TestAe::windows_data()
+void TestAe::hits_data()
 {
-    QTest::addColumn<double>("us");
-    QTest::addColumn<double>("period");
-    QTest::addColumn<qint64>("samples");
-    // 12 MHz clock, divider 4: 1/3 us; divider 100: 8.33 us. Whole periods stay whole.
-    QTest::newRow("800 us at 1/3 us") << 800.0 << 1000.0 * 4 / 12000 << qint64(2400);
-    QTest::newRow("800 us at 8.33 us") << 800.0 << 1000.0 * 100 / 12000 << qint64(96);
-    QTest::newRow("part of a sample") << 0.4 << 0.5 << qint64(0);
-    QTest::newRow("negative") << -5.0 << 1.0 << qint64(0);
-    QTest::newRow("not a number") << std::nan("") << 1.0 << qint64(0);
-    QTest::newRow("no period: a sample per us") << 10.7 << 0.0 << qint64(10);
-    QTest::newRow("negative period") << 10.0 << -0.5 << qint64(10);
-    QTest::newRow("period not a number") << 10.0 << std::nan("") << qint64(10);
-    QTest::newRow("endless") << 1e300 << 1e-3 << (qint64(1) << 50);
-}
-
-void TestAe::windows()
-{
-    QFETCH(double, us);
-    QFETCH(double, period);
-    QFETCH(qint64, samples);
-    QCOMPARE(ae::windowSamples(us, period), samples);
-}
-
-void TestAe::bursts_data()
-{
-    QTest::addColumn<Samples>("signal");
+    QTest::addColumn<Samples>("s");
     QTest::addColumn<int>("gain");
     QTest::addColumn<bool>("unipolar");
-    QTest::addColumn<double>("period");
-    QTest::addColumn<ae::HitSettings>("set");
-    // Each hit is expected to be the one hit of its stretch (from, to) of the signal.
-    QTest::addColumn<Stretches>("stretches");
+    QTest::addColumn<double>("threshold");
+    QTest::addColumn<QList<int>>("windows"); // PDT, HDT, HLT in samples
+    QTest::addColumn<Hits>("expected");
 
-    // Period 0.5 us: PDT 1000 us (longer than any hit), HDT 50 us = 100 samples,
-    // HLT 100 us = 200 samples. Threshold 5 steps: a sample of exactly 5 reaches it.
-    const double p = 0.5;
-    const ae::HitSettings s = settings(5 * Step0, 1000, 50, 100);
-    const QList<int> shape = envelope(20, 2); // 19 cycles, 152 samples
-    const int len = int(shape.size()) * 8;
-
-    Samples one(2000, 0);
-    burst(one, 300, shape);
-    QTest::newRow("one burst") << one << 0 << false << p << s << Stretches{{0, 1999}};
-
-    auto two = [&](int secondStart) {
-        Samples x(3000, 0);
-        burst(x, 300, shape);
-        burst(x, secondStart, shape);
-        return x;
-    };
-    // The gaps are counted from the first burst's last sample that reaches the threshold to the
-    // second's first: both found in the signal.
-    const QList<qint64> a = oneHit(two(2500), false, 0, 5 * Step0, 0, 1000);
-    const QList<qint64> b = oneHit(two(2500), false, 0, 5 * Step0, 1000, 2999);
-    const int lead = int(b[0]) - 2500; // samples from a burst's start to its first crossing
-    const int aLast = int(a[2]);
-    // Gap of exactly HDT (100 samples): the same hit; one more: a new hit unless locked out.
-    QTest::newRow("closer than HDT: one hit")
-        << two(aLast + 60 - lead) << 0 << false << p << s << Stretches{{0, 2999}};
-    QTest::newRow("gap of HDT: one hit")
-        << two(aLast + 100 - lead) << 0 << false << p << s << Stretches{{0, 2999}};
-    // Within HDT + HLT of the last crossing the second burst is locked out, wholly.
-    QTest::newRow("within HLT: locked out")
-        << two(aLast + 101 - lead) << 0 << false << p << s << Stretches{{0, aLast}};
-    // Crossing HDT + HLT after it is still locked out; the burst's next crossing is a new hit.
-    QTest::newRow("HDT + HLT: the rest of the burst is a hit")
-        << two(aLast + 300 - lead) << 0 << false << p << s << Stretches{{0, aLast}, {aLast + 301, 2999}};
-    QTest::newRow("past the lockout: two hits")
-        << two(aLast + 301 - lead) << 0 << false << p << s << Stretches{{0, aLast}, {aLast + 1, 2999}};
-    QTest::newRow("no lockout: a new hit right after HDT")
-        << two(aLast + 101 - lead) << 0 << false << p << settings(5 * Step0, 1000, 50, 0)
-        << Stretches{{0, aLast}, {aLast + 1, 2999}};
-    // A burst that runs through the lockout: the next hit starts at its first reaching sample
-    // after the lockout.
-    {
-        Samples x(3000, 0);
-        burst(x, 300, shape);
-        burst(x, aLast + 250 - lead, QList<int>(40, 30));
-        QTest::newRow("lockout ends inside a burst")
-            << x << 0 << false << p << s << Stretches{{0, aLast}, {aLast + 301, 2999}};
-    }
-
-    // Noise of up to 4 steps never reaches 5; a level of exactly 5 steps stays under 5.01.
-    Samples noise(5000);
-    quint32 r = 99;
-    for (qint8& v : noise) {
-        r = r * 1664525u + 1013904223u;
-        v = qint8(int(r >> 29) - 4); // -4 ... 3
-    }
-    noise[100] = 4;
-    noise[101] = -4;
-    QTest::newRow("noise under the threshold") << noise << 0 << false << p << s << Stretches{};
-    Samples level(50, 5);
-    QTest::newRow("just under the threshold")
-        << level << 0 << false << p << settings(5.01 * Step0, 1000, 50, 100) << Stretches{};
-    Samples cut(1000, 0);
-    burst(cut, 1000 - len / 2, shape);
-    QTest::newRow("cut by the end") << cut << 0 << false << p << s << Stretches{{0, 999}};
-    QTest::newRow("empty") << Samples() << 0 << false << p << s << Stretches{};
-
-    // Gain code 3: each step is worth an eighth, so the threshold of 5 steps is 5/8 of the above.
-    QTest::newRow("gain code 3")
-        << one << 3 << false << p << settings(5 * Step0 / 8, 1000, 50, 100) << Stretches{{0, 1999}};
-    QTest::newRow("gain code 3, threshold of gain 0") << one << 3 << false << p << s << Stretches{};
-    QTest::newRow("gain code out of range") << one << 13 << false << p << s << Stretches{};
-    QTest::newRow("threshold 0 finds nothing")
-        << one << 0 << false << p << settings(0, 1000, 50, 100) << Stretches{};
-
-    // The detector's envelope: levels from the bottom of the scale (-128 is 0 V), two hits.
-    Samples env(3000, -128);
-    for (int k = 0; k < 200; ++k) {
-        env[std::size_t(500 + k)] = qint8(-128 + std::min(2 * k, 200 - k));
-        env[std::size_t(2000 + k)] = qint8(-128 + std::min(k, (200 - k) / 2));
-    }
+    const QList<int> w{2, 3, 4};
+    const Samples edge = signal(30, {{5, 4}, {6, 5}, {7, -5}, {8, 4}});
+    QTest::newRow("equal reaches; the first of equal peaks")
+        << edge << 0 << false << 5 * Bip << w << Hits{{6, 6, 7, 1, 1, 50}};
+    QTest::newRow("just under") << edge << 0 << false << 5.01 * Bip << w << Hits{};
+    // 7 comes at HDT after 6: the same hit, but later than PDT after the peak.
+    QTest::newRow("gap of HDT joins")
+        << signal(30, {{10, 6}, {13, 7}}) << 0 << false << 5 * Bip << w << Hits{{10, 10, 13, 2, 1, 85}};
+    // After HDT the hit ends at 10; 14 and 17 fall in the lockout up to 10 + 3 + 4.
+    const Samples gaps = signal(30, {{10, 6}, {14, 7}, {17, 8}, {18, 9}});
+    QTest::newRow("HDT ends, HLT locks out")
+        << gaps << 0 << false << 5 * Bip << w << Hits{{10, 10, 10, 1, 1, 36}, {18, 18, 18, 1, 1, 81}};
+    QTest::newRow("HLT 0") << gaps << 0 << false << 5 * Bip << QList<int>{2, 3, 0}
+                           << Hits{{10, 10, 10, 1, 1, 36}, {14, 14, 18, 2, 1, 194}};
+    // 7 one sample after the arrival, 9 three samples after 7.
+    const Samples pdt = signal(30, {{10, 6}, {11, -7}, {12, 3}, {13, 6}, {14, 9}});
+    QTest::newRow("PDT 1") << pdt << 0 << false << 5 * Bip << QList<int>{1, 3, 4}
+                           << Hits{{10, 11, 14, 2, 1, 211}};
+    QTest::newRow("PDT 3") << pdt << 0 << false << 5 * Bip << QList<int>{3, 3, 4}
+                           << Hits{{10, 14, 14, 2, 2, 211}};
+    QTest::newRow("PDT 0") << pdt << 0 << false << 5 * Bip << QList<int>{0, 3, 4}
+                           << Hits{{10, 10, 14, 2, 1, 211}};
+    // Rising crossings of +T at 21, 23, 25; the arrival at -6 is not one.
+    QTest::newRow("counts") << signal(30, {{20, -6}, {21, 7}, {22, 2}, {23, 6}, {24, 4}, {25, 5}, {26, -8}})
+                            << 0 << false << 5 * Bip << QList<int>{100, 3, 4}
+                            << Hits{{20, 26, 26, 3, 3, 230}};
+    QTest::newRow("cut by the end") << signal(30, {{27, 6}, {29, -7}}) << 0 << false << 5 * Bip << w
+                                    << Hits{{27, 29, 29, 1, 1, 85}};
+    Samples noise(30);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = qint8(i % 2 ? 4 : -4);
+    QTest::newRow("noise under") << noise << 0 << false << 5 * Bip << w << Hits{};
+    QTest::newRow("empty") << Samples() << 0 << false << 5 * Bip << w << Hits{};
+    QTest::newRow("gain code 3") << edge << 3 << false << 5 * Bip / 8 << w << Hits{{6, 6, 7, 1, 1, 50}};
+    QTest::newRow("gain code 13 reads 0 V") << edge << 13 << false << 1e-9 << w << Hits{};
+    QTest::newRow("threshold 0") << edge << 0 << false << 0.0 << w << Hits{};
+    // The envelope counts from the bottom of its scale: -128 is 0 V, -88 is 40 steps.
     QTest::newRow("detector envelope")
-        << env << 0 << true << p << settings(40 * 2.5 / 256, 1000, 50, 100)
-        << Stretches{{0, 1500}, {1501, 2999}};
-    QTest::newRow("detector envelope, gain code 2")
-        << env << 2 << true << p << settings(40 * 2.5 / 256 / 4, 1000, 50, 100)
-        << Stretches{{0, 1500}, {1501, 2999}};
+        << signal(30, {{10, -90}, {11, -88}, {12, -80}, {13, -100}}, -128) << 0 << true << 40 * Env << w
+        << Hits{{11, 12, 12, 1, 1, 40 * 40 + 48 * 48}};
 }
 
-void TestAe::bursts()
+void TestAe::hits()
 {
-    QFETCH(Samples, signal);
+    QFETCH(Samples, s);
     QFETCH(int, gain);
     QFETCH(bool, unipolar);
-    QFETCH(double, period);
-    QFETCH(ae::HitSettings, set);
-    QFETCH(Stretches, stretches);
+    QFETCH(double, threshold);
+    QFETCH(QList<int>, windows);
+    QFETCH(Hits, expected);
+    std::vector<ae::Hit> found;
+    ae::HitDetector d(ae::HitSettings{threshold, windows[0] * P, windows[1] * P, windows[2] * P}, P, gain,
+                      unipolar, 2, found);
+    d.feed(s.data(), qint64(s.size()));
+    d.finish();
 
-    const std::vector<ae::Hit> hits = detect(signal, set, period, gain, unipolar);
-    QCOMPARE(int(hits.size()), int(stretches.size()));
-    for (int k = 0; k < int(hits.size()); ++k) {
-        const ae::Hit& h = hits[std::size_t(k)];
-        const QList<qint64> e = oneHit(signal, unipolar, gain, set.thresholdV, stretches[k].first, stretches[k].second);
-        QCOMPARE((QList<qint64>{h.first, h.peak, h.last, h.counts, h.countsToPeak}), e);
-        QCOMPARE(h.channel, 2);
-        QCOMPARE(h.peakV, std::fabs(volts(signal[std::size_t(e[1])], unipolar, gain)));
-        const ae::HitRow row = ae::hitRow(h, period);
-        QVERIFY(row.energyV2s);
-        const double energy = energyOf(signal, unipolar, gain, e[0], e[2], period);
-        QVERIFY2(std::fabs(*row.energyV2s - energy) <= 1e-12 * energy,
-                 qPrintable(QStringLiteral("%1 against %2").arg(*row.energyV2s).arg(energy)));
-        QCOMPARE(*row.arrivalUs, e[0] * period);
-        QCOMPARE(*row.durationUs, (e[2] - e[0]) * period);
-        QCOMPARE(*row.riseUs, (e[1] - e[0]) * period);
+    // Energy and peak in steps of the channel's gain, the channel from 1, then the row's arrival,
+    // rise and duration in ns and its average frequency in Hz (-1: none, for a hit of one sample).
+    const double unit = (unipolar ? Env : Bip) / double(1 << gain);
+    Hits got, want;
+    for (const ae::Hit& h : found) {
+        const ae::HitRow r = ae::hitRow(h, P);
+        const double energy = *r.energyV2s / (unit * unit * P * 1e-6),
+                     hz = r.avgFreqKHz.value_or(-0.001) * 1000;
+        got << QList<qint64>{h.first, h.peak, h.last, h.counts, h.countsToPeak, qRound64(energy)};
+        got.last() << qRound64(r.peakV / unit) << r.channel << qRound64(*r.arrivalUs * 1000)
+                   << qRound64(*r.riseUs * 1000) << qRound64(*r.durationUs * 1000) << qRound64(hz);
     }
+    for (QList<qint64> e : expected) {
+        const qint64 ns = qint64(P * 1000), duration = (e[2] - e[0]) * ns;
+        e << std::abs(s[std::size_t(e[1])] + (unipolar ? 128 : 0)) << 3 << e[0] * ns << (e[1] - e[0]) * ns
+          << duration << (duration > 0 ? qRound64(e[3] * 1e9 / duration) : -1);
+        want << e;
+    }
+    QCOMPARE(got, want);
 }
 
-void TestAe::handMade_data()
+void TestAe::blocksAndSpans()
 {
-    QTest::addColumn<double>("pdt");
-    QTest::addColumn<Expected>("expected");
-    QTest::addColumn<double>("rise");
-    // Samples 6, -7, 3, 6, 9 from index 10 at 0.5 us, threshold 5 steps. The magnitude 7 comes one
-    // sample after the arrival; 9 comes three samples after 7.
-    QTest::newRow("PDT 1 us: the peak stays at 7") << 1.0 << Expected{{10, 11, 14, 2, 1}} << 0.5;
-    QTest::newRow("PDT 1.5 us: 9 comes within it") << 1.5 << Expected{{10, 14, 14, 2, 2}} << 2.0;
-    QTest::newRow("PDT 0: the arrival is the peak") << 0.0 << Expected{{10, 10, 14, 2, 1}} << 0.0;
-}
-
-void TestAe::handMade()
-{
-    QFETCH(double, pdt);
-    QFETCH(Expected, expected);
-    QFETCH(double, rise);
-    Samples s(40, 0);
-    const int values[] = {6, -7, 3, 6, 9, -2};
-    for (int k = 0; k < 6; ++k)
-        s[std::size_t(10 + k)] = qint8(values[k]);
-    const std::vector<ae::Hit> hits = detect(s, settings(5 * Step0, pdt, 2, 0), 0.5, 0, false);
-    Expected got;
-    for (const ae::Hit& h : hits)
-        got << QList<qint64>{h.first, h.peak, h.last, h.counts, h.countsToPeak};
-    QCOMPARE(got, expected);
-    const ae::HitRow row = ae::hitRow(hits.at(0), 0.5);
-    QCOMPARE(*row.riseUs, rise);
-    QCOMPARE(*row.durationUs, 2.0);
-    QCOMPARE(*row.avgFreqKHz, 1000.0); // 2 counts in 2 us
-    // (36 + 49 + 9 + 36 + 81) steps squared over 0.5 us.
-    QVERIFY(qFuzzyCompare(*row.energyV2s, 211 * Step0 * Step0 * 0.5e-6));
-}
-
-void TestAe::spansDoNotMatter()
-{
-    // A record's channel comes in blocks of 32768: a hit across the boundary is one hit, and
-    // feeding sample by sample gives what feeding the whole does.
+    // At 25/12 µs a sample: on channel 0 two samples 480 apart, an HDT of 1000 µs (one hit, though
+    // 1000 / (25/12) is just under 480 in doubles); on channel 1 (gain 1) a hit across a block end.
     TWaveStor rec;
-    QVERIFY(rec.init(2, 70000));
+    QVERIFY(rec.init(2, 40000));
     rec.header.clockKHz = 12000;
-    rec.header.divider = 4;
-    Samples s(70000, 0);
-    burst(s, ChunkSamples - 100, envelope(60, 3));
-    burst(s, 2 * ChunkSamples - 5, envelope(30, 1));
-    for (int i = 0; i < 70000; ++i) {
-        rec.channel(0)->setSample(i, 0);
+    rec.header.divider = 25;
+    rec.channelHeader(1)->gainCode = 1;
+    // Five cycles whose samples but 0 reach 10 steps at gain 1.
+    const int cycle[8] = {0, 20, 40, 20, 0, -20, -40, -20};
+    Samples s(40000, 0);
+    for (int i = 0; i < 40; ++i)
+        s[std::size_t(ChunkSamples - 20 + i)] = qint8(cycle[i % 8]);
+    for (int i = 0; i < 40000; ++i) {
+        rec.channel(0)->setSample(i, qint8(i == 1000 || i == 1480 ? 5 : 4));
         rec.channel(1)->setSample(i, s[std::size_t(i)]);
     }
-    rec.channelHeader(1)->gainCode = 1;
-    const ae::HitSettings set = settings(10 * Step0 / 2, 20, 50, 100);
+    const ae::HitSettings set{10 * Bip / 2, 1000, 1000, 0};
     const std::vector<ae::Hit> all = ae::detectHits(rec, set);
-    QCOMPARE(int(all.size()), 2);
-    const double t = set.thresholdV;
-    QCOMPARE((QList<int>{all[0].channel, all[1].channel}), (QList<int>{1, 1}));
-    const QList<qint64> first = oneHit(s, false, 1, t, 0, 40000);
-    QCOMPARE((QList<qint64>{all[0].first, all[0].last, all[0].counts}), (QList<qint64>{first[0], first[2], first[3]}));
-    QVERIFY(all[0].first < ChunkSamples && all[0].last >= ChunkSamples);
-    QCOMPARE(all[1].first, oneHit(s, false, 1, t, 40000, 69999)[0]);
-
-    for (qint64 piece : {qint64(1), qint64(7), qint64(1000)}) {
-        std::vector<ae::Hit> pieces;
-        ae::HitDetector d(set, rec.samplePeriodUs(), 1, false, 1, pieces);
+    QCOMPARE(all.size(), std::size_t(2));
+    // First at the first half-amplitude sample, last at the last; a rising crossing a cycle.
+    QCOMPARE((QList<qint64>{all[0].channel, all[0].first, all[0].last, all[1].channel, all[1].first,
+                            all[1].last, all[1].counts}),
+             (QList<qint64>{0, 1000, 1480, 1, ChunkSamples - 19, ChunkSamples - 20 + 39, 5}));
+    // Fed in pieces of any size, the same.
+    for (qint64 piece : {1, 7, 1000}) {
+        std::vector<ae::Hit> hits;
+        ae::HitDetector d(set, rec.samplePeriodUs(), 1, false, 1, hits);
         for (qint64 i = 0; i < qint64(s.size()); i += piece)
             d.feed(s.data() + i, std::min(piece, qint64(s.size()) - i));
         d.finish();
-        QCOMPARE(int(pieces.size()), 2);
-        for (int k = 0; k < 2; ++k)
-            QCOMPARE((QList<qint64>{pieces[k].first, pieces[k].peak, pieces[k].last, pieces[k].counts}),
-                     (QList<qint64>{all[k].first, all[k].peak, all[k].last, all[k].counts}));
+        QCOMPARE(hits.size(), std::size_t(1));
+        QCOMPARE((QList<qint64>{hits[0].first, hits[0].peak, hits[0].last, hits[0].counts}),
+                 (QList<qint64>{all[1].first, all[1].peak, all[1].last, all[1].counts}));
     }
 }
 
-void TestAe::recordsWithoutPeriod_data()
+void TestAe::noPeriod()
 {
-    QTest::addColumn<int>("clockKHz");
-    QTest::addColumn<int>("divider");
-    QTest::newRow("clock 0") << 0 << 4;
-    QTest::newRow("divider 0") << 12000 << 0;
-    QTest::newRow("negative divider") << 12000 << -4;
+    // Clock 0, divider 0, a negative divider.
+    for (auto [clockKHz, divider] : {std::pair{0, 4}, std::pair{12000, 0}, std::pair{12000, -4}}) {
+        TWaveStor rec, empty;
+        QVERIFY(rec.init(1, 400) && empty.init(3, 0));
+        rec.header.clockKHz = empty.header.clockKHz = quint16(clockKHz);
+        rec.header.divider = empty.header.divider = divider;
+        // 10 at 100 and -10 at 160: a sample a µs, HDT 50 and HLT 0 part them.
+        for (int i = 0; i < 400; ++i)
+            rec.channel(0)->setSample(i, qint8(i == 100 ? 10 : i == 160 ? -10 : 0));
+        const std::vector<ae::Hit> hits = ae::detectHits(rec, ae::HitSettings{5 * Bip, 10, 50, 0});
+        QByteArray csv;
+        ae::appendHitsCsv(csv, QStringLiteral("x.raw"), hits, rec.samplePeriodUs());
+        // No times, energy or frequency: empty fields, never "nan" or "inf".
+        QCOMPARE(csv, QByteArray("x.raw,1,,0.1953125,105.81,,,1,1,,\nx.raw,1,,0.1953125,105.81,,,0,0,,\n"));
+        QVERIFY(ae::detectHits(empty, ae::HitSettings()).empty());
+    }
 }
 
-void TestAe::recordsWithoutPeriod()
-{
-    QFETCH(int, clockKHz);
-    QFETCH(int, divider);
-    TWaveStor rec;
-    QVERIFY(rec.init(1, 400));
-    rec.header.clockKHz = quint16(clockKHz);
-    rec.header.divider = divider;
-    // Two bursts 60 samples apart: with a sample per microsecond, HDT 50 and HLT 0 part them.
-    Samples s(400, 0);
-    burst(s, 100, {10, 10});
-    burst(s, 176, {10, 10});
-    for (int i = 0; i < 400; ++i)
-        rec.channel(0)->setSample(i, s[std::size_t(i)]);
-    const std::vector<ae::Hit> hits = ae::detectHits(rec, settings(5 * Step0, 10, 50, 0));
-    QCOMPARE(int(hits.size()), 2);
-    QCOMPARE((QList<qint64>{hits[0].first, hits[1].first}), (QList<qint64>{101, 177}));
-    QByteArray csv;
-    ae::appendHitsCsv(csv, QStringLiteral("x.raw"), hits, rec.samplePeriodUs());
-    // The times, the energy and the frequency are empty; nothing reads "nan" or "inf".
-    QCOMPARE(csv.split('\n').value(0), QByteArray("x.raw,1,,0.1953125,105.81,,,2,1,,"));
-    QVERIFY(!csv.contains("nan") && !csv.contains("inf"));
-
-    TWaveStor empty;
-    QVERIFY(empty.init(3, 0));
-    empty.header.clockKHz = quint16(clockKHz);
-    empty.header.divider = divider;
-    QVERIFY(ae::detectHits(empty, ae::HitSettings()).empty());
-}
-
-void TestAe::rowsAndCsv()
+void TestAe::csv()
 {
     QCOMPARE(ae::hitsCsvHeader(), QStringLiteral("file,channel,arrival_us,peak_v,peak_db,rise_us,duration_us,"
                                                  "counts,counts_to_peak,energy_v2s,avg_freq_khz"));
-    QCOMPARE(ae::decibelsReMicrovolt(1e-6), 0.0);
-    QCOMPARE(ae::decibelsReMicrovolt(0.1), 100.0);
-    QVERIFY(std::isnan(ae::decibelsReMicrovolt(0.0)));
-
-    ae::Hit h;
-    h.channel = 3;
-    h.first = 1200;
-    h.peak = 1230;
-    h.last = 1500;
-    h.peakV = 0.25;
-    h.counts = 12;
-    h.countsToPeak = 4;
-    h.sumSquares = 3.0;
-    // 1/3 us per sample: arrival 400 us, rise 10 us, duration 100 us, 12 counts in 100 us.
-    QCOMPARE(ae::hitsCsvLine(QStringLiteral("a.raw"), ae::hitRow(h, 1.0 / 3)),
-             QStringLiteral("a.raw,4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000"));
-    // A hit of one sample has no average frequency.
-    h.last = h.peak = h.first;
-    const ae::HitRow one = ae::hitRow(h, 2.0);
-    QCOMPARE(*one.durationUs, 0.0);
-    QVERIFY(!one.avgFreqKHz);
-    QCOMPARE(ae::hitFields(one).last(), QString());
+    // Channel, first, peak, last, peak V, counts, to peak, sum of V².
+    const ae::Hit h{3, 1200, 1230, 1500, 0.25, 12, 4, 3.0};
+    // 1/3 µs a sample: arrival 400 µs, rise 10, duration 100; 12 counts in 100 µs; 20 log10(250000).
+    QCOMPARE(ae::hitsCsvLine(QStringLiteral("a,\"b\".raw"), ae::hitRow(h, 1.0 / 3)),
+             QStringLiteral("\"a,\"\"b\"\".raw\",4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000"));
 }
 
-void TestAe::csvQuoting_data()
+void TestAe::iniBounds()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("field");
-    QTest::newRow("plain") << QStringLiteral("/data/run 1.raw") << QStringLiteral("/data/run 1.raw");
-    QTest::newRow("comma") << QStringLiteral("a,b.raw") << QStringLiteral("\"a,b.raw\"");
-    QTest::newRow("quote") << QStringLiteral("a\"b.raw") << QStringLiteral("\"a\"\"b.raw\"");
-    QTest::newRow("line end") << QStringLiteral("a\nb") << QStringLiteral("\"a\nb\"");
-}
-
-void TestAe::csvQuoting()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, field);
-    QCOMPARE(ae::csvField(file), field);
-}
-
-void TestAe::iniSection_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<ae::HitSettings>("read");
-    const ae::HitSettings d;
-    QTest::newRow("missing") << QByteArray() << d;
-    QTest::newRow("all set") << QByteArray("[AE_HITS]\nThresholdUV=2500\nPDT=50\nHDT=300\nHLT=0\n")
-                             << settings(0.0025, 50, 300, 0);
-    QTest::newRow("limits") << QByteArray("[AE_HITS]\nThresholdUV=1\nPDT=1000000\nHDT=0\n")
-                            << settings(1e-6, 1000000, 0, d.hltUs);
-    QTest::newRow("out of range") << QByteArray("[AE_HITS]\nThresholdUV=0\nPDT=-1\nHDT=1000001\nHLT=x\n") << d;
-    QTest::newRow("threshold above 10 V") << QByteArray("[AE_HITS]\nThresholdUV=10000001\n") << d;
-}
-
-void TestAe::iniSection()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(ae::HitSettings, read);
+    // Out of range or not a number: the defaults. (The keys loaded and saved with the others:
+    // tst_settings.)
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("adc.ini"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
+    QFile f(dir.filePath(QStringLiteral("adc.ini")));
+    QVERIFY(f.open(QIODevice::WriteOnly) &&
+            f.write("[AE_HITS]\nThresholdUV=10000001\nPDT=-1\nHDT=1000001\nHLT=x\n"));
     f.close();
     ProgramSettings s;
-    readSettings(path, s);
-    QCOMPARE(s.hits.thresholdV, read.thresholdV);
-    QCOMPARE((QList<double>{s.hits.pdtUs, s.hits.hdtUs, s.hits.hltUs}),
-             (QList<double>{read.pdtUs, read.hdtUs, read.hltUs}));
-    // Written back, it reads the same.
-    QVERIFY(writeSettings(path, s));
-    ProgramSettings again;
-    readSettings(path, again);
-    QVERIFY(again.hits == s.hits);
-}
-
-void TestAe::iniLeavesOtherKeys()
-{
-    QTemporaryDir dir;
-    const QString a = dir.filePath(QStringLiteral("a.ini"));
-    const QString b = dir.filePath(QStringLiteral("b.ini"));
-    ProgramSettings s;
-    s.portName = QStringLiteral("COM4");
-    QVERIFY(writeSettings(a, s));
-    s.hits = settings(0.0123456, 1, 2, 3);
-    QVERIFY(writeSettings(b, s));
-    QSettings ia(a, QSettings::IniFormat), ib(b, QSettings::IniFormat);
-    QStringList keys = ia.allKeys();
-    QCOMPARE(ib.allKeys(), keys);
-    for (const QString& k : keys) {
-        if (!k.startsWith(QLatin1String("AE_HITS/")))
-            QCOMPARE(ib.value(k), ia.value(k));
-    }
-    QCOMPARE(ib.value(QStringLiteral("AE_HITS/ThresholdUV")).toInt(), 12346);
-    QCOMPARE(ib.value(QStringLiteral("AE_HITS/HLT")).toInt(), 3);
+    s.hits = ae::HitSettings{1, 2, 3, 4};
+    readSettings(f.fileName(), s);
+    QCOMPARE((QList<double>{s.hits.thresholdV, s.hits.pdtUs, s.hits.hdtUs, s.hits.hltUs}),
+             (QList<double>{0.1, 200, 800, 1000}));
 }
 
 QTEST_GUILESS_MAIN(TestAe)
