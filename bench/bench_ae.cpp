@@ -24,12 +24,11 @@ std::unique_ptr<TWaveStor> demoRecord()
     if (!rec->init(MaxChannels, MaxSamples))
         return nullptr;
     K4Setup setup;
-    setup.halfLength = MaxSamples / 2;
     setup.waitCount = 4;
     rec->header.clockKHz = 12000;
     rec->header.divider = 4 * setup.waitCount + 4;
     for (int ch = 0; ch < MaxChannels; ++ch) {
-        const QByteArray bytes = k4ChannelBytes(setup, ch < 4 ? 7 : 8, ch % 4);
+        const QByteArray bytes = k4ChannelBytes(setup, ch < 4 ? 7 : 8, ch % 4, MaxSamples);
         for (int i = 0; i < MaxSamples; ++i)
             rec->channel(ch)->setSample(i, qint8(bytes[i]));
     }

@@ -59,7 +59,8 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole) {
         // Without a period the times are shown in samples; the CSV leaves them empty.
         if (!periodKnown(m_period) && (c == ArrivalColumn || c == RiseColumn || c == DurationColumn))
-            return QCoreApplication::translate("THitTable", "%1 отсч.").arg(data(index, SortRole).toLongLong());
+            return QCoreApplication::translate("THitTable", "%1 отсч.")
+                .arg(data(index, SortRole).toLongLong());
         return m_fields[std::size_t(index.row())].value(c);
     }
     if (role != SortRole)
@@ -107,6 +108,23 @@ QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int
 
 } // namespace ae
 
+namespace {
+
+// Rows are numbered as they are shown, whatever the sort.
+class ShownOrderProxy : public QSortFilterProxyModel
+{
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+            return section + 1;
+        return QSortFilterProxyModel::headerData(section, orientation, role);
+    }
+};
+
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
 
 THitTable* THitTable::tableOf(const QWidget* parent, const TWForm* form)
@@ -136,7 +154,7 @@ THitTable::THitTable(QWidget* parent, TWForm* form)
     : QWidget(parent, Qt::Tool)
     , ui(new Ui::HitTable)
     , m_model(new ae::HitTableModel(this))
-    , m_proxy(new QSortFilterProxyModel(this))
+    , m_proxy(new ShownOrderProxy(this))
     , m_form(form)
 {
     ui->setupUi(this);
@@ -153,7 +171,8 @@ THitTable::THitTable(QWidget* parent, TWForm* form)
     connect(ui->copyBtn, &QPushButton::clicked, this, &THitTable::copySelection);
     connect(ui->exportBtn, &QPushButton::clicked, this, &THitTable::chooseExportFile);
     connect(ui->closeBtn, &QPushButton::clicked, this, &QWidget::close);
-    connect(ui->hitView, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { goToRow(i.row()); });
+    connect(ui->hitView, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& i) { goToRow(i.row()); });
     // The window may go first: the table goes with it. The guard still holds the window while it
     // announces its end, when nothing of it may be touched any more: let go of it first.
     if (form)
@@ -172,7 +191,8 @@ THitTable::~THitTable()
 
 bool THitTable::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ui->hitView && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+    if (watched == ui->hitView &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         if (event->type() == QEvent::KeyPress)
             copySelection();
@@ -216,13 +236,14 @@ void THitTable::detect(const ae::HitSettings& s)
     }
     m_form->setSpanMarks(marks);
 
-    QString text = tr("Найдено импульсов: %1. Порог %2 В (%3 дБ отн. 1 мкВ), PDT %4 мкс, HDT %5 мкс, HLT %6 мкс.")
-                       .arg(m_model->rowCount())
-                       .arg(s.thresholdV, 0, 'f', 6)
-                       .arg(ae::decibelsReMicrovolt(s.thresholdV), 0, 'f', 1)
-                       .arg(s.pdtUs)
-                       .arg(s.hdtUs)
-                       .arg(s.hltUs);
+    QString text =
+        tr("Найдено импульсов: %1. Порог %2 В (%3 дБ отн. 1 мкВ), PDT %4 мкс, HDT %5 мкс, HLT %6 мкс.")
+            .arg(m_model->rowCount())
+            .arg(s.thresholdV, 0, 'f', 6)
+            .arg(ae::decibelsReMicrovolt(s.thresholdV), 0, 'f', 1)
+            .arg(s.pdtUs)
+            .arg(s.hdtUs)
+            .arg(s.hltUs);
     if (!ae::periodKnown(period))
         text += tr(" Частота дискретизации записи неизвестна: времена даны в отсчётах, окна PDT, HDT "
                    "и HLT отсчитаны по отсчёту на микросекунду.");

@@ -43,8 +43,8 @@ qint64 windowSamples(double us, double periodUs)
     return whole >= double(LongestWindow) ? LongestWindow : qint64(whole);
 }
 
-HitDetector::HitDetector(const HitSettings& settings, double periodUs, int gainCode, bool unipolar, int channel,
-                         std::vector<Hit>& out)
+HitDetector::HitDetector(const HitSettings& settings, double periodUs, int gainCode, bool unipolar,
+                         int channel, std::vector<Hit>& out)
     : m_out(out)
 {
     // A threshold that is not above 0 (or not a number) is reached by nothing.
@@ -95,32 +95,44 @@ void HitDetector::feed(const qint8* samples, qint64 n)
             ++k;
             continue;
         }
+        // The samples are bytes, which the compiler must assume may alias the members: the hit
+        // is worked on in locals and written back once per span.
+        Hit h = m_hit;
+        double energy = m_energy;
+        bool above = m_abovePositive, peakFixed = m_peakFixed, ended = false;
+        const qint64 base = m_next, hdt = m_hdt, pdt = m_pdt;
         for (; k < n; ++k) {
-            const qint64 i = m_next + k;
-            if (i - m_hit.last > m_hdt) {
-                close(); // this sample may start the next hit
+            const qint64 i = base + k;
+            if (i - h.last > hdt) {
+                ended = true; // this sample may start the next hit
                 break;
             }
             const int b = byteIndex(samples[k]);
-            m_energy += m_square[b];
+            energy += m_square[b];
             const bool positive = m_positive[b];
-            if (positive && !m_abovePositive)
-                ++m_hit.counts;
-            m_abovePositive = positive;
-            if (!m_peakFixed) {
-                if (i - m_hit.peak > m_pdt) {
-                    m_peakFixed = true;
-                } else if (m_volts[b] > m_hit.peakV) {
-                    m_hit.peak = i;
-                    m_hit.peakV = m_volts[b];
-                    m_hit.countsToPeak = m_hit.counts;
+            h.counts += int(positive && !above);
+            above = positive;
+            if (!peakFixed) {
+                if (i - h.peak > pdt) {
+                    peakFixed = true;
+                } else if (m_volts[b] > h.peakV) {
+                    h.peak = i;
+                    h.peakV = m_volts[b];
+                    h.countsToPeak = h.counts;
                 }
             }
-            if (m_reaches[b]) {
-                m_hit.last = i;
-                m_hit.sumSquares = m_energy;
-            }
+            // Selects rather than branches: above the threshold nearly everywhere, a branch here
+            // is mispredicted at every crossing.
+            const bool reaches = m_reaches[b];
+            h.last = reaches ? i : h.last;
+            h.sumSquares = reaches ? energy : h.sumSquares;
         }
+        m_hit = h;
+        m_energy = energy;
+        m_abovePositive = above;
+        m_peakFixed = peakFixed;
+        if (ended)
+            close();
     }
     m_next += n;
 }
