@@ -110,7 +110,8 @@ void readSettings(const QString& path, ProgramSettings& s)
     const ae::HitSettings defaults;
     ini.beginGroup(QStringLiteral("AE_HITS"));
     s.hits.thresholdV =
-        readBounded(ini, QStringLiteral("ThresholdUV"), 1, MaxHitThresholdUV, defaults.thresholdV * 1e6) / 1e6;
+        readBounded(ini, QStringLiteral("ThresholdUV"), 1, MaxHitThresholdUV, defaults.thresholdV * 1e6) /
+        1e6;
     s.hits.pdtUs = readBounded(ini, QStringLiteral("PDT"), 0, MaxHitTimeUs, defaults.pdtUs);
     s.hits.hdtUs = readBounded(ini, QStringLiteral("HDT"), 0, MaxHitTimeUs, defaults.hdtUs);
     s.hits.hltUs = readBounded(ini, QStringLiteral("HLT"), 0, MaxHitTimeUs, defaults.hltUs);
