@@ -4,21 +4,12 @@
 //
 //   nice -n 19 bench_measure --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 
-#include "fmain.h"
-#include "init.h"
+#include "main_window.h"
 #include "noisy_record.h"
-#include "umisc.h"
-#include "ustrings.h"
 #include "wave_form.h"
 #include "wave_stor.h"
 
-#include <Velkit/vlk_init.h>
-
-#include <benchmark/benchmark.h>
-
-#include <QApplication>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -133,26 +124,11 @@ BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir appDir; // no settings file
-    g_appDir = appDir.path();
-    velkit::vlkInit(umisc::programHooks());
-    StringsKit::instance().fill();
-    initProgramResources();
     // The readouts of a cursor step go to a main window's status bar, as in the program.
-    MainWnd mainWindow;
-    g_mainWnd = &mainWindow;
-    if (!mainWindow.setupWindow())
-        return 1;
-    mainWindow.show();
-    g_form = makeWindow();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    delete g_form;
-    return 0;
+    // A window that could not be made is reported by each benchmark.
+    auto prepare = [](MainWnd&) {
+        g_form = makeWindow();
+        return true;
+    };
+    return runWithMainWindow(argc, argv, prepare, [] { delete g_form; });
 }

@@ -1,5 +1,5 @@
-# The measuring and form tests reach the forms' widgets through their generated headers.
-foreach(t tst_measure tst_forms)
+# The measuring, form and spectrum tests reach the forms' widgets through their generated headers.
+foreach(t tst_measure tst_forms tst_spectrum)
   if(TARGET ${t})
     set_property(TARGET ${t} APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src")
   endif()

@@ -643,6 +643,14 @@ void MainWnd::resizeEvent(QResizeEvent* event)
 
 void MainWnd::closeEvent(QCloseEvent* event)
 {
+    // A request that reaches a running transform through its event processing (the session
+    // ending, say) must not take windows from under it, nor ask questions on the way.
+    for (TWForm* f : forms()) {
+        if (f->transforming) {
+            event->ignore();
+            return;
+        }
+    }
     if (mdiArea) {
         // Spectra first: a source window refuses to close while its spectrum is open.
         QList<QPointer<QMdiSubWindow>> order;
@@ -870,6 +878,28 @@ int MainWnd::saveRawPath(const QString& chosen)
         umisc::showWarning(StringsKit::WarnWriteFailed, QString::number(result), QString(), false, true);
     }
     return result;
+}
+
+TWForm* MainWnd::directFFT()
+{
+    TWForm* w = activeForm();
+    if (!mdiArea || !w || !w->record || w->isSpectrum || w->hasSpectrum || w->transforming)
+        return nullptr;
+    if (!aSelectMode || !aSelectMode->isChecked())
+        w->roundSelectionToPowerOfTwo();
+    if (w->selLog2 < 2 || w->selStart == w->selEnd) {
+        umisc::showWarning(StringsKit::WarnBadSelection);
+        return nullptr;
+    }
+    auto* spectrum = new TWForm(nullptr);
+    spectrum->setWindowTitle(QStringLiteral("FFT: ") + w->windowTitle());
+    if (!spectrum->initSpectrum(w)) {
+        delete spectrum;
+        return nullptr;
+    }
+    showNewWindow(spectrum);
+    refreshActions();
+    return spectrum;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1209,12 +1239,13 @@ void MainWnd::slot_aFFTViewTriggered(bool)
 
 void MainWnd::slot_aDirectFFTTriggered(bool)
 {
-    // The forward FFT comes with the spectrum commands.
+    directFFT();
 }
 
 void MainWnd::slot_aReverseFFTTriggered(bool)
 {
-    // The inverse FFT comes with the spectrum commands.
+    if (TWForm* w = activeForm())
+        w->inverseFFT();
 }
 
 void MainWnd::slot_aSetFFTTriggered(bool)

@@ -123,6 +123,10 @@ public:
     void runAcquisition();
     void showRecordInfo();
     void showAbout();
+    // The spectrum of the active window's selection (rounded to a power of two unless the
+    // selection mode is on) in a new window "FFT: " + its title; null after warning 0x150A, a
+    // failed set-up, or on a window that is a spectrum, has one or is being transformed.
+    TWForm* directFFT();
 
     // ---- called by the waveform windows ----
     void syncToWindow(TWForm* window);
@@ -216,7 +220,8 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     // Every waveform window goes through its own close rules first (spectra before their
-    // sources); when one of them stays open, so does the program.
+    // sources); when one of them stays open, so does the program. Nothing is asked while a
+    // transform runs: the program stays open.
     void closeEvent(QCloseEvent* event) override;
     // Files dropped on the window open as from the command line.
     void dragEnterEvent(QDragEnterEvent* event) override;

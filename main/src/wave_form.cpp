@@ -6,6 +6,8 @@
 #include "fmain.h"
 #include "init.h"
 #include "selsig_dialog.h"
+#include "settings.h"
+#include "ui_LoadProgress.h"
 #include "umisc.h"
 #include "ustrings.h"
 #include "wave_stor.h"
@@ -19,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -189,9 +192,9 @@ SelectionEnd roundedSelectionEnd(int selStart, int selEnd, int length)
         --r.exponent;
         end = selStart + r.distance;
     }
-    if (end == selEnd)
-        return e;
-    return {true, int(end), r.exponent};
+    // An end that stays still gives its logarithm: a free-hand drag leaves 1 there, whatever
+    // the width.
+    return {end != selEnd, int(end), r.exponent};
 }
 
 View measuredSpan(int selStart, int selEnd, int length)
@@ -569,7 +572,7 @@ bool TWForm::initFromFile(const QString& path)
 
 bool TWForm::acquire(int channelCount, int length)
 {
-    if (!record || !plot)
+    if (!record || !plot || transforming)
         return false;
     // The layout is kept as it is: a new record is spread over the plot by its own set-up.
     if (record->length() != length || record->channelCount() != channelCount) {
@@ -948,12 +951,13 @@ void TWForm::endDrag()
 
 void TWForm::roundSelectionToPowerOfTwo()
 {
-    if (!record || !plot)
+    // The selection of a window with an open spectrum is where its inverse goes back to.
+    if (!record || !plot || hasSpectrum || selStart == selEnd)
         return;
     const wform::SelectionEnd e = wform::roundedSelectionEnd(selStart, selEnd, record->length());
+    selLog2 = e.log2;
     if (!e.changed)
         return;
-    selLog2 = e.log2;
     // In force at once, so that a command right after it (the forward FFT) sees the new end.
     selEnd = plot->pendingSelEnd = e.end;
     plot->paintAction = 4;
@@ -1083,13 +1087,144 @@ void TWForm::detachFromSource()
     source = nullptr;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Spectrum: forward transform into a new window, inverse transform back into the source
+
+namespace {
+
+// What a transform shows while it runs: the acquisition's progress form, modal (the rest of the
+// program takes no input), without its close button and without STOP (a transform cannot be
+// stopped half way), and the wait cursor.
+class TransformProgress
+{
+public:
+    explicit TransformProgress(int maximum)
+        : dialog(g_mainWnd.data(), Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint |
+                                       Qt::WindowSystemMenuHint | Qt::WindowTitleHint |
+                                       Qt::MSWindowsFixedSizeDialogHint)
+    {
+        form.setupUi(&dialog);
+        dialog.setWindowTitle(QObject::tr("Идет преобразование..."));
+        form.tStop->hide();
+        form.progressBar->setValue(0);
+        form.progressBar->setMaximum(maximum);
+        dialog.show();
+    }
+    QProgressBar* bar() const { return form.progressBar; }
+
+private:
+    UnClosableDialog dialog;
+    Ui::LoadProgress form;
+    WaitCursor wait;
+};
+
+// Marks the windows a transform works on for as long as it lives.
+class TransformingMark
+{
+public:
+    TransformingMark(TWForm* a, TWForm* b)
+        : windows{a, b}
+    {
+        for (const QPointer<TWForm>& w : windows)
+            w->transforming = true;
+    }
+    ~TransformingMark()
+    {
+        for (const QPointer<TWForm>& w : windows)
+            if (w)
+                w->transforming = false;
+    }
+    TransformingMark(const TransformingMark&) = delete;
+    TransformingMark& operator=(const TransformingMark&) = delete;
+
+private:
+    QPointer<TWForm> windows[2];
+};
+
+} // namespace
+
+bool TWForm::initSpectrum(TWForm* from)
+{
+    if (!from || !from->record || from->transforming)
+        return false;
+    if (!buildWidgets())
+        return false; // reported
+    const int k = from->selLog2;
+    const int start = std::min(from->selStart, from->selEnd);
+    const int channels = from->record->channelCount();
+    plotRect = QRect(0, 0, plot->width(), plot->height());
+    record = new TWaveStor(plotRect);
+    // Half the transform is shown: bins 1 ... 2^(k-1).
+    if (k < 1 || k > MaxSpectrumLog2 || !record->init(channels, 1 << (k - 1))) {
+        REPORT_CRITICAL(0xA402);
+        return false;
+    }
+    layoutFrame(nullptr);
+    logScale = g_logScale;
+    windowFunction = g_winFun;
+    {
+        const TransformingMark mark(this, from);
+        const TransformProgress progress(channels * (k + 5));
+        for (int ch = 0; ch < channels; ++ch) {
+            TWaveView* v = record->channel(ch);
+            if (!v ||
+                v->forwardFFT(from->record->channel(ch), start, k, progress.bar(), logScale) != SpectrumOk) {
+                REPORT_CRITICAL(0xAC02);
+                return false;
+            }
+            v->visible = true;
+            *record->channelHeader(ch) = *from->record->channelHeader(ch);
+        }
+    }
+    record->header.winWidth = record->length();
+    record->header.winStart = 0;
+    record->header.clockKHz = from->record->header.clockKHz;
+    record->header.divider = from->record->header.divider;
+    source = from;
+    isSpectrum = true;
+    from->hasSpectrum = true;
+    record->recalcXScale();
+    record->applyWindow();
+    repaintPlot();
+    if (g_mainWnd)
+        g_mainWnd->syncToWindow(this);
+    updateScrollBar();
+    updateReadouts();
+    return true;
+}
+
 bool TWForm::inverseFFT()
 {
-    if (!record || !source || !source->plot)
+    if (!record || !source || !source->plot || !source->record || transforming || source->transforming)
         return false;
-    // The transform back into the source comes with the spectrum commands; until then the
-    // window stays open rather than pretend the data went back.
-    return false;
+    if (windowFunction != 0) {
+        const QMessageBox::StandardButton answer =
+            umisc::askQuestion(StringsKit::AskWindowFunction, QString(), QString(), true, true,
+                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        if (answer == QMessageBox::No)
+            return true;
+        if (answer != QMessageBox::Yes)
+            return false;
+    }
+    const QList<int> ticked = chooseChannels(tr("Преобразование"));
+    // The dialogs served events: the source may have gone meanwhile.
+    if (ticked.isEmpty() || !source || !source->record)
+        return true;
+    TWForm* target = source;
+    const int start = std::min(target->selStart, target->selEnd);
+    const int k = target->selLog2;
+    {
+        const TransformingMark mark(this, target);
+        const TransformProgress progress(int(ticked.size()) * (k + 3));
+        for (int ch : ticked) {
+            TWaveView* v = record->channel(ch);
+            TWaveView* t = target->record->channel(ch);
+            if (v && t)
+                v->inverseFFT(t, start, k, progress.bar());
+        }
+    }
+    target->repaintPlot(); // its samples changed
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1169,6 +1304,11 @@ void TWForm::layoutFrame(QResizeEvent* event)
 
 void TWForm::closeEvent(QCloseEvent* event)
 {
+    // A transform between two of its stages still holds this window's channels.
+    if (transforming) {
+        event->ignore();
+        return;
+    }
     if (!record) {
         detachFromSource();
         QMdiSubWindow::closeEvent(event);

@@ -107,7 +107,8 @@ struct SelectionEnd
 // 0 ... length and the logarithm is 1.
 SelectionEnd draggedSelectionEnd(int selStart, int selEnd, qint64 s, int length, bool selectMode);
 // The selection's width rounded to a power of two from the anchor, halved when the end would
-// leave 0 ... length. Nothing changes for an empty selection.
+// leave 0 ... length. Nothing changes for an empty selection; a width that already is a power of
+// two keeps its end (changed false) and still gives its logarithm.
 SelectionEnd roundedSelectionEnd(int selStart, int selEnd, int length);
 // The ordered selection cut to the record's samples, both ends included: what the measurements
 // walk. A selection may end one past the last sample; no measurement reads a sample that is not
@@ -188,6 +189,10 @@ public:
     // ---- set-up; false after a critical error has been reported ----
     bool initEmpty();
     bool initFromFile(const QString& path);
+    // Makes this new window the spectrum of the source's selection (2^selLog2 samples from its
+    // lower end), one spectrum channel per source channel, with a progress dialog, and links the
+    // two. False after a critical error (the caller deletes the window).
+    bool initSpectrum(TWForm* source);
     // One acquisition from the unit into the record, made anew when its size differs; the
     // acquisition's result.
     bool acquire(int channelCount, int length);
@@ -252,6 +257,11 @@ public:
     void drawSelection(QPainter* painter, int from, int to);
     // A spectrum window lets go of its source: the source may close again.
     void detachFromSource();
+    // Transforms the spectrum back into the ticked channels of its source, over the stretch it
+    // was made from. True when the window may close afterwards (done, declined at the window
+    // function question, the channel dialog cancelled or failed); false when cancelled or when
+    // this is no spectrum of an open source.
+    bool inverseFFT();
 
     // ---- state ----
     TWFormInternalWidget* plot = nullptr;
@@ -277,6 +287,10 @@ public:
     // Samples came from the unit since the record was last saved: closing asks first, as for
     // changed data, so that a recording is never dropped without a question.
     bool unsavedRecording = false;
+    // A transform reads or writes this window's channels. It serves events between its stages,
+    // so until it ends the window refuses to close, to take a new record or to start another
+    // transform.
+    bool transforming = false;
 
 public slots:
     void slot_SBarValueChanged(int value);
@@ -292,8 +306,6 @@ private:
     void layoutFrame(QResizeEvent* event);
     // The record's view changed: scales, channels, scroll bar, and for zooms the slider.
     void viewChanged(const wform::View& v, bool syncSlider);
-    // Transforms an edited spectrum back into its source; true when the window may close.
-    bool inverseFFT();
     // Runs the channel selection dialog titled title (the form's own title when empty); the
     // ticked channels of the record, empty when it was cancelled.
     QList<int> chooseChannels(const QString& title);
