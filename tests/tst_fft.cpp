@@ -1,5 +1,5 @@
-// The FFT: the core against a direct transform and against plain stage-by-stage loops, window
-// weights, and the spectrum channel (quantisation, round trip, refusals, filtering).
+// The FFT: the core against a direct transform, window weights, and the spectrum channel
+// (quantisation, round trip, refusals, filtering).
 
 #include "settings.h"
 #include "ufft.h"
@@ -46,45 +46,6 @@ std::complex<double> dft(const Floats& re, const Floats& im, int m, int sign, do
     return s * scale;
 }
 
-// Plain loops: reversed-carry bit reversal, then offset by offset with the twiddle running by
-// recurrence from a single-precision step.
-void plainFFT(bool forward, int k, float* re, float* im)
-{
-    const int n = 1 << k;
-    for (int i = 0, j = 0; i < n - 1; ++i) {
-        if (i < j) {
-            std::swap(re[i], re[j]);
-            std::swap(im[i], im[j]);
-        }
-        int m = n >> 1;
-        for (; m >= 1 && j >= m; m >>= 1)
-            j -= m;
-        j += m;
-    }
-    for (int le = 1; le < n; le <<= 1) {
-        const float theta = float(Pi) / float(le);
-        const float wr = float(std::cos(double(theta))), ws = float(std::sin(double(theta)));
-        const float wi = forward ? -ws : ws;
-        float ur = 1.0f, ui = 0.0f;
-        for (int j = 0; j < le; ++j) {
-            for (int i = j; i < n; i += 2 * le) {
-                const float tr = ur * re[i + le] - ui * im[i + le], ti = ur * im[i + le] + ui * re[i + le];
-                re[i + le] = re[i] - tr;
-                im[i + le] = im[i] - ti;
-                re[i] += tr;
-                im[i] += ti;
-            }
-            const float t = ur * wr - ui * wi;
-            ui = ur * wi + ui * wr;
-            ur = t;
-        }
-    }
-    for (int i = 0; forward && i < n; ++i) {
-        re[i] *= 2.0f / float(n);
-        im[i] *= 2.0f / float(n);
-    }
-}
-
 } // namespace
 
 class TestFFT : public QObject
@@ -94,15 +55,8 @@ private slots:
     void cleanup() { g_winFun = 0; }
     void coreAgainstDFT_data();
     void coreAgainstDFT();
-    void coreSameAsPlainLoops_data();
-    void coreSameAsPlainLoops();
-    void forwardThenInverse();
-    void coreStepsAndRefusals_data();
-    void coreStepsAndRefusals();
     void windowValues_data();
     void windowValues();
-    void processedStretch_data();
-    void processedStretch();
     void spectrumValues_data();
     void spectrumValues();
     void roundTrip_data();
@@ -117,6 +71,7 @@ void TestFFT::coreAgainstDFT_data()
     QTest::addColumn<bool>("forward");
     QTest::addColumn<QString>("signal");
     QTest::addColumn<int>("bins"); // bins compared, 0: all
+    QTest::newRow("one point") << 0 << true << "complex" << 0;
     QTest::newRow("two points: (a + b, a - b)") << 1 << true << "random" << 0;
     QTest::newRow("impulse at 0") << 3 << true << "impulse0" << 0;
     QTest::newRow("impulse at 5") << 6 << true << "impulse5" << 0;
@@ -160,91 +115,15 @@ void TestFFT::coreAgainstDFT()
             std::abs(want - std::complex<double>(re[size_t(m)], im[size_t(m)])) <= tolerance,
             qPrintable(QStringLiteral("bin %1: %2, expected %3").arg(m).arg(re[size_t(m)]).arg(want.real())));
     }
-}
-
-void TestFFT::coreSameAsPlainLoops_data()
-{
-    QTest::addColumn<int>("k");
-    QTest::addColumn<bool>("forward");
-    for (int k : {0, 1, 2, 3, 4, 5, 6, 7, 9, 12, 17})
-        QTest::addRow("2^%d forward", k) << k << true;
-    for (int k : {3, 10, 16})
-        QTest::addRow("2^%d inverse", k) << k << false;
-}
-
-// Tiles, fused first stages and the tiled bit reversal reorder the work, not one operation of
-// it: the results are the same to the bit.
-void TestFFT::coreSameAsPlainLoops()
-{
-    QFETCH(int, k);
-    QFETCH(bool, forward);
-    const int n = 1 << k;
-    std::mt19937 gen(7u + unsigned(k));
-    Floats re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-    for (int j = 0; j < n; ++j) {
-        re[size_t(j)] = float(randomByte(gen));
-        im[size_t(j)] = forward ? 0.0f : float(randomByte(gen));
-    }
-    Floats pr = re, pi = im;
-    fft(forward, k, re.data(), im.data(), nullptr);
-    plainFFT(forward, k, pr.data(), pi.data());
+    if (!forward)
+        return;
+    // Back again: twice the input, within half the unit that rounding back to samples allows
+    // (the single-precision twiddles drift to about 0.2 at 2^17).
+    QCOMPARE(reverseFFT(re.data(), im.data(), k, nullptr), 0);
     for (int j = 0; j < n; ++j)
-        QVERIFY2(re[size_t(j)] == pr[size_t(j)] && im[size_t(j)] == pi[size_t(j)],
-                 qPrintable(QString::number(j)));
-}
-
-void TestFFT::forwardThenInverse()
-{
-    for (int k : {0, 2, 11, 17}) {
-        const int n = 1 << k;
-        std::mt19937 gen(3);
-        Floats re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-        for (int j = 0; j < n; ++j) {
-            re[size_t(j)] = float(randomByte(gen));
-            im[size_t(j)] = float(randomByte(gen));
-        }
-        const Floats x = re, y = im;
-        directFFT(re.data(), im.data(), k, nullptr);
-        reverseFFT(re.data(), im.data(), k, nullptr);
-        // Within half the unit (here at twice the size) that rounding back to samples allows;
-        // the single-precision twiddles drift to about 0.2 at 2^17.
-        for (int j = 0; j < n; ++j)
-            QVERIFY2(std::abs(re[size_t(j)] - 2 * x[size_t(j)]) < 0.5 &&
-                         std::abs(im[size_t(j)] - 2 * y[size_t(j)]) < 0.5,
-                     qPrintable(QStringLiteral("2^%1, point %2").arg(k).arg(j)));
-    }
-}
-
-void TestFFT::coreStepsAndRefusals_data()
-{
-    QTest::addColumn<int>("k");
-    QTest::addColumn<bool>("forward");
-    QTest::addColumn<bool>("nullArray");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<int>("steps");
-    QTest::newRow("forward 2^10: k + 2") << 10 << true << false << 0 << 12;
-    QTest::newRow("inverse 2^10: k + 1") << 10 << false << false << 0 << 11;
-    QTest::newRow("forward 2^0") << 0 << true << false << 0 << 2;
-    QTest::newRow("exponent -1") << -1 << true << false << -1 << 0;
-    QTest::newRow("exponent 31") << 31 << false << false << -1 << 0;
-    QTest::newRow("no array") << 3 << true << true << -1 << 0;
-}
-
-void TestFFT::coreStepsAndRefusals()
-{
-    QFETCH(int, k);
-    QFETCH(bool, forward);
-    QFETCH(bool, nullArray);
-    QFETCH(int, result);
-    QFETCH(int, steps);
-    Floats re(1024, 1.0f), im(1024, 0.0f);
-    QProgressBar bar;
-    bar.setRange(0, 100);
-    bar.setValue(0);
-    QCOMPARE(fft(forward, k, re.data(), nullArray ? nullptr : im.data(), &bar), result);
-    QCOMPARE(bar.value(), steps);
-    if (result != 0)
-        QCOMPARE(re[0], 1.0f); // nothing touched
+        QVERIFY2(std::abs(re[size_t(j)] - 2 * x[size_t(j)]) < 0.5 &&
+                     std::abs(im[size_t(j)] - 2 * y[size_t(j)]) < 0.5,
+                 qPrintable(QStringLiteral("point %1").arg(j)));
 }
 
 void TestFFT::windowValues_data()
@@ -288,36 +167,6 @@ void TestFFT::windowValues()
                  qPrintable(QString::number(i)));
 }
 
-void TestFFT::processedStretch_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("halfWidth");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("n");
-    for (int mode = pmNone; mode <= pmPowerSmooth; ++mode)
-        QTest::addRow("mode %d inside", mode) << mode << 3 << 40 << 200;
-    QTest::newRow("envelope difference over both ends") << int(pmEnvelopeDiff) << 5 << -20 << 340;
-    QTest::newRow("smoothing over both ends") << int(pmSmooth) << 126 << -7 << 320;
-    QTest::newRow("wholly outside") << int(pmSmooth) << 4 << 400 << 16;
-}
-
-// Every value as computed afresh for its sample alone, 0 outside the channel.
-void TestFFT::processedStretch()
-{
-    QFETCH(int, mode);
-    QFETCH(int, halfWidth);
-    QFETCH(int, start);
-    QFETCH(int, n);
-    std::mt19937 gen(11);
-    auto v = channelOf(300, [&](int) { return randomByte(gen); });
-    v->mode = quint8(mode);
-    v->setSmoothing(halfWidth);
-    std::vector<qint8> out(static_cast<size_t>(n), qint8(99));
-    v->processedStretch(start, n, out.data());
-    for (int i = 0; i < n; ++i)
-        QCOMPARE(out[size_t(i)], v->processedSample(start + i));
-}
-
 void TestFFT::spectrumValues_data()
 {
     QTest::addColumn<QString>("signal");
@@ -327,7 +176,6 @@ void TestFFT::spectrumValues_data()
     QTest::addColumn<int>("bin");          // the peak; 0: an empty spectrum
     QTest::addColumn<double>("amplitude"); // of the peak
     QTest::newRow("silent, linear") << "silent" << 0 << 0 << false << 0 << 0.0;
-    QTest::newRow("silent, dB") << "silent" << 0 << 0 << true << 0 << 0.0;
     QTest::newRow("beyond the source") << "tone" << 5000 << 0 << true << 0 << 0.0;
     QTest::newRow("before the source") << "tone" << -1024 << 0 << false << 0 << 0.0;
     QTest::newRow("unknown window weighs all by 0") << "tone" << 0 << 7 << false << 0 << 0.0;
@@ -336,7 +184,6 @@ void TestFFT::spectrumValues_data()
     QTest::newRow("tone, next to the highest bin") << "high" << 0 << 0 << false << 511 << 40.0;
     QTest::newRow("constant under Hanning: bin 1") << "constant" << 0 << 2 << false << 1 << 50.0;
     QTest::newRow("constant under Hamming") << "constant" << 0 << 3 << false << 1 << 46.0;
-    QTest::newRow("constant under ExactBlackman") << "constant" << 0 << 4 << false << 1 << 50.0;
     // The fundamental of a square wave of 127 exceeds 128: shown at the top, not wrapped.
     QTest::newRow("square wave, dB") << "square" << 0 << 0 << true << 64 << 4 / Pi * 127;
 }
@@ -396,28 +243,32 @@ void TestFFT::roundTrip_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("length");
+    QTest::addColumn<int>("halfWidth");
     for (int k = 2; k <= 17; ++k)
-        QTest::addRow("2^%d", k) << k << int(pmNone) << 37 << (1 << k) + 100;
-    QTest::newRow("2^10 smoothed") << 10 << int(pmSmooth) << 37 << 1200;
-    QTest::newRow("2^11 envelope difference") << 11 << int(pmEnvelopeDiff) << 37 << 2100;
-    QTest::newRow("2^17 squared") << 17 << int(pmPower) << 37 << MaxSamples;
-    QTest::newRow("stretch past the end") << 6 << int(pmNone) << 80 << 100;
-    QTest::newRow("stretch before the start") << 6 << int(pmDetect) << -20 << 100;
+        QTest::addRow("2^%d", k) << k << int(pmNone) << 37 << (1 << k) + 100 << 3;
+    for (int mode = pmDetect; mode <= pmPowerSmooth; ++mode)
+        QTest::addRow("2^10, mode %d", mode) << 10 << mode << 37 << 1200 << 3;
+    QTest::newRow("2^11 envelope difference over both ends") << 11 << int(pmEnvelopeDiff) << -20 << 2000 << 5;
+    QTest::newRow("2^9 smoothing over both ends") << 9 << int(pmSmooth) << -7 << 300 << 126;
+    QTest::newRow("2^17 squared") << 17 << int(pmPower) << 37 << MaxSamples << 3;
+    QTest::newRow("stretch past the end") << 6 << int(pmNone) << 80 << 100 << 3;
+    QTest::newRow("stretch before the start") << 6 << int(pmDetect) << -20 << 100 << 3;
 }
 
-// An untouched spectrum made without a window goes back into exactly the processed stretch,
-// written only where the target has samples.
+// An untouched spectrum made without a window goes back into exactly the processed stretch (each
+// value as computed afresh for its sample alone), written only where the target has samples.
 void TestFFT::roundTrip()
 {
     QFETCH(int, k);
     QFETCH(int, mode);
     QFETCH(int, start);
     QFETCH(int, length);
+    QFETCH(int, halfWidth);
     const int n = 1 << k;
     std::mt19937 gen{unsigned(k)};
     auto source = channelOf(length, [&](int) { return randomByte(gen); });
     source->mode = quint8(mode);
-    source->setSmoothing(3);
+    source->setSmoothing(halfWidth);
     std::vector<int> want(static_cast<size_t>(length), 5);
     for (int i = std::max(start, 0); i < std::min(start + n, length); ++i)
         want[size_t(i)] = source->processedSample(i);
@@ -473,6 +324,11 @@ void TestFFT::zeroedBinIsFilteredOut()
 
 void TestFFT::refusals()
 {
+    Floats re(8, 1.0f), im(8, 0.0f);
+    QCOMPARE(fft(true, -1, re.data(), im.data(), nullptr), -1);
+    QCOMPARE(fft(false, MaxFFTLog2 + 1, re.data(), im.data(), nullptr), -1);
+    QCOMPARE(fft(true, 3, re.data(), nullptr, nullptr), -1);
+    QCOMPARE(re[0], 1.0f); // nothing touched
     auto source = channelOf(64, [](int i) { return i; });
     TWaveView spectrum(32);
     spectrum.allocate();

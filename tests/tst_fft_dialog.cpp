@@ -3,15 +3,9 @@
 
 #include "boxwatch.h"
 #include "fft_dialog.h"
-#include "fmain.h"
-#include "init.h"
 #include "settings.h"
-#include "umisc.h"
-#include "ustrings.h"
+#include "uidriver.h"
 #include "wave_form.h"
-#include "wave_stor.h"
-
-#include <Velkit/vlk_init.h>
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -67,15 +61,6 @@ void mouse(QWidget* w, QEvent::Type type, int x)
     QApplication::sendEvent(w, &e);
 }
 
-// Runs action on the modal dialog that the next call opens.
-void onModal(QObject* context, const std::function<void(QWidget*)>& action)
-{
-    QTimer::singleShot(0, context, [action] {
-        if (QWidget* w = QApplication::activeModalWidget())
-            action(w);
-    });
-}
-
 } // namespace
 
 class TestFFTDialog : public QObject
@@ -101,11 +86,7 @@ private:
 
 void TestFFTDialog::initTestCase()
 {
-    g_appDir = dir.path(); // no settings file
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    StringsKit::instance().fill();
-    initProgramResources();
-    QApplication::setQuitOnLastWindowClosed(false);
+    startLibrary();
 }
 
 void TestFFTDialog::cleanup()
@@ -140,17 +121,14 @@ void TestFFTDialog::settings()
 {
     QFETCH(int, winFun);
     QFETCH(bool, logScale);
-    QFETCH(QString, shown);
     QFETCH(QString, choose);
     QFETCH(bool, toggleLog);
     QFETCH(bool, ok);
-    QFETCH(int, newWinFun);
-    QFETCH(bool, newLogScale);
     g_winFun = winFun;
     g_logScale = logScale;
     QString checked, title;
     bool logShown = !logScale;
-    onModal(this, [&](QWidget* dlg) {
+    ModalDriver<QDialog> answer([&](QDialog* dlg) {
         title = dlg->windowTitle();
         for (auto* rb : dlg->findChildren<QRadioButton*>())
             if (rb->isChecked())
@@ -166,10 +144,10 @@ void TestFFTDialog::settings()
     });
     runFFTSettingsDialog(nullptr);
     QCOMPARE(title, QStringLiteral("Настройка БПФ"));
-    QCOMPARE(checked, shown);
+    QTEST(checked, "shown");
     QCOMPARE(logShown, logScale);
-    QCOMPARE(g_winFun, newWinFun);
-    QCOMPARE(g_logScale, newLogScale);
+    QTEST(g_winFun, "newWinFun");
+    QTEST(g_logScale, "newLogScale");
 }
 
 void TestFFTDialog::previewRange_data()
@@ -196,7 +174,6 @@ void TestFFTDialog::previewRange()
     QFETCH(int, channels);
     QFETCH(int, step);
     QFETCH(int, maximum);
-    QFETCH(QString, buttons);
     auto rec = recordOf(channels, 1000, [](int, int i) { return i % 7; });
     auto dlg = preview(*rec, width, 1.0, size);
     QCOMPARE(bool(dlg), step != 0);
@@ -211,7 +188,7 @@ void TestFFTDialog::previewRange()
     for (int b = 1; b <= 4; ++b)
         if (!child(dlg.get(), QStringLiteral("rB%1").arg(b))->isHidden())
             shown += QString::number(b);
-    QCOMPARE(shown, buttons);
+    QTEST(shown, "buttons");
 }
 
 void TestFFTDialog::previewAmplitudes_data()
@@ -234,8 +211,6 @@ void TestFFTDialog::previewAmplitudes()
 {
     QFETCH(int, button);
     QFETCH(int, scroll);
-    QFETCH(int, peakBin);
-    QFETCH(int, peak);
     auto rec = recordOf(4, 2000, [](int ch, int i) {
         const double t = 2 * Pi * i / 256;
         switch (ch) {
@@ -257,8 +232,8 @@ void TestFFTDialog::previewAmplitudes()
             bestBin = m;
         }
     }
-    QCOMPARE(best, peak);
-    QCOMPARE(bestBin, peakBin);
+    QTEST(best, "peak");
+    QTEST(bestBin, "peakBin");
 }
 
 void TestFFTDialog::labels_data()
@@ -285,21 +260,17 @@ void TestFFTDialog::labels_data()
 void TestFFTDialog::labels()
 {
     QFETCH(double, period);
-    QFETCH(QString, frequency);
-    QFETCH(QString, time);
-    QFETCH(QString, frequency512);
-    QFETCH(QString, time512);
     auto rec = recordOf(1, 3000, [](int, int i) { return i % 5; });
     auto dlg = preview(*rec, 3000, period);
     QVERIFY(dlg);
     QCOMPARE(dlg->freqLabel->text(), QStringLiteral("F=0"));
     dlg->grab(); // the first paint
     QCOMPARE(dlg->markerX, 248);
-    QCOMPARE(dlg->freqLabel->text(), frequency);
-    QCOMPARE(dlg->timeLabel->text(), time);
+    QTEST(dlg->freqLabel->text(), "frequency");
+    QTEST(dlg->timeLabel->text(), "time");
     child(dlg.get(), QStringLiteral("rB512"))->click();
-    QCOMPARE(dlg->freqLabel->text(), frequency512);
-    QCOMPARE(dlg->timeLabel->text(), time512);
+    QTEST(dlg->freqLabel->text(), "frequency512");
+    QTEST(dlg->timeLabel->text(), "time512");
 }
 
 void TestFFTDialog::marker()
@@ -330,33 +301,22 @@ void TestFFTDialog::marker()
 // The commands of the main window: settings, and the preview of the active window.
 void TestFFTDialog::commands()
 {
-    MainWnd main;
-    g_mainWnd = &main;
-    QVERIFY(main.setupWindow());
-    main.resize(1000, 700);
-    main.show();
-    velkit::MainContext ctx;
-    ctx.window = &main;
-    velkit::vlkSetMainWindow(ctx);
-    onModal(this, [](QWidget* dlg) {
-        child(dlg, QStringLiteral("rbWelch"))->click();
-        child<QCheckBox>(dlg, QStringLiteral("logCB"))->click();
-        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    });
-    main.findChild<QAction*>(QStringLiteral("aSetFFT"))->trigger();
-    QCOMPARE(g_winFun, 5);
-    QVERIFY(g_logScale);
+    QPointer<MainWnd> main = makeMainWindow(QSize(1000, 700));
+    QVERIFY(main);
+    {
+        ModalDriver<QDialog> settings(
+            [](QDialog* dlg) { dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click(); });
+        g_logScale = true;
+        main->findChild<QAction*>(QStringLiteral("aSetFFT"))->trigger();
+        QCOMPARE(settings.handled, 1);
+    }
 
     int previews = 0;
     auto viewFFT = [&] {
-        onModal(this, [&](QWidget* w) {
-            if (auto* d = qobject_cast<TFFTDlg*>(w)) {
-                ++previews;
-                d->accept();
-            }
-        });
-        main.findChild<QAction*>(QStringLiteral("aFFTView"))->trigger();
-        QCoreApplication::processEvents();
+        ModalDriver<TFFTDlg> answer([](TFFTDlg* d) { d->accept(); });
+        main->findChild<QAction*>(QStringLiteral("aFFTView"))->trigger();
+        QTest::qWait(50);
+        previews += answer.handled;
     };
     viewFFT(); // no window: nothing
     QCOMPARE(previews, 0);
@@ -365,7 +325,7 @@ void TestFFTDialog::commands()
         rec->header.winWidth = shown;
         const QString path = dir.filePath(QStringLiteral("view%1.raw").arg(shown));
         QCOMPARE(rec->writeFile(path), 0);
-        QVERIFY(main.openRawPath(path));
+        QVERIFY(main->openRawPath(path));
         BoxAnswerer boxes(QMessageBox::Ok);
         viewFFT();
         QCOMPARE(previews, shown == 600 ? 1 : 0);
@@ -373,8 +333,8 @@ void TestFFTDialog::commands()
         if (shown == 300)
             QCOMPARE(boxes.seen[0].text, StringsKit::instance().warnText(StringsKit::WarnTooNarrowForFFT));
     }
-    qDeleteAll(main.forms());
-    g_mainWnd = nullptr;
+    qDeleteAll(main->forms());
+    delete main.data();
 }
 
 QTEST_MAIN(TestFFTDialog)
