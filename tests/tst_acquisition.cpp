@@ -1,8 +1,6 @@
 // The serial link and the acquisition run end to end: k4sim serves the emulated unit on a
 // pseudo-terminal and the link drives it through QSerialPort; the retries run through the
-// in-process unit behind "K4-DEMO", whose replies depend on nothing but the bytes and the clock.
-// Lower bounds of waits are exact (nothing may end early); upper bounds leave room for a loaded
-// machine or a sanitizer build.
+// in-process unit behind "K4-DEMO" (timing rules: README.md).
 
 #include "acquisition.h"
 #include "k4demo.h"

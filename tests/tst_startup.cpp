@@ -1,5 +1,5 @@
 // Program start-up and shutdown: the main window, the hooks, exit codes of failing steps and the
-// shutdown slot.
+// shutdown slot (the real executable is started by tst_desktop, installed).
 
 #include "boxwatch.h"
 #include "build/files_list.h"
@@ -10,7 +10,6 @@
 #include <Velkit/vlk_init.h>
 #include <Velkit/vlk_messager.h>
 
-#include <QProcess>
 #include <QtTest>
 
 // A sender whose receivers can be counted.
@@ -142,24 +141,6 @@ private slots:
         emit p.ping();
         w.slot_BeforeQuit();
         QVERIFY(!velkit::libraryMessager());
-    }
-
-    void executableStartsAndRuns()
-    {
-        // The real program, headless: it writes its start-up lines and keeps running its event loop.
-        QProcess proc;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        proc.setProcessEnvironment(env);
-        proc.start(QStringLiteral(TAVREL_BIN_DIR "/tavrel"), {QStringLiteral("--ignored-argument")});
-        QVERIFY(proc.waitForStarted());
-        QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += proc.readAllStandardOutput()).contains("created application\n"),
-                                 15000);
-        QTest::qWait(300);
-        QCOMPARE(proc.state(), QProcess::Running);
-        proc.kill();
-        proc.waitForFinished();
     }
 };
 

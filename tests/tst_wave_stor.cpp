@@ -1,7 +1,8 @@
-// The signal record: creation, scales and layout, filter settings, forwarding by slot index,
-// picking; its raw file: layout and round trip, every condition of the reader, header values no
-// later operation may trust; writing through a temporary file (replacing, refusing, failing
-// without losing the old file, never following a planted link, never leaving a file behind).
+// The signal record: creation, scales and layout, filter settings, forwarding by slot index
+// (picking and dragging by mouse are tst_measure's); its raw file: layout and round trip, the
+// reader's conditions, header values no later operation may trust; writing through a temporary
+// file (replacing, refusing, failing without losing the old file, never following a planted
+// link, never leaving a file behind).
 
 #include "critical_reports.h"
 #include "wave_stor.h"
@@ -193,43 +194,6 @@ void TestWaveStor::recordLogic()
     QVERIFY(rec.zeroRange(1, 0, 3));
     QVERIFY(rec.isModified());
     QVERIFY(rec.moveCursor(nullptr, 0, 42) && rec.channel(0)->cursor == 42);
-    // Colours: an empty slot still sets the table entry, which later channels take.
-    rec.setCursorColour(3, Qt::cyan);
-    rec.setCursorColour(7, Qt::yellow); // outside the table: nothing
-    QVERIFY(rec.init(4, 10));
-    QCOMPARE(rec.channel(3)->cursColor, QColor(Qt::cyan));
-
-    // Picking: the nearest zero line or cursor within 4 pixels.
-    rec.setPlotRect(QRect(QPoint(0, 0), QPoint(300, 512)));
-    QVERIFY(rec.init(4, 1000)); // yScale 0.5, zero lines at 64, 192, 320, 448
-    for (int i = 0; i < 4; ++i)
-        rec.channel(i)->visible = true;
-    QCOMPARE(rec.channelAtBaseline(10, 196), 1);
-    QCOMPARE(rec.channelAtBaseline(10, 197), -1);
-    QCOMPARE(rec.channelAtBaseline(300, 192), -1); // the right and bottom edges are outside
-    rec.channel(2)->baseY = 200;                   // equal distance: the lower channel wins
-    QCOMPARE(rec.channelAtBaseline(10, 196), 1);
-    QCOMPARE(rec.channelAtBaseline(10, 197), 2);
-    rec.channel(2)->visible = false;
-    QCOMPARE(rec.channelAtBaseline(10, 197), -1);
-    rec.channel(0)->cursor = 100;
-    rec.channel(3)->cursor = 104;
-    QCOMPARE(rec.channelAtCursor(102, 10), 0);
-    QCOMPARE(rec.channelAtCursor(103, 10), 3);
-    QCOMPARE(rec.channelAtCursor(100, 512), -1);
-    rec.channel(0)->cursorOn = false;
-    QCOMPARE(rec.channelAtCursor(100, 10), 3);
-
-    // A zero-line drag from 192 to 150 repaints both traces' reach.
-    QCOMPARE(rec.channelAtBaseline(5, 190), 1);
-    rec.commitBaseline();
-    QRect span(QPoint(3, 9), QPoint(250, 9));
-    rec.baselineRepaintSpan(1, span);
-    QCOMPARE(span, QRect(QPoint(0, 0), QPoint(0, 0))); // nothing moved yet
-    rec.moveBaseline(1, 5, 150);
-    span = QRect(QPoint(3, 9), QPoint(250, 9));
-    rec.baselineRepaintSpan(1, span);
-    QCOMPARE(span, QRect(QPoint(3, 150 - 6 - 64), QPoint(250, 192 + 64 + 6)));
 }
 
 void TestWaveStor::initTestCase()
@@ -268,24 +232,15 @@ void TestWaveStor::readerConditions_data()
     TWaveStor rec;
     fillRecord(rec, 40000);
     const QByteArray good = expectedFile(rec);
-    const int channel = 16 + 40000;
+    // Short, cut and wrong files of the fuzz corpus are pinned in tst_fuzz_replay; here what the
+    // reader made before it failed, and later operations on what it read.
     QTest::newRow("whole file, trailing bytes") << good + "xyz" << 0 << 5;
-    QTest::newRow("7 bytes") << good.left(7) << 0xA402 << 0;
-    QTest::newRow("8 bytes") << good.left(8) << 0xAF02 << 0;
-    QTest::newRow("263 bytes") << good.left(263) << 0xAF02 << 0;
-    QTest::newRow("inside the first channel header") << good.left(270) << 0xAD02 << 0;
-    QTest::newRow("inside the third channel header") << good.left(264 + 2 * channel + 15) << 0xAD02 << 2;
+    QTest::newRow("inside the third channel header") << good.left(264 + 2 * (16 + 40000) + 15) << 0xAD02 << 2;
     QTest::newRow("inside the last channel's samples") << good.left(good.size() - 1) << 0xAD02 << 5;
-    QTest::newRow("wrong magic") << QByteArray("ZORIVRAX") + good.mid(8) << 0xAC02 << 0;
-    QByteArray changed = good;
-    putLe(changed, 8, 6, 2);
-    QTest::newRow("6 channels") << changed << 0xAC02 << 0;
     // Untrusted header fields: winStart, winWidth, vScale, procMode, smoothHalf, divider, clockKHz.
     const qint64 lo = std::numeric_limits<qint32>::min(), hi = std::numeric_limits<qint32>::max();
-    const QList<QList<qint64>> hostile = {{lo, hi, 65535, 255, 255, lo, 0},
-                                          {hi, 2, 1, 6, 254, hi, 1},
-                                          {-5, -7, 0, 4, 127, 0, 65535},
-                                          {lo, 1, 65535, 2, 255, -1, 12000}};
+    const QList<QList<qint64>> hostile = {{lo, hi, 65535, 255, 255, lo, 0}, {hi, 2, 1, 6, 254, hi, 1}};
+    QByteArray changed;
     for (const QList<qint64>& fields : hostile) {
         changed = good;
         const int at[] = {24, 28, 22, 20, 21, 14, 12}, size[] = {4, 4, 2, 1, 1, 4, 2};
@@ -296,8 +251,6 @@ void TestWaveStor::readerConditions_data()
     // A channel longer than any can be, with all its bytes there: refused before it is made.
     changed = good.left(264 + 16) + QByteArray(MaxSamples + 1, '\x11');
     putLe(changed, 8, 1, 2);
-    putLe(changed, 14, MaxSamples + 1, 4);
-    QTest::newRow("163841 samples") << changed << 0xAD02 << 0;
     putLe(changed, 14, 0xFFFFFFFF, 4);
     QTest::newRow("4294967295 samples") << changed << 0xAD02 << 0;
     QTest::newRow("no path") << QByteArray() << 0xA502 << 0;

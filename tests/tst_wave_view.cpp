@@ -1,6 +1,6 @@
-// The channel buffer: block layout and bulk access, scales, offsets and pixel mapping; the
-// processing modes against a direct evaluation of their definitions, and the measurements built
-// on them: mean, position of the maximum, zeroing.
+// The channel buffer (its blocks are crossed by tst_wave_stor's round trips): scales, offsets and
+// pixel mapping; the processing modes against a direct evaluation of their definitions, and the
+// measurements built on them: mean, position of the maximum, zeroing.
 
 #include "wave_view.h"
 
@@ -72,15 +72,6 @@ class TestWaveView : public QObject
     Q_OBJECT
 
 private slots:
-    void blocks_data()
-    {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<QList<int>>("spans"); // usable samples of each block
-        QTest::newRow("0") << 0 << QList<int>{};
-        QTest::newRow("40000") << 40000 << QList<int>{32768, 7232};
-        QTest::newRow("200000 is cut") << 200000 << QList<int>{32768, 32768, 32768, 32768, 32768};
-    }
-    void blocks();
     void geometryAndMapping();
     void walkMatchesDefinitions_data()
     {
@@ -103,38 +94,6 @@ private slots:
     void walkMatchesDefinitions();
     void measurementsAndZero();
 };
-
-void TestWaveView::blocks()
-{
-    QFETCH(int, length);
-    QFETCH(QList<int>, spans);
-    TWaveView view(length);
-    qint8* p = nullptr;
-    QCOMPARE(view.chunkAt(0, &p), 0); // nothing before allocate
-    QVERIFY(view.allocate());
-    QVERIFY(view.chunks[0]); // even an empty channel gets its (empty) block
-    int k = 0;
-    for (int i = 0; i < view.count; i += spans.value(k++)) {
-        QCOMPARE(view.chunkAt(i, &p), spans.value(k));
-        QCOMPARE(p, view.chunks[k]);
-        // From inside a block the span runs to its end, never beyond.
-        QCOMPARE(view.chunkAt(i + 5, &p), spans.value(k) - 5);
-        QCOMPARE(p, view.chunks[k] + 5);
-    }
-    QCOMPARE(k, spans.size());
-    for (int j = std::max<int>(spans.size(), 1); j < MaxChunks; ++j)
-        QVERIFY(!view.chunks[j]);
-    QCOMPARE(view.chunkAt(-1, &p) + view.chunkAt(view.count, &p), 0);
-    view.setSample(-1, 5); // outside the channel: ignored
-    view.setSample(view.count, 5);
-    QVERIFY(!view.modified);
-    QCOMPARE(view.sample(-1) + view.sample(view.count), 0);
-    if (view.count > 0) {
-        view.setSample(view.count - 1, -7);
-        QVERIFY(view.modified);
-        QCOMPARE(int(view.chunks[k - 1][spans.last() - 1]), -7);
-    }
-}
 
 void TestWaveView::geometryAndMapping()
 {
@@ -231,6 +190,10 @@ void TestWaveView::measurementsAndZero()
     x[8] = x[9] = x[20] = 40;
     x[29] = 30;
     fill(view, x);
+    view.setSample(-1, 5); // outside the channel: ignored
+    view.setSample(30, 5);
+    QVERIFY(!view.modified);
+    QCOMPARE(view.sample(-1) + view.sample(30), 0);
     QCOMPARE(view.mean(9, 5), 26); // magnitudes, range ordered
     QCOMPARE(view.mean(std::numeric_limits<int>::min(), std::numeric_limits<int>::max()),
              0); // a stray range ends

@@ -85,9 +85,10 @@ inline MainWnd* makeMainWindow(const QSize& size)
 }
 
 // Writes a record of channels x length samples, sample(ch, i) each, the whole record in view,
-// every channel shown; false when it could not be written.
+// every channel shown, then changed by adjust when given; false when it could not be written.
 inline bool writeRecord(const QString& path, int channels, int length,
-                        const std::function<qint8(int, int)>& sample)
+                        const std::function<qint8(int, int)>& sample,
+                        const std::function<void(TWaveStor&)>& adjust = {})
 {
     TWaveStor r(QRect(0, 0, 400, 300));
     if (!r.init(channels, length))
@@ -99,5 +100,7 @@ inline bool writeRecord(const QString& path, int channels, int length,
     }
     r.header.winStart = 0;
     r.header.winWidth = length;
+    if (adjust)
+        adjust(r);
     return r.writeFile(path) == 0;
 }
