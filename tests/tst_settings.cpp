@@ -45,7 +45,8 @@ QMap<QString, QString> everyKey()
         {"WAVE_ADC/YAxis", "1"}, {"WAVE_ADC/ForAll", "0"},        {"WAVE_ADC/NumItems", "20000"},
         {"WAVE_ADC/WaitA", "2"}, {"WAVE_ADC/Sync", "1"},          {"WAVE_ADC/Detector", "0"},
         {"WAVE_ADC/Mux", "5"},   {"COM/ComName", "K4-DEMO"},      {"COM/Baud", "57600"},
-        {"FFT/WinFun", "3"},     {"OTHERS/OldDir", "/data/runs"},
+        {"FFT/WinFun", "3"},     {"OTHERS/OldDir", "/data/runs"}, {"AE_HITS/ThresholdUV", "2500"},
+        {"AE_HITS/PDT", "150"},  {"AE_HITS/HDT", "600"},          {"AE_HITS/HLT", "0"},
     };
     for (int i = 0; i < 4; ++i) {
         keys.insert(QStringLiteral("WAVE_ADC/Gain%1").arg(i), QString::number(3 + i));
@@ -198,6 +199,9 @@ void TestSettings::mainWindowLoadsAndSavesEveryKey()
     QCOMPARE(g_link.rate, 57600);
     QCOMPARE(g_winFun, 3);
     QCOMPARE(w.lastDir, QStringLiteral("/data/runs"));
+    QCOMPARE((QList<double>{g_hitSettings.thresholdV, g_hitSettings.pdtUs, g_hitSettings.hdtUs,
+                            g_hitSettings.hltUs}),
+             (QList<double>{0.0025, 150, 600, 0}));
     for (int i = 0; i < 4; ++i) {
         const QColor colours[4] = {g_traceColours[i], g_cursorColours[i], g_readoutTextColours[i],
                                    g_readoutBackColours[i]};

@@ -1,5 +1,7 @@
 #include "fmain.h"
 
+#include "ae/hit_dialog.h"
+#include "ae/hit_table.h"
 #include "com_dialog.h"
 #include "errors.h"
 #include "fft_dialog.h"
@@ -7,6 +9,7 @@
 #include "print_dialog.h"
 #include "rs232.h"
 #include "set_record.h"
+#include "settings.h"
 #include "ui_AboutDialog.h"
 #include "ui_InfoDialog.h"
 #include "ui_MainWindow.h"
@@ -359,6 +362,8 @@ bool MainWnd::setupWindow()
             condition = checkCode(n);
             break;
         }
+        connect(ui->aFindHits, &QAction::triggered, this, &MainWnd::slot_aFindHitsTriggered,
+                Qt::UniqueConnection);
 
         mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
         if (!mdiArea) {
@@ -618,9 +623,10 @@ void MainWnd::refreshActions()
     ui->aSin->setEnabled(!w->isSpectrum);
     ui->aReverseFFT->setEnabled(w->isSpectrum);
     ui->aFFTView->setEnabled(!w->isSpectrum);
-    // A spectrum has no time axis to export.
+    // A spectrum has no time axis to export or search.
     ui->aExportCsv->setEnabled(!w->isSpectrum);
     ui->aExportWav->setEnabled(!w->isSpectrum);
+    ui->aFindHits->setEnabled(!w->isSpectrum);
     if (w->isSpectrum && aSelectMode)
         aSelectMode->setChecked(false);
 
@@ -1446,4 +1452,12 @@ void MainWnd::slot_BeforeQuit()
 void MainWnd::slot_tStopReleased()
 {
     abortLink();
+}
+
+void MainWnd::slot_aFindHitsTriggered(bool)
+{
+    TWForm* w = activeForm();
+    if (!w || w->isSpectrum || !runHitSettingsDialog(this, g_hitSettings))
+        return;
+    THitTable::showFor(this, w, g_hitSettings);
 }

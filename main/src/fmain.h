@@ -227,6 +227,8 @@ public slots:
     void slot_subWindowActivated(QMdiSubWindow* window);
     void slot_BeforeQuit();
     void slot_tStopReleased();
+    // Hit search on the active window: settings dialog, then its hit table.
+    void slot_aFindHitsTriggered(bool checked);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -13,8 +13,10 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <cmath>
 
 int g_winFun = 0;
+ae::HitSettings g_hitSettings;
 bool g_logScale = false;
 
 int packColour(const QColor& colour)
@@ -38,6 +40,20 @@ int readInt(QSettings& ini, const QString& key, int fallback)
 quint8 clampByte(int v)
 {
     return quint8(std::clamp(v, 0, 255));
+}
+
+// An integer key of the hit group: its value when within low ... high, else fallback.
+double readBounded(QSettings& ini, const QString& key, int low, int high, double fallback)
+{
+    bool ok = false;
+    const int v = ini.value(key).toInt(&ok);
+    return ok && v >= low && v <= high ? double(v) : fallback;
+}
+
+// v rounded to a whole number within low ... high (low when it is not a number).
+int wholeWithin(double v, int low, int high)
+{
+    return std::isnan(v) ? low : int(std::clamp(std::round(v), double(low), double(high)));
 }
 
 } // namespace
@@ -90,6 +106,16 @@ void readSettings(const QString& path, ProgramSettings& s)
     ini.beginGroup(QStringLiteral("OTHERS"));
     s.lastDir = ini.value(QStringLiteral("OldDir")).toString();
     ini.endGroup();
+
+    const ae::HitSettings defaults;
+    ini.beginGroup(QStringLiteral("AE_HITS"));
+    s.hits.thresholdV =
+        readBounded(ini, QStringLiteral("ThresholdUV"), 1, MaxHitThresholdUV, defaults.thresholdV * 1e6) /
+        1e6;
+    s.hits.pdtUs = readBounded(ini, QStringLiteral("PDT"), 0, MaxHitTimeUs, defaults.pdtUs);
+    s.hits.hdtUs = readBounded(ini, QStringLiteral("HDT"), 0, MaxHitTimeUs, defaults.hdtUs);
+    s.hits.hltUs = readBounded(ini, QStringLiteral("HLT"), 0, MaxHitTimeUs, defaults.hltUs);
+    ini.endGroup();
 }
 
 bool writeSettings(const QString& path, const ProgramSettings& s)
@@ -130,6 +156,13 @@ bool writeSettings(const QString& path, const ProgramSettings& s)
     ini.setValue(QStringLiteral("OldDir"), QDir::toNativeSeparators(s.lastDir));
     ini.endGroup();
 
+    ini.beginGroup(QStringLiteral("AE_HITS"));
+    ini.setValue(QStringLiteral("ThresholdUV"), wholeWithin(s.hits.thresholdV * 1e6, 1, MaxHitThresholdUV));
+    ini.setValue(QStringLiteral("PDT"), wholeWithin(s.hits.pdtUs, 0, MaxHitTimeUs));
+    ini.setValue(QStringLiteral("HDT"), wholeWithin(s.hits.hdtUs, 0, MaxHitTimeUs));
+    ini.setValue(QStringLiteral("HLT"), wholeWithin(s.hits.hltUs, 0, MaxHitTimeUs));
+    ini.endGroup();
+
     ini.sync();
     return ini.status() == QSettings::NoError;
 }
@@ -166,6 +199,7 @@ void MainWnd::loadSettings()
     g_link.rate = s.rate;
     g_winFun = s.winFun;
     lastDir = s.lastDir;
+    g_hitSettings = s.hits;
 }
 
 void MainWnd::saveSettings()
@@ -186,6 +220,7 @@ void MainWnd::saveSettings()
     s.rate = g_link.rate;
     s.winFun = g_winFun;
     s.lastDir = lastDir;
+    s.hits = g_hitSettings;
 
     for (;;) {
         QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ae/hits.h"
 #include "rs232.h"
 
 #include <QColor>
@@ -7,6 +8,8 @@
 
 // Window function of the forward FFT, 0 ... 5 (0: none); kept in the settings file.
 extern int g_winFun;
+// Settings of the hit search, as last accepted in its dialog; kept in the settings file.
+extern ae::HitSettings g_hitSettings;
 // New spectra are made and read out in dB; chosen in the FFT settings, not kept in the file.
 extern bool g_logScale;
 
@@ -24,7 +27,13 @@ struct ProgramSettings
     int rate = 115200;
     int winFun = 0;
     QString lastDir;
+    ae::HitSettings hits;
 };
+
+// Limits of the hit settings in the file: threshold in whole microvolts, times in whole
+// microseconds. A value outside them reads as its default.
+constexpr int MaxHitThresholdUV = 10000000; // 10 V
+constexpr int MaxHitTimeUs = 1000000;       // 1 s
 
 // Colours are stored as one integer: red + green x 256 + blue x 65536.
 int packColour(const QColor& colour);

@@ -66,6 +66,15 @@ View selectionView(int selStart, int selEnd)
     return View{low, high - low + 1};
 }
 
+View viewShowing(View v, int i, int length)
+{
+    if (i >= v.start && i < v.start + v.width)
+        return v;
+    View n = v;
+    n.start = std::clamp(i - v.width / 4, 0, std::max(length - v.width, 0));
+    return n;
+}
+
 View stretchedView(View v, int value, int maximum, int length)
 {
     if (maximum == 0)
@@ -364,6 +373,7 @@ void TWFormInternalWidget::paintEvent(QPaintEvent* event)
         return;
     painter->drawPixmap(0, 0, traceLayer);
     f->record->drawMarks(painter);
+    f->drawSpanMarks(painter);
     f->drawSelection(painter, f->selStart, f->selEnd);
     if (paintAction == 5) {
         f->record->drawSine(painter);
@@ -600,6 +610,68 @@ wform::View TWForm::view() const
     if (!record)
         return {};
     return wform::View{record->header.winStart, record->header.winWidth};
+}
+
+void TWForm::showSample(int ch, int i)
+{
+    TWaveView* v = record ? record->channel(ch) : nullptr;
+    if (!v || !plot)
+        return;
+    const int length = record->length();
+    i = std::clamp(i, 0, std::max(length - 1, 0));
+    const wform::View n = wform::viewShowing(view(), i, length);
+    if (n != view())
+        viewChanged(n, false);
+    v->cursor = i;
+    refreshReadout(ch);
+    plot->update();
+}
+
+void TWForm::setSpanMarks(const QVector<wform::SpanMark>& marks)
+{
+    m_spanMarks = marks;
+    if (plot)
+        plot->update();
+}
+
+void TWForm::drawSpanMarks(QPainter* painter) const
+{
+    if (!record || m_spanMarks.isEmpty() || !painter || !painter->isActive())
+        return;
+    // Magenta: no trace or cursor colour of the defaults. The stretch is tinted, its start drawn
+    // dashed and its end dotted, so that neither is taken for a cursor.
+    const QColor colour(255, 0, 255);
+    QColor tint = colour;
+    tint.setAlpha(48);
+    QPen start(colour, 1, Qt::DashLine);
+    QPen end(colour, 1, Qt::DotLine);
+    painter->save();
+    for (const wform::SpanMark& m : m_spanMarks) {
+        const TWaveView* v = record->channel(m.channel);
+        if (!v || !v->visible)
+            continue;
+        const int x1 = record->sampleToX(m.from);
+        const int x2 = record->sampleToX(m.to);
+        if (x2 < plotRect.left() || x1 > plotRect.right())
+            continue;
+        // The rows of the channel's whole range of values.
+        const int top = std::max(v->baseY - nearest(127.0 * v->yScale), plotRect.top());
+        const int bottom = std::min(v->baseY + nearest(128.0 * v->yScale), plotRect.bottom());
+        if (top > bottom)
+            continue;
+        const int left = std::max(x1, plotRect.left());
+        const int right = std::min(x2, plotRect.right());
+        painter->fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), tint);
+        if (x1 >= plotRect.left()) {
+            painter->setPen(start);
+            painter->drawLine(x1, top, x1, bottom);
+        }
+        if (x2 <= plotRect.right() && x2 != x1) {
+            painter->setPen(end);
+            painter->drawLine(x2, top, x2, bottom);
+        }
+    }
+    painter->restore();
 }
 
 void TWForm::viewChanged(const wform::View& v, bool syncSlider)

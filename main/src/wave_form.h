@@ -46,6 +46,17 @@ View stretchedView(View v, int value, int maximum, int length);
 int stretchSliderValue(int maximum, int width, int length);
 // Vertical scale in thousandths as stored: clamped to 0 ... 65535.
 int clampVerticalScale(int value);
+// The view that shows sample i: v itself when i is in it, else as wide with i a quarter of the
+// way in, kept inside the record.
+View viewShowing(View v, int i, int length);
+
+// A stretch of one channel marked over the traces, both ends included.
+struct SpanMark
+{
+    int channel = 0;
+    int from = 0;
+    int to = 0;
+};
 
 // Scroll bar over a record of length samples showing width of them from start. One unit of
 // the bar is step samples, which keeps the range below 32768 units for any record.
@@ -235,6 +246,13 @@ public:
     void repaintPlot();
     // The current view of the record (start, width); empty without a record.
     wform::View view() const;
+    // Scrolls sample i of channel ch into view and puts the channel's cursor on it.
+    void showSample(int ch, int i);
+    // Stretches marked over the traces until replaced (a hit table marks its hits). They are
+    // drawn over the kept picture of the traces, so changing them does not draw the traces anew.
+    void setSpanMarks(const QVector<wform::SpanMark>& marks);
+    const QVector<wform::SpanMark>& spanMarks() const { return m_spanMarks; }
+    void drawSpanMarks(QPainter* painter) const;
     // Inverts the picture on painter's device between the columns of samples from and to.
     void drawSelection(QPainter* painter, int from, int to);
     // A spectrum window lets go of its source: the source may close again.
@@ -298,4 +316,6 @@ private:
     // The selection cut to the record's samples, both ends included; false after the warning
     // when there is no selection (or no record).
     bool measuredSelection(int warning, int& low, int& high) const;
+
+    QVector<wform::SpanMark> m_spanMarks;
 };

@@ -1,0 +1,29 @@
+#pragma once
+
+// The hit table as text: the CSV rows that the program's export and the command-line tool write,
+// and the fields that the table shows and copies.
+
+#include "ae/hits.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace ae {
+
+// The header row, without a line end:
+// file,channel,arrival_us,peak_v,peak_db,rise_us,duration_us,counts,counts_to_peak,energy_v2s,avg_freq_khz
+QString hitsCsvHeader();
+// The fields of a row after "file", in header order, dot as the decimal separator; a value that
+// is absent is an empty field.
+QStringList hitFields(const HitRow& row);
+// A field as CSV holds it: quoted (quotes doubled) when it holds a comma, a quote or a line end.
+QString csvField(const QString& text);
+// One row, without a line end.
+QString hitsCsvLine(const QString& file, const HitRow& row);
+// The rows of the hits of one file, each ended by "\n", appended to out in UTF-8.
+void appendHitsCsv(QByteArray& out, const QString& file, const std::vector<Hit>& hits, double periodUs);
+
+} // namespace ae

@@ -1,0 +1,111 @@
+#pragma once
+
+// The hit table of a waveform window: a non-modal window listing the hits of the window's record
+// (sortable, rows copied as text, exported as CSV). A double click on a row shows the hit in the
+// waveform window with the channel's cursor on its arrival; while the table is open the window
+// marks every hit from its start to its end.
+
+#include "ae/hits.h"
+
+#include <QAbstractTableModel>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QSortFilterProxyModel;
+class QTableView;
+class TWForm;
+
+namespace Ui {
+class HitTable;
+}
+
+namespace ae {
+
+// The hits as rows: the CSV's fields after "file", in its order. Sorting uses SortRole, in which
+// the times are sample counts, so that a record without a known period still sorts.
+class HitTableModel : public QAbstractTableModel
+{
+public:
+    enum Column {
+        ChannelColumn,
+        ArrivalColumn,
+        PeakVColumn,
+        PeakDbColumn,
+        RiseColumn,
+        DurationColumn,
+        CountsColumn,
+        CountsToPeakColumn,
+        EnergyColumn,
+        AvgFreqColumn,
+        ColumnCount
+    };
+    static constexpr int SortRole = Qt::UserRole;
+
+    using QAbstractTableModel::QAbstractTableModel;
+    void setHits(std::vector<Hit> hits, double periodUs);
+    const Hit& hit(int row) const { return m_hits[std::size_t(row)]; }
+    double periodUs() const { return m_period; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    std::vector<Hit> m_hits;
+    std::vector<QStringList> m_fields; // CSV fields of each row
+    double m_period = 0.0;
+};
+
+} // namespace ae
+
+class THitTable : public QWidget
+{
+    Q_OBJECT
+public:
+    // The table of window form among parent's children, made when there is none; its hits are
+    // found anew with s and it is shown and raised.
+    static THitTable* showFor(QWidget* parent, TWForm* form, const ae::HitSettings& s);
+    // The open table of form among parent's children, or null.
+    static THitTable* tableOf(const QWidget* parent, const TWForm* form);
+
+    THitTable(QWidget* parent, TWForm* form);
+    ~THitTable() override; // the window's marks go with the table
+
+    // Finds the hits of the window's record and marks them on its plot.
+    void detect(const ae::HitSettings& s);
+    TWForm* form() const { return m_form; }
+    QTableView* view() const;
+    const ae::HitTableModel& model() const { return *m_model; }
+    // The hit shown in row r of the view (as sorted); null outside the rows.
+    const ae::Hit* hitAt(int r) const;
+
+    // The header and the selected rows in the view's order, fields separated by tabs.
+    QString selectedText() const;
+    void copySelection() const;
+    // The header and every row in the view's order, as CSV.
+    QByteArray csv() const;
+    // Writes csv() to path through the safe writer: 0, or its failure.
+    int exportCsv(const QString& path) const;
+    // Asks for a file (".csv" appended when missing) and exports; warning 0x1505 on failure.
+    void chooseExportFile();
+    // The hit of row r shown in its window, the channel's cursor on its arrival.
+    void goToRow(int r);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override; // Ctrl+C on the view
+    void closeEvent(QCloseEvent* event) override;               // the marks go at once
+
+private:
+    std::optional<ae::HitRow> rowAt(int r) const; // the hit of row r of the view as shown
+
+    Ui::HitTable* ui = nullptr;
+    ae::HitTableModel* m_model = nullptr;
+    QSortFilterProxyModel* m_proxy = nullptr;
+    QPointer<TWForm> m_form;
+    QString m_file; // the window's title when the hits were found
+};

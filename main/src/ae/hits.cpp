@@ -1,0 +1,202 @@
+#include "ae/hits.h"
+
+#include "convert.h"
+#include "wave_stor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ae {
+
+namespace {
+
+// Longest window in samples: far beyond any record, small enough that sums of windows and
+// indices stay inside 64 bits.
+constexpr qint64 LongestWindow = qint64(1) << 50;
+
+inline int byteIndex(qint8 v)
+{
+    return int(v) + 128;
+}
+
+} // namespace
+
+double decibelsReMicrovolt(double volts)
+{
+    if (!(volts > 0.0))
+        return std::nan("");
+    return 20.0 * std::log10(volts / 1e-6);
+}
+
+bool periodKnown(double periodUs)
+{
+    return std::isfinite(periodUs) && periodUs > 0.0;
+}
+
+qint64 windowSamples(double us, double periodUs)
+{
+    if (!(us > 0.0))
+        return 0;
+    const double samples = periodKnown(periodUs) ? us / periodUs : us;
+    // A window that is a whole number of periods stays whole despite the rounding of the division.
+    const double whole = std::floor(samples + 1e-9);
+    return whole >= double(LongestWindow) ? LongestWindow : qint64(whole);
+}
+
+HitDetector::HitDetector(const HitSettings& settings, double periodUs, int gainCode, bool unipolar,
+                         int channel, std::vector<Hit>& out)
+    : m_out(out)
+{
+    // A threshold that is not above 0 (or not a number) is reached by nothing.
+    const double t = settings.thresholdV > 0.0 ? settings.thresholdV : std::nan("");
+    for (int v = -128; v < 128; ++v) {
+        const double volts = sampleVolts(v, unipolar, gainCode);
+        const int k = byteIndex(qint8(v));
+        m_volts[k] = std::fabs(volts);
+        m_square[k] = volts * volts;
+        m_reaches[k] = m_volts[k] >= t;
+        m_positive[k] = volts >= t;
+    }
+    m_pdt = windowSamples(settings.pdtUs, periodUs);
+    m_hdt = windowSamples(settings.hdtUs, periodUs);
+    m_hlt = windowSamples(settings.hltUs, periodUs);
+    m_hit.channel = channel;
+}
+
+void HitDetector::feed(const qint8* samples, qint64 n)
+{
+    if (!samples || n <= 0)
+        return;
+    qint64 k = 0;
+    while (k < n) {
+        if (!m_open) {
+            // The lockout first, then the next sample that reaches the threshold.
+            const qint64 locked = m_lockedUntil - (m_next + k) + 1;
+            if (locked > 0) {
+                k += std::min(locked, n - k);
+                continue;
+            }
+            while (k < n && !m_reaches[byteIndex(samples[k])])
+                ++k;
+            if (k == n)
+                break;
+            const int b = byteIndex(samples[k]);
+            const int channel = m_hit.channel;
+            m_hit = Hit{};
+            m_hit.channel = channel;
+            m_hit.first = m_hit.peak = m_hit.last = m_next + k;
+            m_hit.peakV = m_volts[b];
+            // The first sample counts as a crossing when it lies above the positive threshold.
+            m_abovePositive = m_positive[b];
+            m_hit.counts = m_hit.countsToPeak = m_abovePositive ? 1 : 0;
+            m_energy = m_hit.sumSquares = m_square[b];
+            m_peakFixed = false;
+            m_open = true;
+            ++k;
+            continue;
+        }
+        // The samples are bytes, which the compiler must assume may alias the members: the hit
+        // is worked on in locals and written back once per span.
+        Hit h = m_hit;
+        double energy = m_energy;
+        bool above = m_abovePositive, peakFixed = m_peakFixed, ended = false;
+        const qint64 base = m_next, hdt = m_hdt, pdt = m_pdt;
+        for (; k < n; ++k) {
+            const qint64 i = base + k;
+            if (i - h.last > hdt) {
+                ended = true; // this sample may start the next hit
+                break;
+            }
+            const int b = byteIndex(samples[k]);
+            energy += m_square[b];
+            const bool positive = m_positive[b];
+            h.counts += int(positive && !above);
+            above = positive;
+            if (!peakFixed) {
+                if (i - h.peak > pdt) {
+                    peakFixed = true;
+                } else if (m_volts[b] > h.peakV) {
+                    h.peak = i;
+                    h.peakV = m_volts[b];
+                    h.countsToPeak = h.counts;
+                }
+            }
+            // Selects rather than branches: above the threshold nearly everywhere, a branch here
+            // is mispredicted at every crossing.
+            const bool reaches = m_reaches[b];
+            h.last = reaches ? i : h.last;
+            h.sumSquares = reaches ? energy : h.sumSquares;
+        }
+        m_hit = h;
+        m_energy = energy;
+        m_abovePositive = above;
+        m_peakFixed = peakFixed;
+        if (ended)
+            close();
+    }
+    m_next += n;
+}
+
+void HitDetector::finish()
+{
+    if (m_open)
+        close();
+}
+
+void HitDetector::close()
+{
+    m_open = false;
+    m_lockedUntil = m_hit.last + m_hdt + m_hlt;
+    m_out.push_back(m_hit);
+}
+
+void detectChannelHits(const TWaveView& channel, int slot, int gainCode, double periodUs,
+                       const HitSettings& settings, std::vector<Hit>& out)
+{
+    HitDetector detector(settings, periodUs, gainCode, channel.unipolar, slot, out);
+    for (int i = 0; i < channel.count;) {
+        const qint8* span = nullptr;
+        const int n = channel.chunkAt(i, &span);
+        if (n <= 0)
+            break; // a block that is not there ends the samples
+        detector.feed(span, n);
+        i += n;
+    }
+    detector.finish();
+}
+
+std::vector<Hit> detectHits(const TWaveStor& record, const HitSettings& settings)
+{
+    std::vector<Hit> hits;
+    const double period = record.samplePeriodUs();
+    for (int ch = 0; ch < record.channelCount(); ++ch) {
+        const TWaveView* v = record.channel(ch);
+        const TChannelHeader* h = record.channelHeader(ch);
+        if (!v || !h || v->spectrum)
+            continue;
+        const int gain = h->gainCode;
+        detectChannelHits(*v, ch, gain, period, settings, hits);
+    }
+    return hits;
+}
+
+HitRow hitRow(const Hit& hit, double periodUs)
+{
+    HitRow r;
+    r.channel = hit.channel + 1;
+    r.peakV = hit.peakV;
+    r.peakDb = decibelsReMicrovolt(hit.peakV);
+    r.counts = hit.counts;
+    r.countsToPeak = hit.countsToPeak;
+    if (!periodKnown(periodUs))
+        return r;
+    r.arrivalUs = double(hit.first) * periodUs;
+    r.riseUs = double(hit.peak - hit.first) * periodUs;
+    r.durationUs = double(hit.last - hit.first) * periodUs;
+    r.energyV2s = hit.sumSquares * periodUs * 1e-6;
+    if (hit.last > hit.first)
+        r.avgFreqKHz = double(hit.counts) / *r.durationUs * 1000.0;
+    return r;
+}
+
+} // namespace ae
