@@ -51,6 +51,14 @@ const Case Cases[] = {
     {"wav kept", "wav @b.raw", "b.wav", 1, "", "b.wav exists"},
     {"wav, no rate", "wav @b.raw @norate.raw", "", 1, "b.wav", "@norate.raw: no sampling rate"},
     {"one name twice", "csv -o @out @a.raw @sub/a.raw", "", 1, "out/a.csv", "was written for another file"},
+    // a.raw at 0.05 V (|code| >= 3), worked out by hand from its 40 samples: arrival at sample 1,
+    // peak 123 at sample 24, last crossing at 39, six rising crossings of +3, four up to the peak.
+    {"hits", "hits --threshold 0.05 @a.raw", "", 0, "",
+     "file,channel,arrival_us,peak_v,peak_db,rise_us,duration_us,counts,counts_to_peak,energy_v2s,avg_freq_"
+     "khz\n"
+     "@a.raw,1,0.200,2.40234375,127.61,4.600,7.600,6,4,1.695526123046875e-05,789.474\n"},
+    {"hits, one damaged", "hits @bad.raw @a.raw", "", 1, "", "@bad.raw: channel data cut short"},
+    {"hits, threshold 0", "hits --threshold 0 @a.raw", "", 2, "", "a number of volts above 0"},
     {"help", "--help", "", 0, "", "csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]"},
     // A wrong command line does nothing: status 2.
     {"unknown command", "hit @a.raw", "", 2, "", "unknown command 'hit'"},

@@ -3,6 +3,7 @@
 //   rawtool info FILE…
 //   rawtool csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]
 //   rawtool wav FILE… [-o DIR] [--force]
+//   rawtool hits FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US]
 
 #include "rawtool.h"
 
@@ -52,6 +53,21 @@ const std::vector<Subcommand>& subcommands()
                         "fails)."),
          {OutputDir, Force},
          runWav},
+        {QStringLiteral("hits"),
+         QStringLiteral("FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US]"),
+         QStringLiteral("Finds the acoustic-emission hits of every channel of each file, as the program's\n"
+                        "hit search does, and prints them as one CSV on standard output: a title row,\n"
+                        "then one row per hit (file, channel, arrival, peak in V and dB, rise, duration,\n"
+                        "counts, counts to peak, energy, average frequency)."),
+         {{QStringLiteral("--threshold"), QStringLiteral("V"),
+           QStringLiteral("threshold in volts at the input, above 0 (default 0.1)")},
+          {QStringLiteral("--pdt"), QStringLiteral("US"),
+           QStringLiteral("peak definition time in microseconds (default 200)")},
+          {QStringLiteral("--hdt"), QStringLiteral("US"),
+           QStringLiteral("hit definition time in microseconds (default 800)")},
+          {QStringLiteral("--hlt"), QStringLiteral("US"),
+           QStringLiteral("hit lockout time in microseconds (default 1000)")}},
+         runHits},
     };
     return table;
 }

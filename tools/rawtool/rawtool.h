@@ -11,6 +11,8 @@
 
 #include <vector>
 
+class TWaveStor;
+
 namespace rawtool {
 
 enum ExitStatus {
@@ -49,8 +51,15 @@ struct Subcommand
 };
 
 // record_commands.cpp
+// Reads path into record; the reason in words when it cannot be read.
+QString readRecord(const QString& path, TWaveStor& record);
+// Names a file that failed and why on the error stream.
+void fail(Streams& streams, const QString& file, const QString& reason);
 int runInfo(const Arguments& arguments, Streams& streams);
 int runCsv(const Arguments& arguments, Streams& streams);
 int runWav(const Arguments& arguments, Streams& streams);
+
+// hit_command.cpp
+int runHits(const Arguments& arguments, Streams& streams);
 
 } // namespace rawtool

@@ -10,10 +10,6 @@
 #include <QFileInfo>
 
 namespace rawtool {
-namespace {
-
-using dataexport::Format;
-using dataexport::ValueMode;
 
 // Reads path into record; the reason in words when it cannot be read.
 QString readRecord(const QString& path, TWaveStor& record)
@@ -26,6 +22,11 @@ void fail(Streams& s, const QString& file, const QString& reason)
 {
     s.err << "rawtool: " << file << ": " << reason << '\n';
 }
+
+namespace {
+
+using dataexport::Format;
+using dataexport::ValueMode;
 
 QString writeFailureText(int result, const QString& output, bool force)
 {

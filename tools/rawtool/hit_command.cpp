@@ -1,0 +1,54 @@
+// The hits subcommand: the acoustic-emission hits of every file as one CSV on standard output,
+// found and written by the same code as the program's hit table.
+
+#include "rawtool.h"
+
+#include "ae/hit_csv.h"
+#include "ae/hits.h"
+#include "wave_stor.h"
+
+#include <cmath>
+
+namespace rawtool {
+
+int runHits(const Arguments& a, Streams& s)
+{
+    ae::HitSettings settings;
+    const std::pair<const char*, double*> numbers[] = {{"--threshold", &settings.thresholdV},
+                                                       {"--pdt", &settings.pdtUs},
+                                                       {"--hdt", &settings.hdtUs},
+                                                       {"--hlt", &settings.hltUs}};
+    for (const auto& [name, value] : numbers) {
+        const QString option = QString::fromLatin1(name);
+        if (!a.values.contains(option))
+            continue;
+        bool ok = false;
+        const double v = a.values.value(option).toDouble(&ok);
+        // A threshold of 0 would make every sample of the record one hit.
+        const bool threshold = value == &settings.thresholdV;
+        if (!ok || !std::isfinite(v) || v < 0 || (threshold && v == 0)) {
+            s.err << "rawtool: " << option << ' ' << a.values.value(option) << ": "
+                  << (threshold ? "a number of volts above 0" : "a number of microseconds, 0 or more") << '\n'
+                  << "Try 'rawtool --help'.\n";
+            return ExitUsage;
+        }
+        *value = v;
+    }
+    s.out << ae::hitsCsvHeader() << '\n';
+    int failed = 0;
+    for (const QString& file : a.files) {
+        TWaveStor record;
+        const QString reason = readRecord(file, record);
+        if (!reason.isEmpty()) {
+            fail(s, file, reason);
+            ++failed;
+            continue;
+        }
+        QByteArray rows;
+        ae::appendHitsCsv(rows, file, ae::detectHits(record, settings), record.samplePeriodUs());
+        s.out << QString::fromUtf8(rows);
+    }
+    return failed ? ExitFailed : ExitOk;
+}
+
+} // namespace rawtool
