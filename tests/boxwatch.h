@@ -80,15 +80,6 @@ private:
     std::function<void(const SeenBox&)> m_before;
 };
 
-inline int visibleMessageBoxes()
-{
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<QMessageBox*>(w) && w->isVisible())
-            ++n;
-    return n;
-}
-
 // The watchdog. The acquisition's progress dialog is modal for as long as a run takes and cannot
 // be closed; it is no question and is left alone.
 static void startModalWatchdog()

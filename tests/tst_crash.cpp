@@ -1,6 +1,5 @@
 // Crash handling: a helper that crashes on purpose must leave a three-line report in the crash
-// directory, show the fatal report and end by its signal. The report formatting itself is
-// checked in process.
+// directory, show the fatal report and end by its signal; the report's text is checked in process.
 
 #include <Velkit/vlk_winfault.h>
 
@@ -79,15 +78,6 @@ void TestCrash::reportText()
     std::memset(small, 'x', sizeof small);
     QCOMPARE(velkit::formatCrashReport(small, 10, 0, 0, 0, 0xC0000005u), 9);
     QCOMPARE(QByteArray(small, 11), QByteArray("exeption:\0x", 11));
-    // The log's name from the local time in seconds since 1970: a leap day, a century that is no
-    // leap year, a time before 1970.
-    for (const auto& [seconds, name] :
-         QList<QPair<qint64, QString>>{{1709251199, "crash_29.02.2024_23_59_59.log"},
-                                       {4107585601, "crash_01.03.2100_12_00_01.log"},
-                                       {-14182940, "crash_20.07.1969_20_17_40.log"}}) {
-        char buf[64];
-        QCOMPARE(QString::fromLatin1(buf, velkit::formatCrashFileName(buf, int(sizeof buf), seconds)), name);
-    }
 }
 
 void TestCrash::exceptionNames_data()

@@ -11,12 +11,10 @@
 #include "uidriver.h"
 #include "wave_form.h"
 
-#include <QColorDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSlider>
 #include <QSpinBox>
 
 #include <cmath>
@@ -66,20 +64,16 @@ private slots:
     void refreshActions();
     void filterActions_data();
     void filterActions();
-    void newWindowsAreNumbered();
     void readOpensWindowAndSlidersFollow();
     void storedView_data();
     void storedView();
     void corruptFileOpensNothing();
     void save();
-    void colourCommands_data();
-    void colourCommands();
     void acquisition();
     void viewCommands_data();
     void viewCommands();
-    void selectionAndScale();
+    void zoomToSelection();
     void scrollingMovesThePicture();
-    void frameFollowsTheTable();
     void closing_data();
     void closing();
     void recordInfo_data();
@@ -235,19 +229,6 @@ void TestMainWnd::filterActions()
     QCOMPARE(got, mode);
 }
 
-void TestMainWnd::newWindowsAreNumbered()
-{
-    // A second run finds the first connection made already: each trigger makes one window.
-    QCOMPARE(main->connectActions(4), 6);
-    for (int i = 0; i < 3; ++i)
-        ui->aNew->trigger();
-    const QList<TWForm*> forms = main->forms();
-    QCOMPARE(forms.size(), 3);
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(forms[i]->windowTitle(), QStringLiteral("NoName - %1").arg(i + 1));
-    QCOMPARE(main->activeForm(), forms[2]);
-}
-
 void TestMainWnd::readOpensWindowAndSlidersFollow()
 {
     const QString path = recordFile(3, 100000, burstSample, [](TWaveStor& r) {
@@ -284,15 +265,6 @@ void TestMainWnd::readOpensWindowAndSlidersFollow()
     main->sbZY->setSliderDown(false);
     main->sbZX->setSliderDown(false);
     QCOMPARE((QList<int>{f->record->header.vScale, f->view().width}), (QList<int>{3000, 50000}));
-    // The other window shows its own settings when activated, this one its own again.
-    ui->aSin->trigger();
-    main->mdi()->setActiveSubWindow(other);
-    auto shown = [this] {
-        return QList<int>{main->sbZY->value(), ui->aDetect->isChecked(), ui->aSin->isChecked()};
-    };
-    QCOMPARE(shown(), (QList<int>{100, 0, 0}));
-    main->mdi()->setActiveSubWindow(f);
-    QCOMPARE(shown(), (QList<int>{300, 1, 1}));
 }
 
 void TestMainWnd::storedView_data()
@@ -384,62 +356,6 @@ void TestMainWnd::save()
     QCOMPARE(boxes.seen.size(), 2);
 }
 
-void TestMainWnd::colourCommands_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<bool>("accept");
-    QTest::newRow("trace 2") << "aSetGC2" << true;
-    QTest::newRow("readout background 3") << "aSetBC3" << true;
-    QTest::newRow("cancelled") << "aSetBC3" << false;
-}
-
-void TestMainWnd::colourCommands()
-{
-    QFETCH(QString, action);
-    QFETCH(bool, accept);
-    const QList<TWForm*> windows = {addWindow(4, 100), addWindow(4, 100)};
-    QColor* const tables[4] = {g_traceColours, g_cursorColours, g_readoutTextColours, g_readoutBackColours};
-    auto entries = [&] {
-        QList<QColor> all;
-        for (QColor* t : tables)
-            all << QList<QColor>(t, t + 5);
-        return all;
-    };
-    const QList<QColor> before = entries();
-    const auto restore = qScopeGuard([&] {
-        for (int k = 0; k < 20; ++k)
-            tables[k / 5][k % 5] = before[k];
-    });
-    // Entry 5 x group + channel of the four tables changes, and only when the dialog is accepted.
-    const int changed = 5 * QStringLiteral("GCTB").indexOf(action[4]) + action.right(1).toInt() - 1;
-    const int index = changed % 5;
-    QColor offered;
-    ModalDriver<QColorDialog> driver([&](QColorDialog* d) {
-        offered = d->currentColor();
-        d->setCurrentColor(QColor(12, 34, 56));
-        accept ? d->accept() : d->reject();
-    });
-    main->findChild<QAction*>(action)->trigger();
-    QCOMPARE(offered, before[changed]); // the dialog starts from the current colour
-    QList<QColor> expected = before;
-    if (accept)
-        expected[changed] = QColor(12, 34, 56);
-    QCOMPARE(entries(), expected);
-    // Every window's channel takes a trace or cursor colour; both readout labels of the channel
-    // take a readout colour, active or not.
-    for (TWForm* f : windows) {
-        QCOMPARE(f->record->channel(index)->grColor, expected[index]);
-        QCOMPARE(f->record->channel(index)->cursColor, expected[5 + index]);
-    }
-    for (const char* label : {"tl%1", "yl%1"}) {
-        const QPalette p = main->findChild<QLabel*>(QString::fromLatin1(label).arg(index + 1))->palette();
-        for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-            QCOMPARE(p.color(g, QPalette::WindowText), expected[10 + index]);
-            QCOMPARE(p.color(g, QPalette::Window), expected[15 + index]);
-        }
-    }
-}
-
 void TestMainWnd::acquisition()
 {
     g_acquisitionParameters.halfLength = 1000;
@@ -473,9 +389,6 @@ void TestMainWnd::acquisition()
     demoUnit().setFault(K4Fault());
     QCOMPARE(boxes.seen.value(0).text, QStringLiteral("Ошибка загрузки!"));
     QCOMPARE(main->forms().size(), 2);
-    ui->aRunADC->trigger(); // the failed window took its number
-    QCOMPARE(main->forms().size(), 3);
-    QCOMPARE(main->forms()[2]->windowTitle(), QStringLiteral("NoName - 4"));
     f->hasSpectrum = false;
     QCOMPARE(f->save(dir.filePath(QStringLiteral("rec.raw"))), 0);
     BoxAnswerer none;
@@ -541,20 +454,10 @@ void TestMainWnd::viewCommands()
     QCOMPARE(f->record->channel(3)->winStart, maximum * step);
 }
 
-void TestMainWnd::selectionAndScale()
+void TestMainWnd::zoomToSelection()
 {
     TWForm* f = addWindow(4, 100000);
     QVERIFY(f);
-    // The stretch command applies only when asked to and with a maximum.
-    f->setStretchFromSlider(false, 10, 1000);
-    f->setStretchFromSlider(true, 10, 0);
-    QCOMPARE(f->view().width, 100000);
-    f->setStretchFromSlider(true, 10, 1000);
-    // A quarter of the plot shows about 250 samples, in units of four.
-    QVERIFY2(qAbs(f->scrollBar->pageStep() - 62) <= 1, qPrintable(QString::number(f->scrollBar->pageStep())));
-    f->scrollBar->setValue(24750);
-    f->updateScrollBar(); // updating the bar from the view leaves the view alone
-    QCOMPARE(f->view(), (View{99000, 1000}));
     // A selection dragged leftwards, and one ending past the last sample, shown inside the record;
     // none while a spectrum made from this window is open.
     for (const auto& [from, to, shown] :
@@ -567,11 +470,6 @@ void TestMainWnd::selectionAndScale()
         QCOMPARE(f->view(), shown);
     }
     QCOMPARE(f->selStart + f->selEnd, 25);
-    f->setVerticalScale(true, 70000); // kept as 65535
-    QSlider s;
-    s.setRange(0, 10000);
-    f->verticalScaleToSlider(&s);
-    QCOMPARE(s.value(), 6553);
 }
 
 void TestMainWnd::scrollingMovesThePicture()
@@ -599,31 +497,6 @@ void TestMainWnd::scrollingMovesThePicture()
         for (int x = 0; x + shift < w; ++x)
             if (after.pixel(x, y) != before.pixel(x + shift, y))
                 QFAIL(qPrintable(QStringLiteral("column %1 row %2").arg(x).arg(y)));
-}
-
-void TestMainWnd::frameFollowsTheTable()
-{
-    TWForm* f = addWindow(4, 2000);
-    QVERIFY(f);
-    f->showNormal();
-    f->resize(500, 320);
-    QVERIFY(f->laidOut);
-    const int top = f->plot->y();
-    const int right = f->plot->geometry().right();
-    QCOMPARE(f->plot->geometry().bottom(), top + 320 - 45);
-    QVERIFY(f->scrollBar->isVisible());
-    QCOMPARE(f->scrollBar->geometry(), QRect(QPoint(f->plot->x(), 320 - 21), QPoint(right, 320 - 5)));
-    const int low = top + 20; // too low for the bar: the plot alone
-    f->resize(500, low);
-    QCOMPARE(f->plot->geometry().bottom(), top + low - 28);
-    QVERIFY(!f->scrollBar->isVisible());
-    f->showMaximized();
-    const int h = f->height();
-    QCOMPARE(f->plot->geometry().bottom(), f->plot->y() + h - 19);
-    QCOMPARE(f->scrollBar->geometry().top(), h - 17);
-    QCOMPARE(f->record->rect, QRect(0, 0, f->plot->width(), f->plot->height()));
-    f->showMinimized();
-    QVERIFY(!f->plot->isVisible() && !f->scrollBar->isVisible());
 }
 
 void TestMainWnd::closing_data()
