@@ -1,6 +1,5 @@
-// The serial link and the acquisition run end to end: k4sim serves the emulated unit on a
-// pseudo-terminal and the link drives it through QSerialPort; the retries run through the
-// in-process unit behind "K4-DEMO" (timing rules: README.md).
+// The serial link and acquisition end to end against k4sim on a pseudo-terminal; the retries run
+// through the in-process unit behind "K4-DEMO" (timing rules: README.md).
 
 #include "acquisition.h"
 #include "k4demo.h"
@@ -46,8 +45,7 @@ double cpuMs()
     return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
 }
 
-// One k4sim process for the length of a test, logging every byte it receives; the link is
-// pointed at its terminal.
+// One k4sim process for a test, logging every byte it receives; the link points at its terminal.
 struct K4Sim
 {
     bool start(const QStringList& args)
@@ -200,7 +198,6 @@ void TestAcquisition::linkFaults_data()
     QTest::newRow("wrong handshake") << QStringList{"wrong-handshake"} << 0x22 << false << 0 << 100;
     QTest::newRow("no ack, parameters") << QStringList{"no-ack"} << 0x21 << false << 100 << 100;
     QTest::newRow("no ack, channel") << QStringList{"no-ack"} << 0x23 << false << 500 << 100;
-    QTest::newRow("wrong ack") << QStringList{"wrong-ack"} << 0x22 << false << 0 << 100;
     QTest::newRow("wrong checksum, channel") << QStringList{"wrong-checksum"} << 0x23 << false << 0 << 40100;
     QTest::newRow("garbage") << QStringList{"garbage"} << 0x21 << false << 0 << 100;
     QTest::newRow("stall") << QStringList{"stall", "--stall-ms", "-1"} << 0x23 << false << 1000 << 20100;
@@ -265,8 +262,7 @@ void TestAcquisition::runs_data()
 {
     QTest::addColumn<QStringList>("args"); // of k4sim, or "demo" and the same for the in-process unit
     QTest::addColumn<int>("samples");      // per channel
-    // Stop is pressed stopDelay ms after the unit has received these bytes ("stream": once the
-    // first channel is coming in; empty: never).
+    // Stop pressed stopDelay ms after the unit got these bytes ("stream": in the first channel).
     QTest::addColumn<QByteArray>("stopAfter");
     QTest::addColumn<int>("stopDelay");
     QTest::addColumn<bool>("succeeds");
@@ -356,8 +352,7 @@ void TestAcquisition::runs()
     QVERIFY(!main.findChild<QDialog*>("LoadProgress"));
     QCOMPARE(drops, putBack); // a failed read of a channel puts the bar back for the next attempt
     if (demo && demoUnit().paced()) {
-        // 16000 bytes of channels take 1389 ms on the line, two state timeouts 1000 ms; the waits
-        // block between polls.
+        // 16000 bytes take 1389 ms on the line, two state timeouts 1000 ms; waits block.
         QVERIFY2(ms >= 1389 + 1000, qPrintable(QString::number(ms)));
         QVERIFY2(cpu < 0.25 * double(ms), qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(ms)));
     }
@@ -391,12 +386,6 @@ void TestAcquisition::runs()
     QVERIFY2(answered < Slack, qPrintable(QString::number(answered)));
     if (!onStream)
         QCOMPARE(highest, -1); // the bar does not move until the unit has finished
-    // Until the next run, commands fail at once and send nothing.
-    const qsizetype handshakes = sim.received().count(Sync);
-    quint8 s = 0;
-    QVERIFY(!queryUnitState(&s));
-    QTest::qWait(50);
-    QCOMPARE(sim.received().count(Sync), handshakes);
     // The next run is not ended by this Stop.
     g_link.portName = demoPortName();
     demoUnit().setPaced(false);

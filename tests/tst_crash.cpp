@@ -71,8 +71,6 @@ void TestCrash::reportText()
     QCOMPARE(
         report(1, 0, 0, 0xE06D7363u),
         "exeption: noncontinuable, at address:0x0\nnumber of parameters: 0\ncode: 3765269347(0xe06d7363)\n");
-    QVERIFY(report(2, 0xffffffff80000000ull, 1, 0)
-                .startsWith("exeption: unknow, at address:0xffffffff80000000\n"));
     // A short buffer is cut, never overrun.
     char small[16];
     std::memset(small, 'x', sizeof small);

@@ -106,8 +106,7 @@ void TestDrawing::columnsSpanMinToMax()
     TWaveView* v = rec.channel(0);
     v->xScale = xScale;
     const QImage image = render(rec, w, h, Black, v);
-    // Every column strokes from its lowest to its highest sample, the one that opens the next
-    // column included.
+    // Every column strokes from its lowest to its highest sample, the next column's first included.
     std::vector<int> lo(w + 1, INT_MAX), hi(w + 1, INT_MIN);
     auto col = [&](int i) { return size_t(std::min(rounded(i * xScale), w)); };
     for (int i = 0; i < n; ++i) {
@@ -182,8 +181,7 @@ void TestDrawing::cursorsAndZeroLines()
     v->baseOn = v->cursorOn = true;
     for (int i = 0; i < 300; ++i)
         v->setSample(i, 127);
-    // The window starts after the last sample: no trace, but the zero line, the cursor and its
-    // cross (samples beyond the channel count as 0).
+    // A window after the last sample: no trace, but the zero line, the cursor and its cross.
     v->cursor = 550;
     QImage image = render(rec, w, h);
     QCOMPARE(countColour(image, Trace), 0);
@@ -216,8 +214,7 @@ void TestDrawing::sineOfFiftyHertz()
     QFETCH(int, divider);
     QFETCH(int, winStart);
     QFETCH(int, winWidth);
-    // Columns 0 ... 399 span the window; rows 0 ... 199: the sine swings 0.45 x 199 rows about
-    // row 99.
+    // Columns 0 ... 399 span the window; the sine swings 0.45 x 199 rows about row 99.
     const int w = 400, h = 200;
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(w - 1, h - 1)));
     QVERIFY(rec.init(1, 10));

@@ -1,5 +1,4 @@
-// The message service: parameter filling, line shortening, the boxes it shows and critical errors
-// raised on another thread.
+// The message service: the boxes it shows and critical errors raised on another thread.
 
 #include "boxwatch.h"
 #include "umisc.h"
@@ -25,9 +24,6 @@ class TestMessager : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-
-    void fillParameters();
-    void shorten();
 
     void boxes();
     void criticalFromWorkerThreadShownOnGuiThread();
@@ -55,40 +51,6 @@ void TestMessager::cleanupTestCase()
 {
     velkit::vlkShutdown();
     delete window;
-}
-
-void TestMessager::fillParameters()
-{
-    // Template, p1, p2, whether each may be empty, and the text.
-    const char* t = "x %1 y %2";
-    const QList<std::tuple<const char*, const char*, const char*, bool, bool, const char*>> cases = {
-        // p1 given: both filled in order, an empty p2 leaves its placeholder.
-        {t, "a", "b", false, false, "x a y b"},
-        {t, "%2", "q", false, false, "x q y q"},
-        // p1 empty and allowed, p2 not allowed empty: %1 filled with nothing, %2 takes p2.
-        {t, "", "b", true, false, "x  y b"},
-        // p1 not allowed empty, p2 allowed: p2 goes to the lowest placeholder, or nothing.
-        {t, "", "b", false, true, "x b y \"\""},
-        // Neither or both allowed: every placeholder without a value shows two quotes.
-        {t, "", "", false, false, "x \"\" y \"\""},
-    };
-    for (const auto& [templ, p1, p2, a1, a2, expected] : cases)
-        QCOMPARE(MessagerDaemon::composeText(QString::fromUtf8(templ), p1, p2, a1, a2, 100),
-                 QString::fromUtf8(expected));
-}
-
-void TestMessager::shorten()
-{
-    // Lines of at most 100 characters: a quoted name at the end of a longer line is cut.
-    const QString name150(150, QLatin1Char('n')), exact = "Файл \"" + QString(93, QLatin1Char('n')) + "\"";
-    const QList<QPair<QString, QString>> cases = {
-        {"A\nФайл \"" + name150 + "\"\nB", "A\nФайл \"" + QString(91, QLatin1Char('n')) + "..\"\nB"},
-        {exact, exact},
-        {"one\ntwo\n\nthree", "one\ntwo"}, // an empty line ends the text
-        {QString(120, QLatin1Char('a')) + "\"bb\"", QString(120, QLatin1Char('a')) + "\"..\""},
-    };
-    for (const auto& [text, expected] : cases)
-        QCOMPARE(MessagerDaemon::shortenLines(text, 100), expected);
 }
 
 void TestMessager::boxes()

@@ -192,8 +192,7 @@ void TestWaveStor::readerConditions_data()
     TWaveStor rec;
     fillRecord(rec, 40000);
     const QByteArray good = expectedFile(rec);
-    // Short, cut and wrong files of the fuzz corpus are pinned in tst_fuzz_replay; here what the
-    // reader made before it failed, and later operations on what it read.
+    // What the reader made before it failed (short and wrong files: tst_fuzz_replay's corpus).
     QTest::newRow("whole file, trailing bytes") << good + "xyz" << 0 << 5;
     QTest::newRow("inside the third channel header") << good.left(264 + 2 * (16 + 40000) + 15) << 0xAD02 << 2;
     QTest::newRow("inside the last channel's samples") << good.left(good.size() - 1) << 0xAD02 << 5;

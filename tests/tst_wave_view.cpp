@@ -110,8 +110,7 @@ void TestWaveView::walkMatchesDefinitions()
     TWaveView view(length);
     fill(view, ref.x);
     view.mode = quint8(mode);
-    // Walks over both ends of the channel, from before it and past it, and across the first
-    // block boundary of a long channel.
+    // Walks over both ends of the channel, beyond them, and across a long channel's first block.
     QList<QPair<int, int>> walks = {{0, std::min(length - 1, 400)},
                                     {-3, std::min(length + 2, 20)},
                                     {std::max(-2, length - 300), length + 4}};
@@ -174,21 +173,6 @@ void TestWaveView::measurementsAndZero()
     QVERIFY(z.modified);
     for (int i = 0; i < 512; ++i)
         QCOMPARE(int(z.sample(i)), (i <= 1 || i >= 500) ? 0 : 10);
-    // A spectrum channel gets the bottom of its scale, and its bins and their mirrors are cleared.
-    z.spectrum = true;
-    z.zero(5, 7); // no kept arrays yet: only the samples
-    z.specRe = new float[1024];
-    z.specIm = new float[1024];
-    std::fill(z.specRe, z.specRe + 1024, 1.0f);
-    std::fill(z.specIm, z.specIm + 1024, 1.0f);
-    z.zero(5, 7);
-    z.zero(511, 511); // the last sample's bin and its mirror are the same middle bin
-    for (int i = 2; i < 500; ++i)
-        QCOMPARE(int(z.sample(i)), (i >= 5 && i <= 7) ? -128 : 10);
-    for (int b = 0; b < 1024; ++b) {
-        const bool cleared = (b >= 6 && b <= 8) || (b >= 1016 && b <= 1018) || b == 512;
-        QCOMPARE(z.specRe[b] + z.specIm[b], cleared ? 0.0f : 2.0f);
-    }
 }
 
 QTEST_APPLESS_MAIN(TestWaveView)
