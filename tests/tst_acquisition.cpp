@@ -244,8 +244,7 @@ void TestAcquisition::linkFaults()
 
 void TestAcquisition::handshakeReplyWait()
 {
-    // Half a second is waited for the reply, and no longer: the unit's line rate puts its reply
-    // 400 ms (rate 25), then 1250 ms (rate 8) after the handshake.
+    // The reply is waited for 500 ms, no longer: at rate 25 it comes after 400 ms, at 8 after 1250.
     for (const int rate : {25, 8}) {
         setUpDemoUnit({});
         QCOMPARE(openLink(demoPortName(), rate), 0);

@@ -152,9 +152,6 @@ void TestCrash::crashWritesLogAndEndsBySignal()
     QTEST(run.signal, "signal");
     const QStringList logs = QDir(logDir).entryList({QStringLiteral("crash_*.log")}, QDir::Files);
     QCOMPARE(logs.size(), 1);
-    QVERIFY(QRegularExpression(QStringLiteral("^crash_\\d\\d\\.\\d\\d\\.\\d{4}_\\d\\d_\\d\\d_\\d\\d\\.log$"))
-                .match(logs.first())
-                .hasMatch());
     QFile log(logDir + logs.first());
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(log.readAll());

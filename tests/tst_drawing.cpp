@@ -1,7 +1,5 @@
-// Drawing a record into an image: column and line modes, point markers, print mode, zero lines,
-// cursors, the reference sine. Expected pixels come from the plot rectangle, the window and the
-// samples: a one-channel record on rows 0 ... y2 has its zero line at row round(y2 / 2) and
-// y2 / 256 rows per sample unit.
+// Drawing a record into an image: columns, lines, markers, print mode, zero lines, cursors, the
+// sine. One channel on rows 0 ... y2: zero line at round(y2 / 2), y2 / 256 rows per sample unit.
 
 #include "wave_stor.h"
 
@@ -189,7 +187,6 @@ void TestDrawing::cursorsAndZeroLines()
     QCOMPARE(image.pixelColor(60, 100), Zero);
     for (int y = 0; y < h; ++y)
         QCOMPARE(image.pixelColor(200, y), Cursor);
-    // The line and its cross.
     QCOMPARE(countColour(image, Cursor), h + 4 * 5);
     v->cursor = 399; // beside the plot: nothing
     QCOMPARE(countColour(render(rec, w, h), Cursor), 0);

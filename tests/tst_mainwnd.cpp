@@ -461,8 +461,7 @@ void TestMainWnd::scrollingMovesThePicture()
 
 void TestMainWnd::closing_data()
 {
-    // The window closed, alone or by quitting (besides an unchanged window): 0 unchanged,
-    // 1 changed, 2 a changed spectrum, 3 the source of a spectrum; whether it (or the program) goes.
+    // Kind: 0 unchanged, 1 changed, 2 changed spectrum, 3 a spectrum's source; whether it goes.
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("how"); // 0 the window is closed, 1 the main window, 2 aExit
     QTest::addColumn<int>("answer");
@@ -477,7 +476,6 @@ void TestMainWnd::closing_data()
     QTest::newRow("source: refused, even unchanged")
         << 3 << 0 << int(QMessageBox::Ok) << false << QStringLiteral("Вначале закройте окно со спектром!");
     QTest::newRow("quit: changed, no, by aExit") << 1 << 2 << int(QMessageBox::No) << false << changed;
-    QTest::newRow("quit: changed, yes") << 1 << 1 << int(QMessageBox::Yes) << true << changed;
     QTest::newRow("quit: spectrum closed before its source")
         << 3 << 1 << int(QMessageBox::Cancel) << true << QString();
     QTest::newRow("quit: changed spectrum kept") << 2 << 1 << int(QMessageBox::Cancel) << false << inverse;

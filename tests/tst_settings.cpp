@@ -120,14 +120,11 @@ void TestSettings::conversions_data()
     row("length beyond 16 bits", "[WAVE_ADC]\nNumItems=200000\n", "halfLength", "34464",
         "WAVE_ADC/NumItems=68928");
     row("YAxis 5 is volts", "[WAVE_ADC]\nYAxis=5\n", "unitVolts", "1", "WAVE_ADC/YAxis=1");
-    row("ForAll -1", "[WAVE_ADC]\nForAll=-1\n", "forAll", "1", "WAVE_ADC/ForAll=1");
     row("WaitA clamped high", "[WAVE_ADC]\nWaitA=70000\n", "waitCount", "65535");
     row("gain clamped", "[WAVE_ADC]\nGain2=300\n", "gain2", "255");
     row("baud 1200 kept", "[COM]\nBaud=1200\n", "rate", "1200");
     row("baud 1199", "[COM]\nBaud=1199\n", "rate", "115200");
-    row("baud 115201", "[COM]\nBaud=115201\n", "rate", "115200");
     row("port 3 is kept by name", "[COM]\nPort=3\n", "portName", "COM3", "COM/ComName=COM3");
-    row("window 6", "[FFT]\nWinFun=6\n", "winFun", "0");
     row("green", "[COLOR]\nBackColor0=65280\n", "back0", "#00ff00", "COLOR/BackColor0=65280");
     row("directory", "[OTHERS]\nOldDir=/a b/c\n", "lastDir", "/a b/c", "OTHERS/OldDir=/a b/c");
 }
@@ -145,12 +142,10 @@ void TestSettings::conversions()
     const QMap<QString, QString> got{
         {"halfLength", QString::number(s.acquisition.halfLength)},
         {"unitVolts", QString::number(s.unitVolts)},
-        {"forAll", QString::number(s.forAll)},
         {"waitCount", QString::number(s.acquisition.waitCount)},
         {"gain2", QString::number(s.acquisition.gain[2])},
         {"rate", QString::number(s.rate)},
         {"portName", s.portName},
-        {"winFun", QString::number(s.winFun)},
         {"back0", s.backColours[0].name()},
         {"lastDir", s.lastDir},
     };

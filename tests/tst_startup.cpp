@@ -40,16 +40,10 @@ private slots:
         QCOMPARE(g_mainWnd->windowTitle(),
                  QStringLiteral("Программа ввода и обработки информации для ZORIV-K4"));
         QVERIFY(g_mainWnd->isVisible() && (g_mainWnd->windowState() & Qt::WindowMaximized));
-        QVERIFY(g_mainWnd->testAttribute(Qt::WA_DeleteOnClose));
         QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Zoriv"));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("tavrel"));
-        QCOMPARE(velkit::libraryMainWindow(), static_cast<QWidget*>(g_mainWnd.data()));
         QVERIFY(g_translator);
-
-        const velkit::LibraryHooks& h = velkit::libraryHooks();
-        QVERIFY(h.criticalHook);
-        QCOMPARE(h.title(), QStringLiteral("TAVREL"));
-        QVERIFY(h.crashLogDirectory().endsWith(QStringLiteral("/tavrel/")));
+        QVERIFY(velkit::libraryHooks().crashLogDirectory().endsWith(QStringLiteral("/tavrel/")));
     }
 
     void closingTheWindowShutsDown()

@@ -1,6 +1,5 @@
-// The channel buffer (its blocks are crossed by tst_wave_stor's round trips): the processing
-// modes against a direct evaluation of their definitions, and the measurements built on them:
-// mean, position of the maximum, zeroing.
+// The channel buffer: processing modes against a direct evaluation of their definitions, and the
+// measurements on them (mean, position of the maximum), zeroing.
 
 #include "wave_view.h"
 
