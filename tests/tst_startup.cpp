@@ -40,7 +40,6 @@ private slots:
         QCOMPARE(g_mainWnd->windowTitle(),
                  QStringLiteral("Программа ввода и обработки информации для ZORIV-K4"));
         QVERIFY(g_mainWnd->isVisible() && (g_mainWnd->windowState() & Qt::WindowMaximized));
-        QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Zoriv"));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("tavrel"));
         QVERIFY(g_translator);
         QVERIFY(velkit::libraryHooks().crashLogDirectory().endsWith(QStringLiteral("/tavrel/")));
