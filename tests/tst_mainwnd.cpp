@@ -214,7 +214,7 @@ void TestMainWnd::filterActions()
     QCOMPARE(got, mode);
     QTEST(states(), "states");
     // The marks follow the active window and come back with it; the spin box applies its width.
-    main->newWindow();
+    QCOMPARE(main->newWindow()->windowTitle(), QStringLiteral("NoName - 2"));
     QCOMPARE(states(), QStringLiteral("oo-o"));
     main->mdi()->setActiveSubWindow(f);
     QTEST(states(), "states");
