@@ -1,9 +1,7 @@
 #pragma once
 
 // Answers the modal message boxes that the code under test opens, and records what they showed.
-// Including this header also starts a watchdog: a modal box or dialog that nobody answers within
-// UnexpectedBoxMs fails the running test and is closed, so an unexpected question never hangs a
-// test until its time-out.
+// Including it starts a watchdog that fails the test on a modal left unanswered UnexpectedBoxMs.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -80,17 +78,7 @@ private:
     std::function<void(const SeenBox&)> m_before;
 };
 
-inline int visibleMessageBoxes()
-{
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<QMessageBox*>(w) && w->isVisible())
-            ++n;
-    return n;
-}
-
-// The watchdog. The acquisition's progress dialog is modal for as long as a run takes and cannot
-// be closed; it is no question and is left alone.
+// The watchdog; it leaves alone the acquisition's progress dialog, modal for a whole run.
 static void startModalWatchdog()
 {
     auto* timer = new QTimer(QCoreApplication::instance());

@@ -1,6 +1,5 @@
-// The serial link and the acquisition run end to end: k4sim serves the emulated unit on a
-// pseudo-terminal and the link drives it through QSerialPort; the retries run through the
-// in-process unit behind "K4-DEMO" (timing rules: README.md).
+// The serial link and acquisition end to end against k4sim on a pseudo-terminal; the retries run
+// through the in-process unit behind "K4-DEMO" (timing rules: README.md).
 
 #include "acquisition.h"
 #include "k4demo.h"
@@ -46,8 +45,7 @@ double cpuMs()
     return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
 }
 
-// One k4sim process for the length of a test, logging every byte it receives; the link is
-// pointed at its terminal.
+// One k4sim process for a test, logging every byte it receives; the link points at its terminal.
 struct K4Sim
 {
     bool start(const QStringList& args)
@@ -142,7 +140,6 @@ private slots:
     void linkFaults_data();
     void linkFaults();
     void handshakeReplyWait();
-    void farEndGoneWhileIdle();
     void runs_data();
     void runs();
 };
@@ -168,7 +165,6 @@ void TestAcquisition::wireBytes_data()
     QTest::addColumn<QByteArray>("frame"); // after the handshake
     const AcquisitionParameters zero = parameters(0, 0, 0, 0, 0, 0, 0);
     QTest::newRow("state") << zero << 0x22 << 0 << QByteArray("\x22\x22");
-    QTest::newRow("zero parameters") << zero << 0x21 << 0 << "\x21" + QByteArray(13, '\0') + "\x21";
     QTest::newRow("parameters") << parameters(0x1234, 0xABCD, 7, 1, 0, 9, 1, 0x0102) << 0x21 << 0
                                 << QByteArray("\x21\x02\x01\x34\x12\xCD\xAB\x09\x0A\x0B\x0C\x07\x01\x00\x14",
                                               15);
@@ -202,13 +198,10 @@ void TestAcquisition::linkFaults_data()
     QTest::newRow("wrong handshake") << QStringList{"wrong-handshake"} << 0x22 << false << 0 << 100;
     QTest::newRow("no ack, parameters") << QStringList{"no-ack"} << 0x21 << false << 100 << 100;
     QTest::newRow("no ack, channel") << QStringList{"no-ack"} << 0x23 << false << 500 << 100;
-    QTest::newRow("wrong ack") << QStringList{"wrong-ack"} << 0x22 << false << 0 << 100;
-    QTest::newRow("wrong checksum, state") << QStringList{"wrong-checksum"} << 0x22 << false << 0 << 100;
     QTest::newRow("wrong checksum, channel") << QStringList{"wrong-checksum"} << 0x23 << false << 0 << 40100;
     QTest::newRow("garbage") << QStringList{"garbage"} << 0x21 << false << 0 << 100;
     QTest::newRow("stall") << QStringList{"stall", "--stall-ms", "-1"} << 0x23 << false << 1000 << 20100;
     QTest::newRow("stall 0.7 s") << QStringList{"stall", "--stall-ms", "700"} << 0x23 << true << 700 << 40100;
-    QTest::newRow("hang-up, parameters") << QStringList{"hang-up"} << 0x21 << false << 0 << 100;
     QTest::newRow("hang-up in a channel") << QStringList{"hang-up"} << 0x23 << false << 0 << -1;
 }
 
@@ -251,8 +244,7 @@ void TestAcquisition::linkFaults()
 
 void TestAcquisition::handshakeReplyWait()
 {
-    // Half a second is waited for the reply, and no longer: the unit's line rate puts its reply
-    // 400 ms (rate 25), then 1250 ms (rate 8) after the handshake.
+    // The reply is waited for 500 ms, no longer: at rate 25 it comes after 400 ms, at 8 after 1250.
     for (const int rate : {25, 8}) {
         setUpDemoUnit({});
         QCOMPARE(openLink(demoPortName(), rate), 0);
@@ -265,32 +257,11 @@ void TestAcquisition::handshakeReplyWait()
     }
 }
 
-void TestAcquisition::farEndGoneWhileIdle()
-{
-    // The port dialog leaves the port open (a pseudo-terminal has no RTS line; that is no failure
-    // of the set-up), then the far end goes away. The port must close itself rather than report
-    // the error over and over, and the next command fails at once.
-    START_K4SIM(sim, {"--no-pace"});
-    QCOMPARE(reopenLink(sim.path, 115200), 0);
-    QVERIFY(linkIsOpen());
-    sim.process.kill();
-    QVERIFY(sim.process.waitForFinished(3000));
-    const double c0 = cpuMs();
-    QTest::qWait(300);
-    QVERIFY2(cpuMs() - c0 < 150, qPrintable(QString::number(cpuMs() - c0)));
-    QVERIFY(!linkIsOpen());
-    quint8 s = 0;
-    const qint64 t0 = velkit::monotonicMs();
-    QVERIFY(!queryUnitState(&s));
-    QVERIFY(velkit::monotonicMs() - t0 < Slack);
-}
-
 void TestAcquisition::runs_data()
 {
     QTest::addColumn<QStringList>("args"); // of k4sim, or "demo" and the same for the in-process unit
     QTest::addColumn<int>("samples");      // per channel
-    // Stop is pressed stopDelay ms after the unit has received these bytes ("stream": once the
-    // first channel is coming in; empty: never).
+    // Stop pressed stopDelay ms after the unit got these bytes ("stream": in the first channel).
     QTest::addColumn<QByteArray>("stopAfter");
     QTest::addColumn<int>("stopDelay");
     QTest::addColumn<bool>("succeeds");
@@ -311,7 +282,6 @@ void TestAcquisition::runs_data()
     // Three attempts per command.
     row("parameters fail twice", demo("no-ack", 2, 0x21), 4000, true);
     row("parameters fail thrice", demo("no-ack", 3, 0x21), 4000, false);
-    row("state fails twice", demo("wrong-checksum", 2, 0x22), 4000, true);
     row("channel fails twice", demo("wrong-checksum", 2, 0x23), 4000, true, 2);
     row("channel fails thrice", demo("wrong-checksum", 3, 0x23), 4000, false, 3);
     // Stop during each kind of wait.
@@ -381,8 +351,7 @@ void TestAcquisition::runs()
     QVERIFY(!main.findChild<QDialog*>("LoadProgress"));
     QCOMPARE(drops, putBack); // a failed read of a channel puts the bar back for the next attempt
     if (demo && demoUnit().paced()) {
-        // 16000 bytes of channels take 1389 ms on the line, two state timeouts 1000 ms; the waits
-        // block between polls.
+        // 16000 bytes take 1389 ms on the line, two state timeouts 1000 ms; waits block.
         QVERIFY2(ms >= 1389 + 1000, qPrintable(QString::number(ms)));
         QVERIFY2(cpu < 0.25 * double(ms), qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(ms)));
     }
@@ -401,10 +370,8 @@ void TestAcquisition::runs()
             QCOMPARE(record.channel(ch)->unipolar, p.detector != 0);
             QVERIFY(record.channel(ch)->visible);
         }
-        QCOMPARE(record.header.clockKHz, quint16(12000));
         QCOMPARE(record.header.divider, demo ? 12 : 100);
         QCOMPARE(record.header.detector, p.detector);
-        QCOMPARE(record.header.extSync, p.sync);
         return;
     }
     // A failed run leaves the headers as they were and shows no channel.
@@ -418,12 +385,6 @@ void TestAcquisition::runs()
     QVERIFY2(answered < Slack, qPrintable(QString::number(answered)));
     if (!onStream)
         QCOMPARE(highest, -1); // the bar does not move until the unit has finished
-    // Until the next run, commands fail at once and send nothing.
-    const qsizetype handshakes = sim.received().count(Sync);
-    quint8 s = 0;
-    QVERIFY(!queryUnitState(&s));
-    QTest::qWait(50);
-    QCOMPARE(sim.received().count(Sync), handshakes);
     // The next run is not ended by this Stop.
     g_link.portName = demoPortName();
     demoUnit().setPaced(false);

@@ -1,6 +1,5 @@
 // Crash handling: a helper that crashes on purpose must leave a three-line report in the crash
-// directory, show the fatal report and end by its signal. The report formatting itself is
-// checked in process.
+// directory, show the fatal report and end by its signal; the report's text is checked in process.
 
 #include <Velkit/vlk_winfault.h>
 
@@ -62,8 +61,6 @@ private slots:
     void exceptionNames();
     void crashWritesLogAndEndsBySignal_data();
     void crashWritesLogAndEndsBySignal();
-    void fileInPlaceOfDirectoryGivesNoLog();
-    void twoCrashesAppendToOneFile();
 };
 
 void TestCrash::reportText()
@@ -74,22 +71,11 @@ void TestCrash::reportText()
     QCOMPARE(
         report(1, 0, 0, 0xE06D7363u),
         "exeption: noncontinuable, at address:0x0\nnumber of parameters: 0\ncode: 3765269347(0xe06d7363)\n");
-    QVERIFY(report(2, 0xffffffff80000000ull, 1, 0)
-                .startsWith("exeption: unknow, at address:0xffffffff80000000\n"));
     // A short buffer is cut, never overrun.
     char small[16];
     std::memset(small, 'x', sizeof small);
     QCOMPARE(velkit::formatCrashReport(small, 10, 0, 0, 0, 0xC0000005u), 9);
     QCOMPARE(QByteArray(small, 11), QByteArray("exeption:\0x", 11));
-    // The log's name from the local time in seconds since 1970: a leap day, a century that is no
-    // leap year, a time before 1970.
-    for (const auto& [seconds, name] :
-         QList<QPair<qint64, QString>>{{1709251199, "crash_29.02.2024_23_59_59.log"},
-                                       {4107585601, "crash_01.03.2100_12_00_01.log"},
-                                       {-14182940, "crash_20.07.1969_20_17_40.log"}}) {
-        char buf[64];
-        QCOMPARE(QString::fromLatin1(buf, velkit::formatCrashFileName(buf, int(sizeof buf), seconds)), name);
-    }
 }
 
 void TestCrash::exceptionNames_data()
@@ -153,7 +139,6 @@ void TestCrash::crashWritesLogAndEndsBySignal_data()
     row("div0", SIGFPE, 0, "INT_DIVIDE_BY_ZERO(0xc0000094)", 0x0094, 6);
     row("stack", SIGSEGV, 0, "STACK_OVERFLOW(0xc00000fd)", 0x00FD, 6);
     row("trap", SIGTRAP, 0, "BREAKPOINT(0x80000003)", 0x0003, 0xFFFF);
-    row("illegal", SIGILL, 0, "ILLEGAL_INSTRUCTION(0xc000001d)", 0x001D, 6);
 }
 
 void TestCrash::crashWritesLogAndEndsBySignal()
@@ -167,9 +152,6 @@ void TestCrash::crashWritesLogAndEndsBySignal()
     QTEST(run.signal, "signal");
     const QStringList logs = QDir(logDir).entryList({QStringLiteral("crash_*.log")}, QDir::Files);
     QCOMPARE(logs.size(), 1);
-    QVERIFY(QRegularExpression(QStringLiteral("^crash_\\d\\d\\.\\d\\d\\.\\d{4}_\\d\\d_\\d\\d_\\d\\d\\.log$"))
-                .match(logs.first())
-                .hasMatch());
     QFile log(logDir + logs.first());
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(log.readAll());
@@ -178,39 +160,6 @@ void TestCrash::crashWritesLogAndEndsBySignal()
     QVERIFY2(run.stderrText.contains(QStringLiteral("TAVREL: ")), qPrintable(run.stderrText));
     QTEST(int(run.shownCode & 0xFFFF), "condition");
     QTEST(int((run.shownCode >> 32) & 0xFFFF), "file");
-}
-
-void TestCrash::fileInPlaceOfDirectoryGivesNoLog()
-{
-    QTemporaryDir tmp;
-    const QString blocker = tmp.path() + QStringLiteral("/crashes");
-    QFile f(blocker);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("not a directory");
-    f.close();
-    const Run run = runHelper({QStringLiteral("null"), blocker + QLatin1Char('/')});
-    QVERIFY(run.crashed);
-    QCOMPARE(run.signal, SIGSEGV);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("not a directory"));
-    QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
-    // Still the fatal report, with EEXIST as the system error.
-    QCOMPARE(run.shownCode & 0xFFFF, quint64(0x0005));
-    QCOMPARE(run.shownCode >> 48, quint64(EEXIST));
-}
-
-void TestCrash::twoCrashesAppendToOneFile()
-{
-    QTemporaryDir tmp;
-    const QString dir = tmp.path() + QLatin1Char('/');
-    for (const char* mode : {"null", "div0"})
-        QVERIFY(runHelper({QString::fromLatin1(mode), dir, QStringLiteral("same.log")}).crashed);
-    QFile log(dir + QStringLiteral("same.log"));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QString text = QString::fromLatin1(log.readAll());
-    QCOMPARE(text.count(QLatin1Char('\n')), 6);
-    QVERIFY(text.contains(QStringLiteral("EXCEPTION_ACCESS_VIOLATION")));
-    QVERIFY(text.contains(QStringLiteral("EXCEPTION_INT_DIVIDE_BY_ZERO")));
 }
 
 QTEST_MAIN(TestCrash)

@@ -1,15 +1,12 @@
-// The signal record: creation, scales and layout, filter settings, forwarding by slot index
-// (picking and dragging by mouse are tst_measure's); its raw file: layout and round trip, the
-// reader's conditions, header values no later operation may trust; writing through a temporary
-// file (replacing, refusing, failing without losing the old file, never following a planted
-// link, never leaving a file behind).
+// The signal record's length cap; its raw file: layout and round trip, the reader's conditions,
+// hostile header values kept as read (what later operations make of them is tst_fuzz_replay's);
+// writing through a temporary file (replacing, refusing, failing without losing the old file,
+// never following a planted link, never leaving a file behind).
 
 #include "critical_reports.h"
 #include "wave_stor.h"
 
 #include <QDir>
-#include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -135,7 +132,7 @@ private slots:
     void roundTrip_data()
     {
         QTest::addColumn<int>("samples");
-        for (int n : {1, 32767, 32768, 32769, 163840})
+        for (int n : {1, 32768, 163840})
             QTest::addRow("%d samples", n) << n;
     }
     void roundTrip();
@@ -154,46 +151,9 @@ void TestWaveStor::recordLogic()
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(1001, 400)));
     QVERIFY(rec.init(7, 200000));
     QCOMPARE(rec.channelCount(), 5);
-    QCOMPARE(quint32(rec.header.createdLength), 200000u);
     // The header never announces more than a channel holds, or a saved file would be short.
     QCOMPARE(quint32(rec.header.samples), quint32(MaxSamples));
     QCOMPARE(rec.channel(4)->count, MaxSamples);
-    QVERIFY(!rec.channel(4)->visible);   // shown only once filled
-    QCOMPARE(rec.samplePeriodUs(), 0.2); // 10 MHz clock, divider 2
-    QVERIFY(rec.init(4, 2000));          // again: the old channels go
-    for (int i = 0; i < 4; ++i)          // zero lines spread evenly
-        QCOMPARE(rec.channel(i)->baseY, 50 + 100 * i);
-    rec.header.winStart = 100;
-    rec.header.winWidth = 501;
-    rec.setPlotRect(QRect(QPoint(0, 0), QPoint(1001, 800)));
-    QCOMPARE(rec.channel(3)->baseY, 700); // keeps its relative height
-    QCOMPARE(rec.channel(3)->yScale, 800.0 / 1024);
-    rec.applyWindow();
-    QCOMPARE(rec.channel(2)->xScale, 2.0); // 1000 columns for 500 steps
-    QCOMPARE(rec.xToSample(20), 110);
-    QVERIFY(rec.init(0, 100));
-    QCOMPARE(rec.xToSample(17), 17);
-
-    QVERIFY(rec.init(2, 100));
-    rec.setFilter(0, 5);
-    // A redraw for a new mode, or a new width in a windowed one.
-    const int steps[][3] = {{1, 5, 1}, {1, 9, 0}, {5, 9, 1}, {5, 4, 0},
-                            {4, 9, 1}, {4, 8, 1}, {4, 8, 0}, {2, 300, 1}};
-    for (const auto& [mode, half, redraw] : steps)
-        QCOMPARE(rec.setFilter(mode, half), bool(redraw));
-    int mode = -1;
-    QCOMPARE(rec.filter(&mode), 255); // 300 cut to 255 in the header, 126 in the channels
-    QVERIFY(mode == 2 && rec.channel(1)->mode == 2 && rec.channel(1)->halfWidth == 126);
-    for (int ch : {-1, 2, 5}) {
-        QVERIFY(!rec.cursorFromX(ch, 10) && !rec.moveBaseline(ch, 0, 10));
-        QVERIFY(!rec.moveCursor(nullptr, ch, 3) && !rec.zeroRange(ch, 0, 10));
-        QCOMPARE(rec.meanOver(ch, 7, 20) + rec.maxPositionIn(ch, 8, 20), 15);
-    }
-    QVERIFY(!rec.channelHeader(-1) && !rec.channelHeader(5));
-    QVERIFY(!rec.isModified());
-    QVERIFY(rec.zeroRange(1, 0, 3));
-    QVERIFY(rec.isModified());
-    QVERIFY(rec.moveCursor(nullptr, 0, 42) && rec.channel(0)->cursor == 42);
 }
 
 void TestWaveStor::initTestCase()
@@ -232,8 +192,7 @@ void TestWaveStor::readerConditions_data()
     TWaveStor rec;
     fillRecord(rec, 40000);
     const QByteArray good = expectedFile(rec);
-    // Short, cut and wrong files of the fuzz corpus are pinned in tst_fuzz_replay; here what the
-    // reader made before it failed, and later operations on what it read.
+    // What the reader made before it failed (short and wrong files: tst_fuzz_replay's corpus).
     QTest::newRow("whole file, trailing bytes") << good + "xyz" << 0 << 5;
     QTest::newRow("inside the third channel header") << good.left(264 + 2 * (16 + 40000) + 15) << 0xAD02 << 2;
     QTest::newRow("inside the last channel's samples") << good.left(good.size() - 1) << 0xAD02 << 5;
@@ -282,26 +241,6 @@ void TestWaveStor::readerConditions()
         QCOMPARE(int(m_codes[0] & 0xFFFF), condition);
         return;
     }
-    // Every later operation ends, soon, without touching memory it does not own.
-    QElapsedTimer timer;
-    timer.start();
-    QImage image(800, 600, QImage::Format_RGB32);
-    for (bool print : {false, true}) { // sine, cursors and zero lines included
-        g_printMode = print;
-        QPainter painter(&image);
-        rec.draw(&painter);
-        rec.moveCursor(&painter, 1, 12345);
-    }
-    g_printMode = false;
-    rec.setPlotRect(QRect(QPoint(10, 10), QPoint(300, 200)));
-    rec.applyWindow();
-    for (int x : {-100000, 0, 50, 100000}) {
-        rec.cursorFromX(0, rec.sampleToX(rec.xToSample(x)));
-        rec.channelAtCursor(x, 50);
-    }
-    rec.maxPositionIn(1, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    rec.meanOver(2, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    QVERIFY2(timer.elapsed() < 10000, "operations on the record took too long");
     // The header is kept as read: a second save gives the same bytes.
     QCOMPARE(rec.writeFile(file), 0);
     QCOMPARE(readAll(file).left(264), bytes.left(264));
