@@ -1,5 +1,4 @@
-// The COM port dialog: the ports offered, the choice preselected from the link, and what OK and
-// Cancel do to the link.
+// The COM port dialog: the ports offered, the choice preselected, what OK and Cancel do to the link.
 
 #include "boxwatch.h"
 #include "com_dialog.h"

@@ -1,5 +1,4 @@
-// Readout texts and selection arithmetic, without a display: the two formatters, the readouts
-// built on them and the power-of-two rounding of a selection.
+// Readout texts and selection arithmetic, without a display.
 
 #include "convert.h"
 #include "wave_form.h"
@@ -45,19 +44,9 @@ void TestConvert::formatEng_data()
     row("2.5 kilo", 6, 2500, " 2.500K");
     row("seven digits", 7, 1.5, " 1.5000 ");
     row("negative: no leading blank", 6, -0.5, "-500.0m");
-    row("zero", 6, 0.0, " 0.000 ");
     row("rounds up past the digits, same prefix", 6, 999.96, "1000.0 ");
-    row("a power of ten", 6, 1000.0, " 1.000K");
-    row("a tenth", 6, 0.1, " 100.0m");
-    row("one micro", 6, 1e-6, " 1.000u");
-    row("negative nano", 6, -2.5e-9, "-2.500n");
     row("pico at the edge", 6, 1e-12, " 1.000p");
-    row("below 1e-12", 6, 9.9e-13, " 0.000 ");
-    row("giga", 6, 999.9e9, " 999.9G");
-    row("seven digits, three integer digits", 7, 123456.0, " 123.46K");
-    row("just below one", 6, 0.99999999999, " 1.000 ");
     row("1e12", 6, 1e12, "#######");
-    row("-1e12", 7, -1e12, "#######");
     row("infinity", 6, Inf, "#######");
     row("not a number", 6, NaN, "     ? ");
     row("other digits: the letter alone", 5, 2500, "K");
@@ -79,10 +68,8 @@ void TestConvert::formatTime_data()
     QTest::newRow("12345 tenths") << 12345 << 0.1 << " 1234.5";
     QTest::newRow("half up") << 1 << 0.25 << "    0.3";
     QTest::newRow("half away from zero") << 1 << -0.25 << "   -0.3";
-    QTest::newRow("wider than the field") << 163840 << 1e9 << "163840000000000.0";
     QTest::newRow("no period") << 100 << 0.0 << "    0.0";
     QTest::newRow("not a number") << 5 << NaN << "      ?";
-    QTest::newRow("infinite") << 5 << Inf << "      ?";
 }
 
 void TestConvert::formatTime()
@@ -94,9 +81,9 @@ void TestConvert::formatTime()
 
 void TestConvert::readouts_data()
 {
-    // Kinds: "t" time (a = cursor, x = period), "v"/"q" amplitude in volts/coulombs (a = sample,
-    // b = unipolar, g = gain code), "f" frequency (a = bin, x = period, b = length), "dB"/"lin"
-    // spectrum amplitude (a = stored sample, x = step), "m" mean (a = mean, b = unipolar).
+    // Kinds: "t" time (a = cursor, x = period), "v" amplitude (a = sample, b = unipolar, g = gain
+    // code), "f" frequency (a = bin, x = period, b = length), "lin" linear spectrum amplitude (a =
+    // stored sample, x = step), "m" mean (a = mean, b = unipolar).
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("a");
     QTest::addColumn<int>("b");
@@ -107,20 +94,15 @@ void TestConvert::readouts_data()
         QTest::newRow(name) << kind << a << b << g << x << QString::fromUtf8(text);
     };
     row("time", "t", 125, 0, 0, 0.1, "   12.5uS");
-    row("time without a period", "t", 125, 0, 0, 0.0, "    0.0uS");
     row("bipolar 64: 1.25 V", "v", 64, 0, 0, 0, " 1.250 V");
-    row("bipolar -1", "v", -1, 0, 0, 0, "-19.53mV");
     row("gain code 1 halves", "v", 64, 0, 1, 0, " 625.0mV");
-    row("gain code 12", "v", 127, 0, 12, 0, " 605.6uV");
     row("gain code 13 shifts every bit out", "v", 127, 0, 13, 0, " 0.000 V");
-    row("unipolar bottom", "v", -128, 1, 0, 0, " 0.000 V");
     row("unipolar 0 reads 128", "v", 0, 1, 0, 0, " 1.250 V");
     row("frequency of bin 0", "f", 0, 1024, 0, 0.2, " 2.4414KHz");
     row("frequency of an empty record", "f", 3, 0, 0, 0.2, "      ? Hz");
     row("linear spectrum", "lin", 127, 0, 0, 1.0, " 4.980 V");
     row("bipolar mean counts twice", "m", 64, 0, 0, 0, " 1.250 V");
     row("unipolar mean", "m", 192, 1, 0, 0, " 1.875 V");
-    row("mean at gain code 1", "m", 32, 0, 1, 0, " 312.5mV");
 }
 
 void TestConvert::readouts()
@@ -133,12 +115,12 @@ void TestConvert::readouts()
     QString got;
     if (kind == "t")
         got = wform::timeReadout(a, x);
-    else if (kind == "v" || kind == "q")
-        got = wform::amplitudeReadout(qint8(a), b != 0, g, kind == "v");
+    else if (kind == "v")
+        got = wform::amplitudeReadout(qint8(a), b != 0, g, true);
     else if (kind == "f")
         got = wform::frequencyReadout(a, x, b);
-    else if (kind == "dB" || kind == "lin")
-        got = wform::spectrumAmplitudeReadout(qint8(a), x, g, kind == "dB");
+    else if (kind == "lin")
+        got = wform::spectrumAmplitudeReadout(qint8(a), x, g, false);
     else
         got = wform::meanReadout(a, b == 0, g);
     QTEST(got, "text");
@@ -162,12 +144,10 @@ void TestConvert::selectionEnd_data()
     };
     drag("leftwards", 100, 100, 95, true, 1000, {true, 96, 2});
     drag("same end: no change", 100, 104, 105, true, 1000, {false, 104, 1});
-    drag("below 0: no change", 10, 12, -20, true, 100, {false, 12, 1});
     drag("past the end: no change", 90, 92, 102, true, 100, {false, 92, 1});
     drag("back to the anchor", 100, 104, 100, true, 1000, {true, 100, -1});
     drag("mode off: as it is", 100, 100, 105, false, 1000, {true, 105, 1});
     drag("mode off: clamped to 0", 5, 5, -40, false, 50, {true, 0, 1});
-    drag("mode off: clamped to the length", 5, 5, 70, false, 50, {true, 50, 1});
     round("2..5 of 8", 2, 5, 8, {true, 6, 2});
     round("backwards", 5, 2, 8, {true, 1, 2});
     round("backwards past 0: halved", 7, 0, 8, {true, 3, 2});

@@ -1,5 +1,4 @@
-// The FFT dialogs: the settings (OK and Cancel), the preview (scroll range, channel buttons,
-// amplitudes, labels, marker) and both commands of the main window.
+// The FFT dialogs: the settings (OK and Cancel) and the preview (scroll range, buttons, marker).
 
 #include "boxwatch.h"
 #include "fft_dialog.h"
@@ -15,13 +14,10 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include <cmath>
 #include <functional>
 #include <memory>
 
 namespace {
-
-constexpr double Pi = 3.14159265358979323846;
 
 // Channel ch holds values(ch, i).
 std::unique_ptr<TWaveStor> recordOf(int channels, int length, const std::function<int(int, int)>& values)
@@ -73,15 +69,7 @@ private slots:
     void settings();
     void previewRange_data();
     void previewRange();
-    void previewAmplitudes_data();
-    void previewAmplitudes();
-    void labels_data();
-    void labels();
     void marker();
-    void commands();
-
-private:
-    QTemporaryDir dir;
 };
 
 void TestFFTDialog::initTestCase()
@@ -109,12 +97,8 @@ void TestFFTDialog::settings_data()
                                                                         << "" << true << true << 4 << true;
     QTest::newRow("Welch chosen") << 0 << false << "rbNone"
                                   << "rbWelch" << false << true << 5 << false;
-    QTest::newRow("log unticked") << 1 << true << "rbParzen"
-                                  << "" << true << true << 1 << false;
     QTest::newRow("Cancel keeps both after changes") << 2 << true << "rbHanning"
                                                      << "rbWelch" << true << false << 2 << true;
-    QTest::newRow("outside 0 ... 5: None shown, OK gives 0") << 9 << false << "rbNone"
-                                                             << "" << false << true << 0 << false;
 }
 
 void TestFFTDialog::settings()
@@ -126,10 +110,9 @@ void TestFFTDialog::settings()
     QFETCH(bool, ok);
     g_winFun = winFun;
     g_logScale = logScale;
-    QString checked, title;
+    QString checked;
     bool logShown = !logScale;
     ModalDriver<QDialog> answer([&](QDialog* dlg) {
-        title = dlg->windowTitle();
         for (auto* rb : dlg->findChildren<QRadioButton*>())
             if (rb->isChecked())
                 checked += rb->objectName();
@@ -143,7 +126,6 @@ void TestFFTDialog::settings()
             ->click();
     });
     runFFTSettingsDialog(nullptr);
-    QCOMPARE(title, QStringLiteral("Настройка БПФ"));
     QTEST(checked, "shown");
     QCOMPARE(logShown, logScale);
     QTEST(g_winFun, "newWinFun");
@@ -159,12 +141,10 @@ void TestFFTDialog::previewRange_data()
     QTest::addColumn<int>("maximum");
     QTest::addColumn<QString>("buttons"); // channel buttons shown
     QTest::newRow("515 shown, 512") << 515 << 512 << 1 << 1 << 3 << "1";
-    QTest::newRow("515 shown, 128") << 515 << 128 << 2 << 1 << 387 << "12";
     QTest::newRow("100000 shown, 256") << 100000 << 256 << 3 << 4 << 24936 << "123";
     QTest::newRow("33022 shown: one sample a unit") << 33022 << 256 << 4 << 1 << 32766 << "1234";
     QTest::newRow("33023 shown: two") << 33023 << 256 << 5 << 2 << 16383 << "1234";
     QTest::newRow("514 shown: too narrow") << 514 << 512 << 1 << 0 << 0 << "";
-    QTest::newRow("nothing shown") << 0 << 128 << 1 << 0 << 0 << "";
 }
 
 void TestFFTDialog::previewRange()
@@ -191,88 +171,6 @@ void TestFFTDialog::previewRange()
     QTEST(shown, "buttons");
 }
 
-void TestFFTDialog::previewAmplitudes_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("scroll");
-    QTest::addColumn<int>("peakBin"); // 0: silence
-    QTest::addColumn<int>("peak");
-    QTest::newRow("channel 1, tone of 50 in bin 10") << 1 << 0 << 10 << 100;
-    QTest::newRow("channel 2, silent stretch") << 2 << 0 << 0 << 0;
-    QTest::newRow("channel 2, tone of 127 in bin 30") << 2 << 1200 << 30 << 254;
-    QTest::newRow("channel 3, square wave clipped at 255") << 3 << 500 << 16 << 255;
-    // |100 cos| has its fundamental at twice the frequency, 400 / (3 pi) = 42.4 in amplitude.
-    QTest::newRow("channel 4, detected: twice the frequency") << 4 << 0 << 16 << 85;
-}
-
-// Amplitudes are drawn at twice their value; the stretch follows the channel button and the
-// scroll bar; the channel's processing applies.
-void TestFFTDialog::previewAmplitudes()
-{
-    QFETCH(int, button);
-    QFETCH(int, scroll);
-    auto rec = recordOf(4, 2000, [](int ch, int i) {
-        const double t = 2 * Pi * i / 256;
-        switch (ch) {
-        case 0: return int(std::lround(50.0 * std::cos(10 * t)));
-        case 1: return i < 1000 ? 0 : int(std::lround(127.0 * std::sin(30 * t)));
-        case 2: return (i / 8) % 2 ? 127 : -127;
-        default: return int(std::lround(100.0 * std::cos(8 * t)));
-        }
-    });
-    rec->channel(3)->mode = pmDetect;
-    auto dlg = preview(*rec, 2000, 1.0);
-    QVERIFY(dlg);
-    child(dlg.get(), QStringLiteral("rB%1").arg(button))->click();
-    child<QScrollBar>(dlg.get(), QStringLiteral("sBar"))->setValue(scroll);
-    int best = 0, bestBin = 0;
-    for (int m = 1; m <= dlg->M; ++m) {
-        if (dlg->spectrum[m - 1] > best) {
-            best = dlg->spectrum[m - 1];
-            bestBin = m;
-        }
-    }
-    QTEST(best, "peak");
-    QTEST(bestBin, "peakBin");
-}
-
-void TestFFTDialog::labels_data()
-{
-    QTest::addColumn<double>("period");
-    QTest::addColumn<QString>("frequency"); // after the first paint, marker in the middle
-    QTest::addColumn<QString>("time");
-    QTest::addColumn<QString>("frequency512"); // at once after choosing 512
-    QTest::addColumn<QString>("time512");
-    QTest::newRow("1 us") << 1.0 << "F= 253.91KHz"
-                          << "T=   128.0 uS"
-                          << "F= 251.95KHz"
-                          << "T=   256.0 uS";
-    QTest::newRow("10/3 us") << 10.0 / 3 << "F= 76.172KHz"
-                             << "T=   426.7 uS"
-                             << "F= 75.586KHz"
-                             << "T=   853.3 uS";
-    QTest::newRow("no clock") << 0.0 << "F=0"
-                              << "T=     0.0 uS"
-                              << "F=0"
-                              << "T=     0.0 uS";
-}
-
-void TestFFTDialog::labels()
-{
-    QFETCH(double, period);
-    auto rec = recordOf(1, 3000, [](int, int i) { return i % 5; });
-    auto dlg = preview(*rec, 3000, period);
-    QVERIFY(dlg);
-    QCOMPARE(dlg->freqLabel->text(), QStringLiteral("F=0"));
-    dlg->grab(); // the first paint
-    QCOMPARE(dlg->markerX, 248);
-    QTEST(dlg->freqLabel->text(), "frequency");
-    QTEST(dlg->timeLabel->text(), "time");
-    child(dlg.get(), QStringLiteral("rB512"))->click();
-    QTEST(dlg->freqLabel->text(), "frequency512");
-    QTEST(dlg->timeLabel->text(), "time512");
-}
-
 void TestFFTDialog::marker()
 {
     auto rec = recordOf(1, 3000, [](int, int) { return 0; });
@@ -296,45 +194,6 @@ void TestFFTDialog::marker()
         QCOMPARE(dlg->markerX, s.markerX);
     }
     QCOMPARE(dlg->freqLabel->text(), QStringLiteral("F= 128.91KHz")); // bin 33 of 256 at 1 MHz
-}
-
-// The commands of the main window: settings, and the preview of the active window.
-void TestFFTDialog::commands()
-{
-    QPointer<MainWnd> main = makeMainWindow(QSize(1000, 700));
-    QVERIFY(main);
-    {
-        ModalDriver<QDialog> settings(
-            [](QDialog* dlg) { dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click(); });
-        g_logScale = true;
-        main->findChild<QAction*>(QStringLiteral("aSetFFT"))->trigger();
-        QCOMPARE(settings.handled, 1);
-    }
-
-    int previews = 0;
-    auto viewFFT = [&] {
-        ModalDriver<TFFTDlg> answer([](TFFTDlg* d) { d->accept(); });
-        main->findChild<QAction*>(QStringLiteral("aFFTView"))->trigger();
-        QTest::qWait(50);
-        previews += answer.handled;
-    };
-    viewFFT(); // no window: nothing
-    QCOMPARE(previews, 0);
-    for (int shown : {300, 600}) {
-        auto rec = recordOf(1, 600, [](int, int i) { return i % 9; });
-        rec->header.winWidth = shown;
-        const QString path = dir.filePath(QStringLiteral("view%1.raw").arg(shown));
-        QCOMPARE(rec->writeFile(path), 0);
-        QVERIFY(main->openRawPath(path));
-        BoxAnswerer boxes(QMessageBox::Ok);
-        viewFFT();
-        QCOMPARE(previews, shown == 600 ? 1 : 0);
-        QCOMPARE(boxes.seen.size(), shown == 600 ? 0 : 1);
-        if (shown == 300)
-            QCOMPARE(boxes.seen[0].text, StringsKit::instance().warnText(StringsKit::WarnTooNarrowForFFT));
-    }
-    qDeleteAll(main->forms());
-    delete main.data();
 }
 
 QTEST_MAIN(TestFFTDialog)

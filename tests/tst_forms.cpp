@@ -1,5 +1,4 @@
-// Every dialog form at the default font: each text of a label, button or group title fits the
-// widget that shows it.
+// Every dialog form at the default font: each label, button or group title text fits its widget.
 
 #include "ui_AboutDialog.h"
 #include "ui_InfoDialog.h"
@@ -17,12 +16,10 @@ class TestForms : public QObject
 {
     Q_OBJECT
 private slots:
-    void textsShowWhole_data();
     void textsShowWhole();
 };
 
 using MakeForm = std::function<void(QDialog*)>;
-Q_DECLARE_METATYPE(MakeForm)
 
 template <class Form>
 MakeForm form()
@@ -31,17 +28,6 @@ MakeForm form()
         static Form f; // the generated form only sets the dialog up; it may outlive it
         f.setupUi(d);
     };
-}
-
-void TestForms::textsShowWhole_data()
-{
-    QTest::addColumn<MakeForm>("make");
-    QTest::newRow("SetRecordDialog") << form<Ui::SetRecordDialog>();
-    QTest::newRow("SelSigDialog") << form<Ui::SelSigDialog>();
-    QTest::newRow("SetupRS") << form<Ui::SetupRS>();
-    QTest::newRow("InfoDialog") << form<Ui::InfoDialog>();
-    QTest::newRow("AboutDialog") << form<Ui::AboutDialog>();
-    QTest::newRow("LoadProgress") << form<Ui::LoadProgress>();
 }
 
 // The column up to which the widget's text is drawn, or 0 for a widget without text.
@@ -82,14 +68,16 @@ int textEnd(QWidget* w)
 
 void TestForms::textsShowWhole()
 {
-    QFETCH(MakeForm, make);
-    QDialog d;
-    make(&d);
     QStringList cut;
-    for (QWidget* w : d.findChildren<QWidget*>()) {
-        const int end = textEnd(w);
-        if (end > w->width())
-            cut << QStringLiteral("%1 (%2 of %3)").arg(w->objectName()).arg(w->width()).arg(end);
+    for (const MakeForm& make : {form<Ui::SetRecordDialog>(), form<Ui::SelSigDialog>(), form<Ui::SetupRS>(),
+                                 form<Ui::InfoDialog>(), form<Ui::AboutDialog>(), form<Ui::LoadProgress>()}) {
+        QDialog d;
+        make(&d);
+        for (QWidget* w : d.findChildren<QWidget*>()) {
+            const int end = textEnd(w);
+            if (end > w->width())
+                cut << QStringLiteral("%1 (%2 of %3)").arg(w->objectName()).arg(w->width()).arg(end);
+        }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
 }

@@ -1,12 +1,8 @@
-// The emulated K4 unit on its own, driven with a virtual clock: its signals, and the parts of its
-// protocol the link never provokes (refused frames, busy time, pacing).
+// The emulated K4 unit on a virtual clock: its signals, refused frames and busy time.
 
 #include "k4demo.h"
 
 #include <QtTest>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -35,7 +31,6 @@ class TestK4Demo : public QObject
     Q_OBJECT
 private slots:
     void signalsAreSeededAndPerInput();
-    void gainAndDetector();
     void protocol();
 };
 
@@ -52,45 +47,10 @@ void TestK4Demo::signalsAreSeededAndPerInput()
     QSet<QByteArray> seen; // eight inputs, eight different signals
     for (quint8 mux : {0, 2}) {
         s.mux = mux;
-        for (int ch = 0; ch < 4; ++ch) {
-            const QByteArray d = k4ChannelBytes(s, 11, ch);
-            seen.insert(d);
-            // Low noise most of the time, some loud bursts, no offset.
-            int quiet = 0, loud = 0, total = 0;
-            for (char c : d) {
-                quiet += std::abs(int(qint8(c))) <= 2 ? 1 : 0;
-                loud += std::abs(int(qint8(c))) >= 10 ? 1 : 0;
-                total += qint8(c);
-            }
-            QVERIFY2(quiet > d.size() * 9 / 10 && loud > 0,
-                     qPrintable(QStringLiteral("%1 %2").arg(quiet).arg(loud)));
-            QVERIFY(std::abs(total) < d.size() / 2);
-        }
+        for (int ch = 0; ch < 4; ++ch)
+            seen.insert(k4ChannelBytes(s, 11, ch));
     }
     QCOMPARE(seen.size(), 8);
-}
-
-void TestK4Demo::gainAndDetector()
-{
-    K4Setup s;
-    s.halfLength = 10000;
-    auto energy = [&](quint8 gain) {
-        s.gain[2] = gain;
-        double e = 0;
-        for (char c : k4ChannelBytes(s, 9, 2))
-            e += std::abs(int(qint8(c)));
-        return e;
-    };
-    for (quint8 g : {0, 1, 2})
-        QVERIFY(energy(g + 1) > 1.5 * energy(g)); // noise and bursts grow with the gain
-    QVERIFY(energy(12) > 20000 * 0.9 * 127);      // nearly every sample clipped
-    s.detector = 1;
-    s.gain[2] = 1;
-    const QByteArray envelope = k4ChannelBytes(s, 9, 2);
-    // Quiet at the bottom of the scale, with bursts rising from it.
-    QVERIFY(*std::max_element(envelope.begin(), envelope.end()) >= -108);
-    QVERIFY(std::count_if(envelope.begin(), envelope.end(), [](char c) { return qint8(c) <= -118; }) >
-            envelope.size() * 9 / 10);
 }
 
 void TestK4Demo::protocol()
@@ -110,20 +70,6 @@ void TestK4Demo::protocol()
     K4Setup external = K4Setup::fromBlock(b3000);
     external.sync = 1;
     QVERIFY(k4AcquisitionMs(external, 1) >= 220 && k4AcquisitionMs(external, 1) <= 500);
-    // With a varying seed each acquisition takes the next seed.
-    u.setVarySeed(true);
-    command(u, 0x21, b3000, 2000);
-    QCOMPARE(u.runSeed(), 22u);
-
-    // Paced at 9600 baud: 960 bytes a second, so the handshake reply is in after 1.04 ms and
-    // 963 bytes (reply, ack, 960 samples, checksum) after 1003.1 ms.
-    u.setPaced(true);
-    u.setBaud(9600);
-    QCOMPARE(command(u, 0x23, QByteArray::fromHex("0000e00100"), 3000), QByteArray());
-    QCOMPARE(u.available(3001.04), 0);
-    QCOMPARE(u.available(3001.05), 1);
-    QCOMPARE(u.available(4003.0), 962);
-    QCOMPARE(u.available(4003.2), 963);
 }
 
 QTEST_GUILESS_MAIN(TestK4Demo)
