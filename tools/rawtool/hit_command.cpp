@@ -35,20 +35,11 @@ int runHits(const Arguments& a, Streams& s)
         *value = v;
     }
     s.out << ae::hitsCsvHeader() << '\n';
-    int failed = 0;
-    for (const QString& file : a.files) {
-        TWaveStor record;
-        const QString reason = readRecord(file, record);
-        if (!reason.isEmpty()) {
-            fail(s, file, reason);
-            ++failed;
-            continue;
-        }
+    return forEachRecord(a, s, [&](const QString& file, const TWaveStor& record) {
         QByteArray rows;
         ae::appendHitsCsv(rows, file, ae::detectHits(record, settings), record.samplePeriodUs());
         s.out << QString::fromUtf8(rows);
-    }
-    return failed ? ExitFailed : ExitOk;
+    });
 }
 
 } // namespace rawtool

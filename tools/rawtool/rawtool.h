@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
 #include <vector>
 
 class TWaveStor;
@@ -51,10 +52,10 @@ struct Subcommand
 };
 
 // record_commands.cpp
-// Reads path into record; the reason in words when it cannot be read.
-QString readRecord(const QString& path, TWaveStor& record);
-// Names a file that failed and why on the error stream.
-void fail(Streams& streams, const QString& file, const QString& reason);
+// Reads each file of the command line and hands every readable one to use; a file that cannot
+// be read is named with its reason on the error stream. ExitOk when every file was read.
+int forEachRecord(const Arguments& arguments, Streams& streams,
+                  const std::function<void(const QString& file, const TWaveStor& record)>& use);
 int runInfo(const Arguments& arguments, Streams& streams);
 int runCsv(const Arguments& arguments, Streams& streams);
 int runWav(const Arguments& arguments, Streams& streams);

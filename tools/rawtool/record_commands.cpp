@@ -11,6 +11,8 @@
 
 namespace rawtool {
 
+namespace {
+
 // Reads path into record; the reason in words when it cannot be read.
 QString readRecord(const QString& path, TWaveStor& record)
 {
@@ -22,8 +24,6 @@ void fail(Streams& s, const QString& file, const QString& reason)
 {
     s.err << "rawtool: " << file << ": " << reason << '\n';
 }
-
-namespace {
 
 using dataexport::Format;
 using dataexport::ValueMode;
@@ -95,24 +95,32 @@ int convertFiles(Format format, ValueMode mode, const Arguments& a, Streams& s)
 
 } // namespace
 
-int runInfo(const Arguments& a, Streams& s)
+int forEachRecord(const Arguments& a, Streams& s,
+                  const std::function<void(const QString& file, const TWaveStor& record)>& use)
 {
     int failed = 0;
-    bool first = true;
     for (const QString& file : a.files) {
         TWaveStor record;
         const QString reason = readRecord(file, record);
-        if (!reason.isEmpty()) {
+        if (reason.isEmpty()) {
+            use(file, record);
+        } else {
             fail(s, file, reason);
             ++failed;
-            continue;
         }
+    }
+    return failed == 0 ? ExitOk : ExitFailed;
+}
+
+int runInfo(const Arguments& a, Streams& s)
+{
+    bool first = true;
+    return forEachRecord(a, s, [&](const QString& file, const TWaveStor& record) {
         if (!first)
             s.out << '\n';
         first = false;
         s.out << "file: " << file << '\n' << dataexport::recordSummary(record);
-    }
-    return failed == 0 ? ExitOk : ExitFailed;
+    });
 }
 
 int runCsv(const Arguments& a, Streams& s)
