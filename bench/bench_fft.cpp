@@ -8,6 +8,8 @@
 #include "ufft.h"
 #include "wave_view.h"
 
+#include "run_benchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -145,13 +147,7 @@ BENCHMARK(BM_ChannelInverse)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessAsked();
     QGuiApplication app(argc, argv); // the transforms serve events between their stages
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "run_benchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -212,11 +214,9 @@ BENCHMARK(BM_StopLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
+    useOffscreenUnlessAsked();
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }
 
 #include "bench_link.moc"

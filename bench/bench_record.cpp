@@ -7,6 +7,8 @@
 #include "noisy_record.h"
 #include "wave_stor.h"
 
+#include "run_benchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QDir>
@@ -169,13 +171,7 @@ BENCHMARK(BM_ReadMaximalFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessAsked();
     QGuiApplication app(argc, argv); // pixmaps need the GUI application
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -6,6 +6,7 @@
 
 #include "fmain.h"
 #include "init.h"
+#include "run_benchmarks.h"
 #include "umisc.h"
 #include "ustrings.h"
 
@@ -23,8 +24,7 @@
 inline int runWithMainWindow(int argc, char** argv, const std::function<bool(MainWnd&)>& prepare,
                              const std::function<void()>& finish = {})
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessAsked();
     QApplication app(argc, argv);
     QTemporaryDir appDir;
     g_appDir = appDir.path();
@@ -38,12 +38,8 @@ inline int runWithMainWindow(int argc, char** argv, const std::function<bool(Mai
     mainWindow.show();
     if (!prepare(mainWindow))
         return 1;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = runBenchmarks(argc, argv);
     if (finish)
         finish();
-    return 0;
+    return result;
 }
