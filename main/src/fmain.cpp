@@ -74,13 +74,6 @@ QString rawSavePath(const QString& chosen)
     return savePathWithSuffix(chosen, QStringLiteral(".raw"));
 }
 
-QString directoryOf(const QString& path)
-{
-    const QString p = QDir::fromNativeSeparators(path);
-    const int cut = p.lastIndexOf(QLatin1Char('/'));
-    return cut < 0 ? QString() : QDir::toNativeSeparators(p.left(cut));
-}
-
 int filterModeFor(bool detect, bool smoothing, bool derivative, bool square)
 {
     // Code of the check marks: detection 1, smoothing 2 (3 with detection), derivative 4 (only
@@ -284,10 +277,13 @@ QString percentText(int value)
 
 MainWnd::MainWnd(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
-{}
+{
+    umisc::setFileDialogFolderStore(&lastDir);
+}
 
 MainWnd::~MainWnd()
 {
+    umisc::releaseFileDialogFolderStore(&lastDir);
     closeLink();
     // The waveform windows go first, while the form they report to still exists.
     if (mdiArea) {
@@ -750,7 +746,7 @@ TWForm* MainWnd::openRawPath(const QString& path)
     if (sbZXLabel)
         sbZXLabel->setText(percentText(sbZX->value()));
     showNewWindow(w);
-    lastDir = fmain::directoryOf(path);
+    lastDir = umisc::directoryOf(path);
     return w;
 }
 
@@ -883,7 +879,7 @@ int MainWnd::saveRawPath(const QString& chosen)
     const int result = w->save(path);
     if (result == 0) {
         w->setWindowTitle(QDir::toNativeSeparators(path));
-        lastDir = fmain::directoryOf(path);
+        lastDir = umisc::directoryOf(path);
     } else {
         umisc::showWarning(StringsKit::WarnWriteFailed, QString::number(result), QString(), false, true);
     }
@@ -918,7 +914,7 @@ int MainWnd::exportPath(const QString& chosen, dataexport::Format format, const 
     const QString path = fmain::savePathWithSuffix(chosen, dataexport::suffix(format));
     const int result = dataexport::exportWindow(this, *w, format, choice, path);
     if (result == 0)
-        lastDir = fmain::directoryOf(path);
+        lastDir = umisc::directoryOf(path);
     else if (result == dataexport::ExportNoRate)
         umisc::showWarning(StringsKit::WarnNoSamplingRate, QString(), QString(), true, true);
     else if (result != dataexport::ExportCancelled)

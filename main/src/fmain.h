@@ -40,8 +40,6 @@ namespace fmain {
 QString savePathWithSuffix(const QString& chosen, const QString& suffix);
 // The path a record is saved under: savePathWithSuffix with ".raw".
 QString rawSavePath(const QString& chosen);
-// The path without its last component and the separator before it.
-QString directoryOf(const QString& path);
 
 // Processing mode of the filter check marks (detection, smoothing, derivative, square).
 int filterModeFor(bool detect, bool smoothing, bool derivative, bool square);

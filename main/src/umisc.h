@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QWidget;
+
 // The program's side of the support library: the hooks it hands over at start-up.
 namespace umisc {
 
@@ -30,5 +32,27 @@ void showInformation(int number, const QString& p1 = QString(), const QString& p
 QMessageBox::StandardButton askQuestion(int number, const QString& p1, const QString& p2, bool allowEmptyP1,
                                         bool allowEmptyP2, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton);
+
+// The path without its last component and the separator before it (native separators).
+QString directoryOf(const QString& path);
+
+// The folder the program's file dialogs start in, kept by the main window, whose unit the
+// feature folders do not reach: the main window hands its field over while it lives. Empty, and
+// nothing kept, without one.
+QString fileDialogFolder();
+// Remembers the folder of a file the user chose.
+void rememberFileDialogFolder(const QString& filePath);
+void setFileDialogFolderStore(QString* store);
+// The store goes (its window is deleted): forgotten unless another one took its place.
+void releaseFileDialogFolderStore(const QString* store);
+
+// A tool window of the main window (hit table, maps, plots, series tables): the first time a
+// window of this kind is shown in a session it opens beside the plot, at the right edge of the
+// main window's screen and inside it, never over the plot's top-left corner, also where no
+// window manager places it; after that where and as large as the last one of its kind was
+// left. kind names the kind of window ("hitTable"). Call once, before the window is shown.
+void placeToolWindow(QWidget* window, const QString& kind);
+// Forgets every remembered place (tests).
+void forgetToolWindowPlaces();
 
 } // namespace umisc

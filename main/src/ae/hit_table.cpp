@@ -1,7 +1,6 @@
 #include "ae/hit_table.h"
 
 #include "ae/hit_csv.h"
-#include "fmain.h"
 #include "init.h"
 #include "umisc.h"
 #include "ustrings.h"
@@ -159,6 +158,7 @@ THitTable::THitTable(QWidget* parent, TWForm* form)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    umisc::placeToolWindow(this, QStringLiteral("hitTable"));
     m_proxy->setSourceModel(m_model);
     m_proxy->setSortRole(ae::HitTableModel::SortRole);
     ui->hitView->setModel(m_proxy);
@@ -302,7 +302,7 @@ int THitTable::exportCsv(const QString& path) const
 
 void THitTable::chooseExportFile()
 {
-    const QString start = g_mainWnd ? g_mainWnd->lastDir : QString();
+    const QString start = umisc::fileDialogFolder();
     QString path = QFileDialog::getSaveFileName(this, tr("Экспорт импульсов АЭ"), start, tr("CSV (*.csv)"));
     if (path.isEmpty())
         return;
@@ -313,8 +313,7 @@ void THitTable::chooseExportFile()
         umisc::showWarning(StringsKit::WarnWriteFailed, QString::number(result), QString(), false, true);
         return;
     }
-    if (g_mainWnd)
-        g_mainWnd->lastDir = fmain::directoryOf(path);
+    umisc::rememberFileDialogFolder(path);
 }
 
 void THitTable::goToRow(int r)
