@@ -4,6 +4,7 @@
 #include "ui_LoadProgress.h"
 #include "wave_stor.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -24,6 +25,24 @@ void UnClosableDialog::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+UnClosableDialog::~UnClosableDialog()
+{
+    hide(); // while it is still this class: its hideEvent runs
+}
+
+void UnClosableDialog::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    // Shown right after another dialog closed, this modal window receives the activation that
+    // the window system hands back to the main window (Qt passes a blocked window's activation on
+    // to the modal one), and a short run ends before the window manager has acted on it: no
+    // window of the program would be active, and no key would reach a command until a click.
+    QWidget* below = parentWidget() ? parentWidget()->window() : nullptr;
+    const QWidget* active = QApplication::activeWindow();
+    if (below && below->isVisible() && (!active || active == this))
+        below->activateWindow();
 }
 
 namespace {

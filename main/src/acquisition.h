@@ -7,16 +7,19 @@
 class TWaveStor;
 
 // A dialog that ignores close requests (the window's close button, Escape); the code that shows
-// it ends it.
+// it ends it. It shows the progress of a run, modal, for as long as the run lasts: when it goes,
+// the window below it is active again.
 class UnClosableDialog : public QDialog
 {
     Q_OBJECT
 public:
     using QDialog::QDialog;
+    ~UnClosableDialog() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 };
 
 // Sends the program's parameter block, waits until the unit has finished, reads every channel of

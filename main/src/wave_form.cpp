@@ -1285,10 +1285,16 @@ void TWForm::layoutFrame(QResizeEvent* event)
         const wform::PlotLayout l = wform::plotLayout(state, h, top);
         const int left = plot->x();
         const int right = plot->geometry().right();
-        plot->setVisible(l.plotVisible);
+        // Until the window joins the MDI area it is a top-level widget, and the sub-window shows
+        // itself with its plot: it would open as a window of its own for a moment and take the
+        // activation from the main window. It shows its parts when it is shown itself.
+        const bool placed = parentWidget() || isVisible();
+        if (placed)
+            plot->setVisible(l.plotVisible);
         if (l.plotVisible)
             plot->setGeometry(QRect(QPoint(left, top), QPoint(right, l.plotBottom)));
-        scrollBar->setVisible(l.barVisible);
+        if (placed)
+            scrollBar->setVisible(l.barVisible);
         if (l.barVisible)
             scrollBar->setGeometry(QRect(QPoint(left, l.barTop), QPoint(right, l.barBottom)));
         plotRect = QRect(0, 0, plot->width(), plot->height());
