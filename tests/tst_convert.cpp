@@ -46,6 +46,7 @@ void TestConvert::formatEng_data()
     row("negative: no leading blank", 6, -0.5, "-500.0m");
     row("rounds up past the digits, same prefix", 6, 999.96, "1000.0 ");
     row("pico at the edge", 6, 1e-12, " 1.000p");
+    row("below pico, negative: zero without a sign", 6, -1e-13, " 0.000 ");
     row("1e12", 6, 1e12, "#######");
     row("infinity", 6, Inf, "#######");
     row("not a number", 6, NaN, "     ? ");
@@ -83,7 +84,7 @@ void TestConvert::readouts_data()
 {
     // Kinds: "t" time (a = cursor, x = period), "v" amplitude (a = sample, b = unipolar, g = gain
     // code), "f" frequency (a = bin, x = period, b = length), "lin" linear spectrum amplitude (a =
-    // stored sample, x = step), "m" mean (a = mean, b = unipolar).
+    // stored sample, x = step), "dB" (a = stored sample, x = step), "m" mean (a = mean, b = unipolar).
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("a");
     QTest::addColumn<int>("b");
@@ -101,6 +102,11 @@ void TestConvert::readouts_data()
     row("frequency of bin 0", "f", 0, 1024, 0, 0.2, " 2.4414KHz");
     row("frequency of an empty record", "f", 3, 0, 0, 0.2, "      ? Hz");
     row("linear spectrum", "lin", 127, 0, 0, 1.0, " 4.980 V");
+    row("dB at the top: at or above", "dB", 127, 0, 0, 0.5, "≥-0.5 dB");
+    row("dB at the top, a small step", "dB", 127, 0, 0, 0.02, "≥0.0 dB");
+    row("dB just below the top: no minus zero", "dB", 126, 0, 0, 0.02, "0.0 dB");
+    row("dB at the bottom", "dB", -127, 0, 0, 0.5, "-127.5 dB");
+    row("dB without a level", "dB", -128, 0, 0, 0.5, "-???? dB");
     row("bipolar mean counts twice", "m", 64, 0, 0, 0, " 1.250 V");
     row("unipolar mean", "m", 192, 1, 0, 0, " 1.875 V");
 }
@@ -119,8 +125,8 @@ void TestConvert::readouts()
         got = wform::amplitudeReadout(qint8(a), b != 0, g, true);
     else if (kind == "f")
         got = wform::frequencyReadout(a, x, b);
-    else if (kind == "lin")
-        got = wform::spectrumAmplitudeReadout(qint8(a), x, g, false);
+    else if (kind == "lin" || kind == "dB")
+        got = wform::spectrumAmplitudeReadout(qint8(a), x, g, kind == "dB");
     else
         got = wform::meanReadout(a, b == 0, g);
     QTEST(got, "text");

@@ -10,6 +10,7 @@
 #include "uidriver.h"
 #include "wave_form.h"
 
+#include <QColorDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPushButton>
@@ -74,6 +75,8 @@ private slots:
     void closing_data();
     void closing();
     void recordInfo();
+    void readoutContrast_data();
+    void readoutContrast();
 
 private:
     // A record file as writeRecord makes it; empty when it could not be written.
@@ -549,6 +552,61 @@ void TestMainWnd::recordInfo()
              (QStringList{"Информация", "Версия:1.05", "Количество графиков: 5", "Размер в сэмплах: 2000",
                           "Частота оцифровки: 1000000 Гц", "Входной мультиплексор: 9 10 11 12 13 ",
                           "Тип синхронизации: внешняя", "Детектор: вкл ", "Усиление: 1 8 32 128 512 "}));
+}
+
+void TestMainWnd::readoutContrast_data()
+{
+    // Background colour of channel 3's readouts, the text colour the user chose first (none when
+    // invalid), and the text drawn.
+    QTest::addColumn<QColor>("back");
+    QTest::addColumn<QColor>("own");
+    QTest::addColumn<QColor>("text");
+    const QColor none, black(Qt::black), white(Qt::white);
+    QTest::newRow("blue") << QColor(0, 0, 255) << none << white;
+    QTest::newRow("red") << QColor(255, 0, 0) << none << black;
+    QTest::newRow("cyan") << QColor(0, 255, 255) << none << black;
+    QTest::newRow("grey 116: white stands out more") << QColor(116, 116, 116) << none << white;
+    QTest::newRow("grey 118: black stands out more") << QColor(118, 118, 118) << none << black;
+    QTest::newRow("own black on blue") << QColor(0, 0, 255) << black << black;
+    QTest::newRow("own orange on white") << QColor(Qt::white) << QColor(255, 128, 0) << QColor(255, 128, 0);
+}
+
+void TestMainWnd::readoutContrast()
+{
+    QFETCH(QColor, back);
+    QFETCH(QColor, own);
+    QFETCH(QColor, text);
+    TWForm* f = main->newWindow();
+    main->setReadout(f, 2, QStringLiteral("   12.5uS"), QStringLiteral(" 1.250 V"));
+    // Both through the colour commands, as the user picks them.
+    auto choose = [this](QAction* a, const QColor& c) {
+        ModalDriver<QColorDialog> pick([c](QColorDialog* d) {
+            d->setCurrentColor(c);
+            d->accept();
+        });
+        a->trigger();
+    };
+    if (own.isValid())
+        choose(ui->aSetTC3, own);
+    choose(ui->aSetBC3, back);
+    for (QLabel* l : {ui->tl3, ui->yl3}) {
+        QCOMPARE(l->palette().color(QPalette::Window), back);
+        QCOMPARE(l->palette().color(QPalette::WindowText), text);
+        // The cores of the glyphs in the text colour, none in the other of black and white.
+        const QColor other = text == QColor(Qt::black) ? QColor(Qt::white) : QColor(Qt::black);
+        const QImage shot = l->grab().toImage();
+        int drawn = 0, wrong = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                drawn += QColor(shot.pixel(x, y)) == text;
+                wrong += QColor(shot.pixel(x, y)) == other && other != back;
+            }
+        QVERIFY2(drawn > 5 && wrong == 0, qPrintable(QStringLiteral("%1 %2").arg(drawn).arg(wrong)));
+    }
+    for (int ch = 0; ch < 4; ++ch) {
+        g_readoutTextOwn[ch] = false;
+        main->setReadoutBackColour(g_readoutBackColours[ch] = QColor(ch * 60, 255, 0), ch);
+    }
 }
 
 QTEST_MAIN(TestMainWnd)

@@ -49,6 +49,7 @@ QMap<QString, QString> everyKey()
     };
     for (int i = 0; i < 4; ++i) {
         keys.insert(QStringLiteral("WAVE_ADC/Gain%1").arg(i), QString::number(3 + i));
+        keys.insert(QStringLiteral("READOUT/OwnTextColour%1").arg(i), QString::number(1 - i % 2));
         int k = i;
         for (const char* name : {"GrColor", "CursColor", "TextColor", "BackColor"}) {
             keys.insert(QStringLiteral("COLOR/%1%2").arg(QLatin1String(name)).arg(i),
@@ -128,6 +129,13 @@ void TestSettings::conversions_data()
     row("port 3 is kept by name", "[COM]\nPort=3\n", "portName", "COM3", "COM/ComName=COM3");
     row("green", "[COLOR]\nBackColor0=65280\n", "back0", "#00ff00", "COLOR/BackColor0=65280");
     row("directory", "[OTHERS]\nOldDir=/a b/c\n", "lastDir", "/a b/c", "OTHERS/OldDir=/a b/c");
+    // Earlier versions kept no own-colour flag: a text colour other than black was chosen.
+    row("text colour of an earlier version", "[COLOR]\nTextColor1=255\n", "own1", "1",
+        "READOUT/OwnTextColour1=1");
+    row("black of an earlier version", "[COLOR]\nTextColor1=0\n", "own1", "0", "READOUT/OwnTextColour1=0");
+    row("black chosen", "[COLOR]\nTextColor1=0\n[READOUT]\nOwnTextColour1=1\n", "own1", "1");
+    row("own flag garbage", "[COLOR]\nTextColor1=255\n[READOUT]\nOwnTextColour1=7\n", "own1", "1");
+    row("own flag off", "[COLOR]\nTextColor1=255\n[READOUT]\nOwnTextColour1=0\n", "own1", "0");
 }
 
 void TestSettings::conversions()
@@ -149,6 +157,7 @@ void TestSettings::conversions()
         {"portName", s.portName},
         {"back0", s.backColours[0].name()},
         {"lastDir", s.lastDir},
+        {"own1", QString::number(s.ownTextColours[1])},
     };
     QVERIFY(got.contains(field));
     QTEST(got.value(field), "expected");
@@ -190,6 +199,7 @@ void TestSettings::mainWindowLoadsAndSavesEveryKey()
                                    g_readoutBackColours[i]};
         for (int k = 0; k < 4; ++k)
             QCOMPARE(colours[k], unpackColour(packed(i + 4 * k)));
+        QCOMPARE(g_readoutTextOwn[i], i % 2 == 0);
     }
 
     // Saved into a fresh file: every key as read, except what changed since.

@@ -25,7 +25,12 @@ qint64 roundedTenths(double tenths)
 
 QString padFixed(int width, int decimals, double value)
 {
-    return QString::number(value, 'f', decimals).rightJustified(width, QLatin1Char(' '));
+    QString text = QString::number(value, 'f', decimals);
+    // A small negative value rounds to zero: a readout never shows "-0.0".
+    if (text.startsWith(QLatin1Char('-')) &&
+        text.count(QLatin1Char('0')) + text.count(QLatin1Char('.')) == text.size() - 1)
+        text.remove(0, 1);
+    return text.rightJustified(width, QLatin1Char(' '));
 }
 
 QString formatTime(int width, int index, double period)

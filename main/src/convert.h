@@ -5,7 +5,8 @@
 
 #include <QString>
 
-// The value with decimals decimals, blanks in front up to width characters.
+// The value with decimals decimals, blanks in front up to width characters; one that rounds to
+// zero has no sign.
 QString padFixed(int width, int decimals, double value);
 
 // The time of sample index at period microseconds per sample, in tenths rounded half away from

@@ -51,6 +51,7 @@ QColor g_readoutTextColours[5] = {QColor(0, 0, 0), QColor(0, 0, 0), QColor(0, 0,
                                   QColor(0, 0, 0)};
 QColor g_readoutBackColours[5] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255),
                                   QColor(255, 255, 0), QColor(0, 255, 255)};
+bool g_readoutTextOwn[5] = {false, false, false, false, false};
 
 MainSetupFault g_mainSetupFault = MainSetupFault::None;
 QString g_missingAction;
@@ -72,6 +73,15 @@ QString savePathWithSuffix(const QString& chosen, const QString& suffix)
 QString rawSavePath(const QString& chosen)
 {
     return savePathWithSuffix(chosen, QStringLiteral(".raw"));
+}
+
+QColor contrastingText(const QColor& background)
+{
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const double l = 0.2126 * linear(background.redF()) + 0.7152 * linear(background.greenF()) +
+                     0.0722 * linear(background.blueF());
+    // Contrast ratios (lighter + 0.05) / (darker + 0.05) against black and against white.
+    return (l + 0.05) / 0.05 >= 1.05 / (l + 0.05) ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 int filterModeFor(bool detect, bool smoothing, bool derivative, bool square)
@@ -1085,6 +1095,8 @@ void MainWnd::setReadoutBackColour(const QColor& colour, int channel)
         p.setBrush(QPalette::All, QPalette::Window, QBrush(colour, Qt::SolidPattern));
         l->setPalette(p);
     }
+    if (!g_readoutTextOwn[channel])
+        setReadoutTextColour(fmain::contrastingText(colour), channel);
 }
 
 void MainWnd::applyFilterMode()
@@ -1147,6 +1159,7 @@ void MainWnd::chooseColour(int group)
         break;
     case 2:
         g_readoutTextColours[index] = colour;
+        g_readoutTextOwn[index] = true;
         setReadoutTextColour(colour, index);
         break;
     default:

@@ -28,9 +28,11 @@ class MainWindow;
 }
 
 // Readout label colours of channel slots 0 ... 4 (only 0 ... 3 have labels); the settings file
-// saves and restores them.
+// saves and restores them. A text colour is shown only where the user chose it (own); elsewhere the
+// text is black or white, whichever stands out more from the background.
 extern QColor g_readoutTextColours[5];
 extern QColor g_readoutBackColours[5];
+extern bool g_readoutTextOwn[5];
 
 // Plain helpers of the main window's commands, usable without a display.
 namespace fmain {
@@ -40,6 +42,9 @@ namespace fmain {
 QString savePathWithSuffix(const QString& chosen, const QString& suffix);
 // The path a record is saved under: savePathWithSuffix with ".raw".
 QString rawSavePath(const QString& chosen);
+
+// Black or white, whichever contrasts more with background (by the relative luminance of sRGB).
+QColor contrastingText(const QColor& background);
 
 // Processing mode of the filter check marks (detection, smoothing, derivative, square).
 int filterModeFor(bool detect, bool smoothing, bool derivative, bool square);
@@ -148,6 +153,7 @@ public:
     // always agree. Refreshes the active window's readouts.
     void setUnit(bool volts);
     void setReadoutTextColour(const QColor& colour, int channel);
+    // The background, and the contrasting text with it unless the channel has its own text colour.
     void setReadoutBackColour(const QColor& colour, int channel);
     void applyFilterMode();
 

@@ -74,8 +74,12 @@ void readSettings(const QString& path, ProgramSettings& s)
         s.acquisition.gain[i] = clampByte(readInt(ini, QStringLiteral("Gain%1").arg(i), 0));
     ini.endGroup();
 
+    // Files of earlier versions say nothing of own text colours: every one they hold was chosen
+    // by the user but black, the old default that every save wrote.
+    bool chosenBefore[4] = {};
     ini.beginGroup(QStringLiteral("COLOR"));
     for (int i = 0; i < 4; ++i) {
+        chosenBefore[i] = readInt(ini, QStringLiteral("TextColor%1").arg(i), 0) != 0;
         s.traceColours[i] =
             unpackColour(readInt(ini, QStringLiteral("GrColor%1").arg(i), packColour(s.traceColours[i])));
         s.cursorColours[i] =
@@ -84,6 +88,14 @@ void readSettings(const QString& path, ProgramSettings& s)
             unpackColour(readInt(ini, QStringLiteral("TextColor%1").arg(i), packColour(s.textColours[i])));
         s.backColours[i] =
             unpackColour(readInt(ini, QStringLiteral("BackColor%1").arg(i), packColour(s.backColours[i])));
+    }
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("READOUT"));
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const int own = ini.value(QStringLiteral("OwnTextColour%1").arg(i)).toInt(&ok);
+        s.ownTextColours[i] = ok && (own == 0 || own == 1) ? own == 1 : chosenBefore[i];
     }
     ini.endGroup();
 
@@ -143,6 +155,11 @@ bool writeSettings(const QString& path, const ProgramSettings& s)
     }
     ini.endGroup();
 
+    ini.beginGroup(QStringLiteral("READOUT"));
+    for (int i = 0; i < 4; ++i)
+        ini.setValue(QStringLiteral("OwnTextColour%1").arg(i), s.ownTextColours[i] ? 1 : 0);
+    ini.endGroup();
+
     ini.beginGroup(QStringLiteral("COM"));
     ini.setValue(QStringLiteral("ComName"), s.portName);
     ini.setValue(QStringLiteral("Baud"), s.rate);
@@ -192,8 +209,10 @@ void MainWnd::loadSettings()
         g_cursorColours[i] = s.cursorColours[i];
         g_readoutTextColours[i] = s.textColours[i];
         g_readoutBackColours[i] = s.backColours[i];
-        setReadoutTextColour(s.textColours[i], i);
+        g_readoutTextOwn[i] = s.ownTextColours[i];
         setReadoutBackColour(s.backColours[i], i);
+        if (s.ownTextColours[i])
+            setReadoutTextColour(s.textColours[i], i);
     }
     g_link.portName = s.portName;
     g_link.rate = s.rate;
@@ -215,6 +234,7 @@ void MainWnd::saveSettings()
         s.cursorColours[i] = g_cursorColours[i];
         s.textColours[i] = g_readoutTextColours[i];
         s.backColours[i] = g_readoutBackColours[i];
+        s.ownTextColours[i] = g_readoutTextOwn[i];
     }
     s.portName = g_link.portName;
     s.rate = g_link.rate;

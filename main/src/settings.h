@@ -23,6 +23,7 @@ struct ProgramSettings
     QColor cursorColours[4];
     QColor textColours[4];
     QColor backColours[4];
+    bool ownTextColours[4] = {false, false, false, false}; // chosen by the user (g_readoutTextOwn)
     QString portName;
     int rate = 115200;
     int winFun = 0;

@@ -232,7 +232,9 @@ QString spectrumAmplitudeReadout(qint8 stored, double specStep, int gainCode, bo
     if (logScale) {
         if (stored == -128)
             return QStringLiteral("-???? dB");
-        return QString::number((int(stored) - 128) * specStep, 'f', 1) + QStringLiteral(" dB");
+        // The top of the scale also holds every level above it.
+        const QString atTop = stored == 127 ? QStringLiteral("\u2265") : QString();
+        return atTop + padFixed(0, 1, (int(stored) - 128) * specStep) + QStringLiteral(" dB");
     }
     return formatEng(6, 5.0 * (int(stored) + 128) * specStep * gainFactor(gainCode)) + QStringLiteral("V");
 }

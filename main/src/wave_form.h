@@ -124,7 +124,8 @@ QString amplitudeReadout(qint8 p, bool unipolar, int gainCode, bool volts);
 // Frequency of spectrum bin + 1 of a transform of 2 x length samples at periodUs; a record without
 // a period or samples has no frequency.
 QString frequencyReadout(int bin, double periodUs, int length);
-// Amplitude of a spectrum sample: in dB, or in volts.
+// Amplitude of a spectrum sample: in dB, or in volts. In dB the top of the scale (127) reads as
+// at or above its level ("≥-0.5 dB"): a level above the scale is stored there.
 QString spectrumAmplitudeReadout(qint8 stored, double specStep, int gainCode, bool logScale);
 // Mean value m of a channel (as the channel measures it) in volts, scaled as the cursor readout
 // of the same level: a bipolar mean of magnitudes counts twice, as 2p does.
