@@ -4,3 +4,7 @@ foreach(t tst_measure tst_forms tst_spectrum)
     set_property(TARGET ${t} APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src")
   endif()
 endforeach()
+if(TARGET tst_forms)
+  set_property(TARGET tst_forms APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src/ae"
+    "${CMAKE_SOURCE_DIR}/main/src/export")
+endif()

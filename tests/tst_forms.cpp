@@ -1,33 +1,65 @@
-// Every dialog form at the default font: each label, button or group title text fits its widget.
+// Every form and window of the program at the default font: each label, button or group title
+// text fits its widget, and each widget lies inside its parent (inside a group's frame below its
+// title). A new window is one more row.
 
+#include "fft_dialog.h"
 #include "ui_AboutDialog.h"
+#include "ui_ExportDialog.h"
+#include "ui_FFTDlg.h"
+#include "ui_HitSetDialog.h"
+#include "ui_HitTable.h"
 #include "ui_InfoDialog.h"
 #include "ui_LoadProgress.h"
+#include "ui_PrintDialog.h"
 #include "ui_SelSigDialog.h"
 #include "ui_SetRecordDialog.h"
 #include "ui_SetupRS.h"
+#include "ui_WinFunc.h"
+#include "wave_stor.h"
 
 #include <QtTest>
 
 #include <functional>
 #include <memory>
 
+// Makes the window to check (the test shows it).
+using MakeWindow = std::function<QWidget*()>;
+Q_DECLARE_METATYPE(MakeWindow)
+
 class TestForms : public QObject
 {
     Q_OBJECT
 private slots:
+    void textsShowWhole_data();
     void textsShowWhole();
 };
 
-using MakeForm = std::function<void(QDialog*)>;
+namespace {
 
+// A form of the designer set up on a dialog of its own.
 template <class Form>
-MakeForm form()
+MakeWindow form()
 {
-    return [](QDialog* d) {
+    return [] {
+        auto* d = new QDialog;
         static Form f; // the generated form only sets the dialog up; it may outlive it
         f.setupUi(d);
+        return d;
     };
+}
+
+// The FFT preview of a four-channel record (its first paint writes its texts).
+QWidget* fftPreview()
+{
+    static TWaveStor record(QRect(0, 0, 400, 300));
+    record.init(4, 4096);
+    auto* d = new TFFTDlg(nullptr, {});
+    d->setUp();
+    QVector<TWaveView*> channels;
+    for (int ch = 0; ch < 4; ++ch)
+        channels << record.channel(ch);
+    d->init(channels, 0, 4096, 0.34);
+    return d;
 }
 
 // The column up to which the widget's text is drawn, or 0 for a widget without text.
@@ -37,7 +69,9 @@ int textEnd(QWidget* w)
     QStyle* style = w->style();
     if (auto* l = qobject_cast<QLabel*>(w); l && !l->wordWrap() && l->pixmap().isNull()) {
         int end = 0;
-        for (const QString& line : l->text().split(QLatin1Char('\n')))
+        // A label with a buddy shows its mnemonic underlined, without the '&'.
+        const QString text = l->buddy() ? QString(l->text()).remove(QLatin1Char('&')) : l->text();
+        for (const QString& line : text.split(QLatin1Char('\n')))
             end = std::max(end, fm.horizontalAdvance(line.trimmed()) + 2 * l->margin());
         return end;
     }
@@ -66,20 +100,58 @@ int textEnd(QWidget* w)
     return r.left() + text;
 }
 
+// Where the children of w may lie: a titled group's frame below its title, else all of w.
+QRect room(QWidget* w)
+{
+    auto* g = qobject_cast<QGroupBox*>(w);
+    if (!g || g->title().isEmpty())
+        return w->rect();
+    QStyleOptionGroupBox opt;
+    opt.initFrom(g);
+    opt.text = g->title();
+    opt.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    return g->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxContents, g);
+}
+
+} // namespace
+
+void TestForms::textsShowWhole_data()
+{
+    QTest::addColumn<MakeWindow>("make");
+    QTest::newRow("acquisition parameters") << form<Ui::SetRecordDialog>();
+    QTest::newRow("channel selection") << form<Ui::SelSigDialog>();
+    QTest::newRow("COM port") << form<Ui::SetupRS>();
+    QTest::newRow("record information") << form<Ui::InfoDialog>();
+    QTest::newRow("about") << form<Ui::AboutDialog>();
+    QTest::newRow("progress") << form<Ui::LoadProgress>();
+    QTest::newRow("FFT settings") << form<Ui::WinFunc>();
+    QTest::newRow("FFT preview form") << form<Ui::FFTDlg>();
+    QTest::newRow("FFT preview") << MakeWindow(fftPreview);
+    QTest::newRow("print") << form<Ui::PrintDialog>();
+    QTest::newRow("export options") << form<Ui::ExportDialog>();
+    QTest::newRow("hit search settings") << form<Ui::HitSetDialog>();
+    QTest::newRow("hit table") << form<Ui::HitTable>();
+}
+
 void TestForms::textsShowWhole()
 {
-    QStringList cut;
-    for (const MakeForm& make : {form<Ui::SetRecordDialog>(), form<Ui::SelSigDialog>(), form<Ui::SetupRS>(),
-                                 form<Ui::InfoDialog>(), form<Ui::AboutDialog>(), form<Ui::LoadProgress>()}) {
-        QDialog d;
-        make(&d);
-        for (QWidget* w : d.findChildren<QWidget*>()) {
-            const int end = textEnd(w);
-            if (end > w->width())
-                cut << QStringLiteral("%1 (%2 of %3)").arg(w->objectName()).arg(w->width()).arg(end);
-        }
+    QFETCH(MakeWindow, make);
+    const std::unique_ptr<QWidget> window(make());
+    window->show(); // laid out and painted once, as the user first sees it
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QStringList faults;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window.get()))
+            continue;
+        const int end = textEnd(w);
+        if (end > w->width())
+            faults << QStringLiteral("%1 cut (%2 of %3)").arg(w->objectName()).arg(w->width()).arg(end);
+        // The parts of Qt's own widgets (unnamed, or named "qt_...") are theirs to place.
+        const bool ours = !w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_"));
+        if (ours && !w->isWindow() && !room(w->parentWidget()).contains(w->geometry()))
+            faults << QStringLiteral("%1 outside %2").arg(w->objectName(), w->parentWidget()->objectName());
     }
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral(", "))));
 }
 
 QTEST_MAIN(TestForms)
