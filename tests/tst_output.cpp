@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QPageSize>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -230,21 +231,29 @@ TPrnDlg* TestOutput::dialogFor(TWForm* f)
 
 void TestOutput::fileOutput_data()
 {
-    QTest::addColumn<bool>("pdf"); // printed to a file, else exported as SVG
+    QTest::addColumn<QString>("kind"); // printed to a file ("pdf"), to the printer, or exported ("svg")
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written"); // empty: nothing
-    QTest::newRow("PDF, no suffix") << true << QStringLiteral("plot") << QStringLiteral("plot.pdf");
-    QTest::newRow("PDF, .PDF is not recognised")
-        << true << QStringLiteral("plot.PDF") << QStringLiteral("plot.PDF.pdf");
-    QTest::newRow("PDF, cancelled") << true << QString() << QString();
-    QTest::newRow("SVG, no suffix") << false << QStringLiteral("plot") << QStringLiteral("plot.svg");
+    QTest::addColumn<QString>("failure"); // the cause the warning names; empty: none
+    auto row = [](const char* name, const char* kind, const char* typed, const char* written,
+                  const char* failure = "") {
+        QTest::newRow(name) << kind << typed << written << QString::fromUtf8(failure);
+    };
+    row("PDF, no suffix", "pdf", "plot", "plot.pdf");
+    row("PDF, .PDF is not recognised", "pdf", "plot.PDF", "plot.PDF.pdf");
+    row("PDF, cancelled", "pdf", "", "");
+    row("PDF into a missing folder", "pdf", "none/plot", "", "файл %1 не удаётся записать");
+    row("no printer installed", "printer", "", "", "принтер не установлен");
+    row("SVG, no suffix", "svg", "plot", "plot.svg");
 }
 
 void TestOutput::fileOutput()
 {
-    QFETCH(bool, pdf);
+    QFETCH(QString, kind);
     QFETCH(QString, typed);
     QFETCH(QString, written);
+    QFETCH(QString, failure);
+    const bool pdf = kind == "pdf";
     const QString tool =
         QStandardPaths::findExecutable(pdf ? QStringLiteral("pdftoppm") : QStringLiteral("rsvg-convert"));
     if (!written.isEmpty() && tool.isEmpty()) {
@@ -252,12 +261,15 @@ void TestOutput::fileOutput()
             QSKIP("pdftoppm (poppler-utils) is not installed: the PDF cannot be rendered");
         QSKIP("rsvg-convert (librsvg2-bin) is not installed: the SVG cannot be rendered");
     }
+    if (kind == "printer" && !QPrinterInfo::availablePrinterNames().isEmpty())
+        QSKIP("a printer is installed here: the test would print");
     TPrnDlg* d = dialogFor(plotWindow());
     QVERIFY(d);
     QTemporaryDir out;
     // A destination chosen earlier in the set-up: the file dialog's answer replaces it.
-    d->printer->setOutputFileName(out.filePath(QStringLiteral("earlier.pdf")));
-    d->findChild<QCheckBox*>(QStringLiteral("toFileBox"))->setChecked(true);
+    if (kind != "printer")
+        d->printer->setOutputFileName(out.filePath(QStringLiteral("earlier.pdf")));
+    d->findChild<QCheckBox*>(QStringLiteral("toFileBox"))->setChecked(kind != "printer");
     // The file dialog starts in the working directory: nothing may land there either.
     const QString previous = QDir::currentPath();
     QDir::setCurrent(out.path());
@@ -267,12 +279,21 @@ void TestOutput::fileOutput()
         else
             acceptFileDialog(fd, out.filePath(typed));
     });
-    d->findChild<QPushButton*>(pdf ? QStringLiteral("okBtn") : QStringLiteral("exportBtn"))->click();
+    BoxAnswerer warning;
+    d->findChild<QPushButton*>(kind == "svg" ? QStringLiteral("exportBtn") : QStringLiteral("okBtn"))
+        ->click();
     QDir::setCurrent(previous);
-    QCOMPARE(files.handled, 1);
-    // Printing closes the dialog, also when nothing was printed; the export leaves it open.
-    QCOMPARE(d->isVisible(), !pdf);
-    QCOMPARE(d->result(), int(pdf ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(files.handled, kind == "printer" ? 0 : 1);
+    QCOMPARE(warning.seen.size(), failure.isEmpty() ? 0 : 1);
+    if (!failure.isEmpty())
+        QCOMPARE(warning.seen[0].text,
+                 QStringLiteral("Печать не выполнена:\n%1.")
+                     .arg(failure.arg(QDir::toNativeSeparators(out.filePath(typed + ".pdf")))));
+    // Printing closes the dialog, also when nothing was printed but for a failure; the export leaves
+    // it open.
+    const bool closed = kind != "svg" && failure.isEmpty();
+    QCOMPARE(d->isVisible(), !closed);
+    QCOMPARE(d->result(), int(closed ? QDialog::Accepted : QDialog::Rejected));
     const QStringList made = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(made, written.isEmpty() ? QStringList() : QStringList{written});
     if (written.isEmpty())

@@ -2,15 +2,19 @@
 
 #include "errors.h"
 #include "ui_PrintDialog.h"
+#include "umisc.h"
+#include "ustrings.h"
 #include "versioninfo.h"
 #include "wave_form.h"
 #include "wave_view.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSvgGenerator>
@@ -64,6 +68,16 @@ QRect printTarget(const QPrinter& printer)
     // there, the right and bottom of the plot would fall into the margins and be lost.
     const QSize page = printer.pageLayout().paintRectPixels(printer.resolution()).size();
     return QRect(QPoint(0, 0), page).translated(-10, -10);
+}
+
+QString failureCause(const QString& outputFile, const QString& printerName, bool printersInstalled)
+{
+    const StringsKit& kit = StringsKit::instance();
+    if (!outputFile.isEmpty())
+        return kit.printFileNotWritable.arg(QDir::toNativeSeparators(outputFile));
+    if (!printersInstalled)
+        return kit.printNoPrinter;
+    return kit.printerNotStarted.arg(printerName);
 }
 
 } // namespace prn
@@ -228,13 +242,21 @@ void TPrnDlg::slot_OkBtnReleased()
         if (print) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             QPainter painter;
-            if (painter.begin(printer)) {
+            const bool started = painter.begin(printer);
+            if (started) {
                 g_printMode = true;
                 form->print(&painter, prn::printTarget(*printer));
                 g_printMode = false;
                 painter.end();
             }
             QApplication::restoreOverrideCursor();
+            if (!started) {
+                // Said, and the dialog stays for another printer or file.
+                umisc::showWarning(StringsKit::WarnPrintFailed,
+                                   prn::failureCause(printer->outputFileName(), printer->printerName(),
+                                                     !QPrinterInfo::availablePrinterNames().isEmpty()));
+                return;
+            }
         }
     }
     accept();

@@ -33,6 +33,9 @@ QString withSuffix(const QString& name, const QString& suffix);
 // Where a printout is drawn: the printer's printable page in the painter's coordinates, moved
 // 10 device pixels left and up.
 QRect printTarget(const QPrinter& printer);
+// Why a printout could not be started, for warning 0x1512: the file it was to be written to
+// (when there is one), else the printer, or that no printer is installed.
+QString failureCause(const QString& outputFile, const QString& printerName, bool printersInstalled);
 
 } // namespace prn
 

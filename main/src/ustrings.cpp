@@ -16,6 +16,9 @@ void StringsKit::fill()
     saveTimesToBuffer = tr("Сохранить времена в буфере");
     centreCursors = tr("Установить курсоры по центру экрана");
     selectionModeSwitch = tr("Переключатель режима выделения");
+    printFileNotWritable = tr("файл %1 не удаётся записать");
+    printNoPrinter = tr("принтер не установлен");
+    printerNotStarted = tr("принтер %1 не удаётся запустить");
 
     m_meanNeedsSelection = tr("Необходимо выделить участок\nдля расчета среднего значения");
     m_closeSpectrumFirst = tr("Вначале закройте окно со спектром!");
@@ -29,6 +32,7 @@ void StringsKit::fill()
     m_tooNarrowForFFT = tr("Ширина отображаемого участка недостаточна для Фурье-преобразования!\n"
                            "Необходимо увеличить масштаб.");
     m_noSamplingRate = tr("Частота дискретизации записи не задана:\nфайл WAV не записан.");
+    m_printFailed = tr("Печать не выполнена:\n%1.");
     m_info = QStringLiteral("%1");
     m_askInverseFFT = tr("Выполнить обратное преобразование?");
     m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
@@ -51,6 +55,7 @@ QString StringsKit::warnText(int number) const
     case WarnZeroNeedsSelection: return m_zeroNeedsSelection;
     case WarnTooNarrowForFFT: return m_tooNarrowForFFT;
     case WarnNoSamplingRate: return m_noSamplingRate;
+    case WarnPrintFailed: return m_printFailed;
     default: return QString::number(number);
     }
 }

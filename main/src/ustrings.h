@@ -21,6 +21,7 @@ public:
         WarnZeroNeedsSelection = 0x150D,
         WarnTooNarrowForFFT = 0x1510,
         WarnNoSamplingRate = 0x1511,
+        WarnPrintFailed = 0x1512,
     };
     enum Information { InfoText = 0x1401 };
     enum Question {
@@ -46,6 +47,10 @@ public:
     QString saveTimesToBuffer;
     QString centreCursors;
     QString selectionModeSwitch;
+    // Causes of a printout that cannot be started (the parameter of WarnPrintFailed).
+    QString printFileNotWritable; // %1: the file
+    QString printNoPrinter;
+    QString printerNotStarted; // %1: the printer
 
 private:
     StringsKit() = default;
@@ -61,6 +66,7 @@ private:
     QString m_zeroNeedsSelection;
     QString m_tooNarrowForFFT;
     QString m_noSamplingRate;
+    QString m_printFailed;
     QString m_info;
     QString m_askInverseFFT;
     QString m_askCloseChanged;
