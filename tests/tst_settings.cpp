@@ -75,6 +75,9 @@ private slots:
     void conversions();
     void mainWindowLoadsAndSavesEveryKey();
     void failingSaveAsksAgain();
+    void settingsPlace_data();
+    void settingsPlace();
+    void installedCopyKeepsSettingsPerUser();
 
 private:
     QTemporaryDir tmp;
@@ -244,6 +247,61 @@ void TestSettings::failingSaveAsksAgain()
     }
     QVERIFY(QFile::exists(appDir.filePath(QStringLiteral("gone/adc.ini"))));
     g_mainWnd = nullptr;
+}
+
+void TestSettings::settingsPlace_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("userHasFile");
+    QTest::addColumn<QString>("read");
+    QTest::addColumn<QString>("saveDir");
+    QTest::newRow("portable copy") << true << true << "/opt/t/adc.ini"
+                                   << "/opt/t";
+    QTest::newRow("installed, first run: read beside") << false << false << "/opt/t/adc.ini"
+                                                       << "/home/u/.config/Zoriv/tavrel";
+    QTest::newRow("installed: the user's") << false << true << "/home/u/.config/Zoriv/tavrel/adc.ini"
+                                           << "/home/u/.config/Zoriv/tavrel";
+}
+
+void TestSettings::settingsPlace()
+{
+    QFETCH(bool, writable);
+    QFETCH(bool, userHasFile);
+    const SettingsFiles f = settingsFiles(QStringLiteral("/opt/t"), writable,
+                                          QStringLiteral("/home/u/.config/Zoriv/tavrel"), userHasFile);
+    QTEST(f.read, "read");
+    QTEST(f.saveDir, "saveDir");
+}
+
+void TestSettings::installedCopyKeepsSettingsPerUser()
+{
+    // An installed copy in prefix/bin, its menu entry in prefix/share/applications.
+    QTemporaryDir prefix, home;
+    QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+    QVERIFY(keepsSettingsBeside(prefix.filePath(QStringLiteral("bin"))));
+    QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("share/applications")));
+    writeIni(prefix.filePath(QStringLiteral("share/applications/tavrel.desktop")), "[Desktop Entry]\n");
+    QVERIFY(!keepsSettingsBeside(prefix.filePath(QStringLiteral("bin"))));
+    g_appDir = prefix.filePath(QStringLiteral("bin"));
+    const QString beside = prefix.filePath(QStringLiteral("bin/adc.ini"));
+    writeIni(beside, "[FFT]\nWinFun=4\n");
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    QCoreApplication::setOrganizationName(QStringLiteral("Zoriv"));
+    QCoreApplication::setApplicationName(QStringLiteral("tavrel"));
+    const QString user = home.filePath(QStringLiteral("Zoriv/tavrel/adc.ini"));
+    // First run: what the package brought along is read, the save goes to the user's directory.
+    for (int run = 0; run < 2; ++run) {
+        MainWnd w;
+        g_mainWnd = &w;
+        QVERIFY(w.setupWindow());
+        QCOMPARE(g_winFun, run == 0 ? 4 : 2);
+        g_winFun = 2;
+        w.saveSettings();
+        QCOMPARE(iniValue(user, QStringLiteral("FFT/WinFun")), QStringLiteral("2"));
+        QCOMPARE(iniValue(beside, QStringLiteral("FFT/WinFun")), QStringLiteral("4"));
+        g_mainWnd = nullptr;
+    }
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 QTEST_MAIN(TestSettings)

@@ -157,7 +157,7 @@ public:
     void setReadoutBackColour(const QColor& colour, int channel);
     void applyFilterMode();
 
-    // ---- settings file adc.ini beside the executable ----
+    // ---- settings file adc.ini (beside the executable, or the user's: settingsFiles) ----
     // Read once at the end of set-up; written only by the save command.
     void loadSettings();
     void saveSettings();

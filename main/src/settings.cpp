@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
@@ -57,6 +59,22 @@ int wholeWithin(double v, int low, int high)
 }
 
 } // namespace
+
+SettingsFiles settingsFiles(const QString& programDir, bool programDirWritable, const QString& userDir,
+                            bool userHasFile)
+{
+    const QString file = QStringLiteral("adc.ini");
+    const QString beside = QDir::toNativeSeparators(programDir) + QDir::separator() + file;
+    if (programDirWritable)
+        return {beside, programDir};
+    return {userHasFile ? QDir(userDir).filePath(file) : beside, userDir};
+}
+
+bool keepsSettingsBeside(const QString& dir)
+{
+    return QFileInfo(dir).isWritable() &&
+           !QFileInfo::exists(dir + QStringLiteral("/../share/applications/tavrel.desktop"));
+}
 
 void readSettings(const QString& path, ProgramSettings& s)
 {
@@ -190,7 +208,11 @@ void MainWnd::loadSettings()
 {
     if (!velkit::libraryMessager())
         return;
-    settingsDir = QDir::toNativeSeparators(g_appDir) + QDir::separator();
+    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const SettingsFiles files =
+        settingsFiles(g_appDir, keepsSettingsBeside(g_appDir), userDir,
+                      QFileInfo::exists(QDir(userDir).filePath(QStringLiteral("adc.ini"))));
+    settingsDir = QDir::toNativeSeparators(files.saveDir) + QDir::separator();
 
     ProgramSettings s;
     for (int i = 0; i < 4; ++i) {
@@ -199,7 +221,7 @@ void MainWnd::loadSettings()
         s.textColours[i] = g_readoutTextColours[i];
         s.backColours[i] = g_readoutBackColours[i];
     }
-    readSettings(settingsDir + QStringLiteral("adc.ini"), s);
+    readSettings(files.read, s);
 
     setUnit(s.unitVolts);
     forAll = s.forAll;

@@ -40,6 +40,23 @@ constexpr int MaxHitTimeUs = 1000000;       // 1 s
 int packColour(const QColor& colour);
 QColor unpackColour(int packed);
 
+// Where adc.ini is read from and saved to.
+struct SettingsFiles
+{
+    QString read;    // the file read at start
+    QString saveDir; // the directory the save command writes adc.ini into
+};
+// A copy that may write its own directory (a portable one) keeps its settings beside the
+// executable in programDir, as ever. Otherwise they are the user's, in userDir (the configuration
+// directory); until the user has saved some there (userHasFile false), the file beside the
+// executable is read.
+SettingsFiles settingsFiles(const QString& programDir, bool programDirWritable, const QString& userDir,
+                            bool userHasFile);
+// Whether the copy of the program in dir keeps its settings there: dir can be written, and the
+// copy is not an installed one (with its menu entry in ../share/applications), whose directory
+// only root could write.
+bool keepsSettingsBeside(const QString& dir);
+
 // Reads the file into s. Missing keys keep the defaults of the file format; the colours keep
 // the values s holds on entry (the current tables). A missing or unreadable file reads as
 // empty; nothing is reported.
