@@ -3,6 +3,7 @@
 
 #include <Velkit/vlk_winfault.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,11 +22,13 @@ struct Run
     quint64 shownCode = 0; // the code at the end of the fatal report; 0 when there is none
 };
 
-// Runs the crash helper without a display (no dialog) and captures its standard error.
+// Runs the crash helper without a display (no dialog), ten hours east of UTC, and captures its
+// standard error.
 Run runHelper(const QStringList& args)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TZ"), QStringLiteral("UTC-10"));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     p.setProcessEnvironment(env);
@@ -59,6 +62,8 @@ private slots:
     void reportText();
     void exceptionNames_data();
     void exceptionNames();
+    void logName_data();
+    void logName();
     void crashWritesLogAndEndsBySignal_data();
     void crashWritesLogAndEndsBySignal();
 };
@@ -118,6 +123,24 @@ void TestCrash::exceptionNames()
     QCOMPARE(report(0, 0, 0, code).section(QLatin1Char('\n'), 2, 2), line);
 }
 
+void TestCrash::logName_data()
+{
+    QTest::addColumn<qint64>("localSeconds");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("epoch") << qint64(0) << "crash_01.01.1970_00_00_00.log";
+    QTest::newRow("a second before") << qint64(-1) << "crash_31.12.1969_23_59_59.log";
+    QTest::newRow("leap day of 2000") << qint64(951868799) << "crash_29.02.2000_23_59_59.log";
+    QTest::newRow("2100 has no leap day") << qint64(4107542400) << "crash_01.03.2100_00_00_00.log";
+    QTest::newRow("hours, minutes, seconds") << qint64(1234567890) << "crash_13.02.2009_23_31_30.log";
+}
+
+void TestCrash::logName()
+{
+    QFETCH(qint64, localSeconds);
+    char buf[64];
+    QTEST(QString::fromLatin1(buf, velkit::formatCrashFileName(buf, int(sizeof buf), localSeconds)), "name");
+}
+
 void TestCrash::crashWritesLogAndEndsBySignal_data()
 {
     // The signal, the last two lines of the log, and the fatal report's code: its condition (the
@@ -147,11 +170,17 @@ void TestCrash::crashWritesLogAndEndsBySignal()
     QFETCH(QString, lines);
     QTemporaryDir tmp;
     const QString logDir = tmp.path() + QStringLiteral("/crashes/"); // made by the handler
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(10 * 3600);
     const Run run = runHelper({mode, logDir});
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(10 * 3600);
     QVERIFY2(run.crashed, qPrintable(run.stderrText));
     QTEST(run.signal, "signal");
     const QStringList logs = QDir(logDir).entryList({QStringLiteral("crash_*.log")}, QDir::Files);
     QCOMPARE(logs.size(), 1);
+    // Named by the local time of the crash (the helper's zone is ten hours east of UTC).
+    const QString format = QStringLiteral("'crash_'dd.MM.yyyy_hh");
+    QVERIFY2(logs[0].startsWith(before.toString(format)) || logs[0].startsWith(after.toString(format)),
+             qPrintable(logs[0]));
     QFile log(logDir + logs.first());
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(log.readAll());

@@ -2,7 +2,6 @@
 // text fits its widget, and each widget lies inside its parent (inside a group's frame below its
 // title). A new window is one more row.
 
-#include "fft_dialog.h"
 #include "ui_AboutDialog.h"
 #include "ui_ExportDialog.h"
 #include "ui_FFTDlg.h"
@@ -15,7 +14,6 @@
 #include "ui_SetRecordDialog.h"
 #include "ui_SetupRS.h"
 #include "ui_WinFunc.h"
-#include "wave_stor.h"
 
 #include <QtTest>
 
@@ -46,20 +44,6 @@ MakeWindow form()
         f.setupUi(d);
         return d;
     };
-}
-
-// The FFT preview of a four-channel record (its first paint writes its texts).
-QWidget* fftPreview()
-{
-    static TWaveStor record(QRect(0, 0, 400, 300));
-    record.init(4, 4096);
-    auto* d = new TFFTDlg(nullptr, {});
-    d->setUp();
-    QVector<TWaveView*> channels;
-    for (int ch = 0; ch < 4; ++ch)
-        channels << record.channel(ch);
-    d->init(channels, 0, 4096, 0.34);
-    return d;
 }
 
 // The column up to which the widget's text is drawn, or 0 for a widget without text.
@@ -125,8 +109,7 @@ void TestForms::textsShowWhole_data()
     QTest::newRow("about") << form<Ui::AboutDialog>();
     QTest::newRow("progress") << form<Ui::LoadProgress>();
     QTest::newRow("FFT settings") << form<Ui::WinFunc>();
-    QTest::newRow("FFT preview form") << form<Ui::FFTDlg>();
-    QTest::newRow("FFT preview") << MakeWindow(fftPreview);
+    QTest::newRow("FFT preview") << form<Ui::FFTDlg>();
     QTest::newRow("print") << form<Ui::PrintDialog>();
     QTest::newRow("export options") << form<Ui::ExportDialog>();
     QTest::newRow("hit search settings") << form<Ui::HitSetDialog>();

@@ -50,6 +50,49 @@ void pair(TWForm* source, TWForm* spectrum)
     spectrum->source = source;
 }
 
+// The window manager's part, which the offscreen platform leaves out: when a dialog closes, the
+// window below it is activated a moment later, and Qt's X11 platform hands the activation of a
+// window a modal one blocks on to that one. A progress window that comes and goes within a run is
+// never activated by the window manager, so its going changes nothing there.
+class WindowManager : public QObject
+{
+public:
+    WindowManager() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* d = qobject_cast<QDialog*>(o);
+        if (e->type() != QEvent::Hide || !d || !d->isWindow() || d->inherits("UnClosableDialog"))
+            return false;
+        QPointer<QWidget> below = d->parentWidget() ? d->parentWidget()->window() : nullptr;
+        ++pending;
+        QTimer::singleShot(0, this, [this, below] {
+            QWindow* modal = QGuiApplication::modalWindow();
+            if (modal && modal->isVisible())
+                modal->requestActivate();
+            else if (below)
+                below->activateWindow();
+            --pending;
+        });
+        return false;
+    }
+    int pending = 0;
+};
+
+// A key as the window system delivers it once the window manager is done: to the open menu, else
+// the modal dialog, else the main window, which has the keyboard when the dialogs are gone; Qt
+// routes it on from there. A letter carries its text (QTest spells only Latin ones).
+void press(const WindowManager& wm, QWidget* main, const QKeySequence& key)
+{
+    QTRY_COMPARE(wm.pending, 0);
+    QCoreApplication::processEvents();
+    QWidget* to = QApplication::activePopupWidget();
+    to = to ? to : QApplication::activeModalWidget();
+    const QKeyCombination k = key[0];
+    const QString text = k.key() >= 0x410 && k.key() <= 0x42F ? QString(QChar(k.key())).toLower() : QString();
+    QTest::sendKeyEvent(QTest::Click, (to ? to : main)->window()->windowHandle(), k.key(), text,
+                        k.keyboardModifiers());
+}
+
 } // namespace
 
 class TestMainWnd : public QObject
@@ -77,6 +120,8 @@ private slots:
     void recordInfo();
     void readoutContrast_data();
     void readoutContrast();
+    void windowCommandAfterDialog_data();
+    void windowCommandAfterDialog();
 
 private:
     // A record file as writeRecord makes it; empty when it could not be written.
@@ -556,19 +601,18 @@ void TestMainWnd::recordInfo()
 
 void TestMainWnd::readoutContrast_data()
 {
-    // Background colour of channel 3's readouts, the text colour the user chose first (none when
-    // invalid), and the text drawn.
+    // Background of channel 3's readouts and the text colour the user chose first (none when
+    // invalid), both through the colour commands; the colour of the text drawn.
     QTest::addColumn<QColor>("back");
     QTest::addColumn<QColor>("own");
     QTest::addColumn<QColor>("text");
-    const QColor none, black(Qt::black), white(Qt::white);
+    const QColor none, black(Qt::black), white(Qt::white), orange(255, 128, 0);
     QTest::newRow("blue") << QColor(0, 0, 255) << none << white;
-    QTest::newRow("red") << QColor(255, 0, 0) << none << black;
     QTest::newRow("cyan") << QColor(0, 255, 255) << none << black;
     QTest::newRow("grey 116: white stands out more") << QColor(116, 116, 116) << none << white;
     QTest::newRow("grey 118: black stands out more") << QColor(118, 118, 118) << none << black;
     QTest::newRow("own black on blue") << QColor(0, 0, 255) << black << black;
-    QTest::newRow("own orange on white") << QColor(Qt::white) << QColor(255, 128, 0) << QColor(255, 128, 0);
+    QTest::newRow("own orange on white") << white << orange << orange;
 }
 
 void TestMainWnd::readoutContrast()
@@ -576,24 +620,15 @@ void TestMainWnd::readoutContrast()
     QFETCH(QColor, back);
     QFETCH(QColor, own);
     QFETCH(QColor, text);
-    TWForm* f = main->newWindow();
-    main->setReadout(f, 2, QStringLiteral("   12.5uS"), QStringLiteral(" 1.250 V"));
-    // Both through the colour commands, as the user picks them.
-    auto choose = [this](QAction* a, const QColor& c) {
-        ModalDriver<QColorDialog> pick([c](QColorDialog* d) {
-            d->setCurrentColor(c);
-            d->accept();
-        });
+    main->setReadout(main->newWindow(), 2, QStringLiteral("   12.5uS"), QStringLiteral(" 1.250 V"));
+    for (auto [a, c] : {std::pair(ui->aSetTC3, own), std::pair(ui->aSetBC3, back)}) {
+        ModalDriver<QColorDialog> pick(
+            [c = c](QColorDialog* d) { c.isValid() ? d->setCurrentColor(c), d->accept() : d->reject(); });
         a->trigger();
-    };
-    if (own.isValid())
-        choose(ui->aSetTC3, own);
-    choose(ui->aSetBC3, back);
+    }
+    // The cores of the glyphs in the text colour, none in the other of black and white.
+    const QColor other = text == QColor(Qt::black) ? QColor(Qt::white) : QColor(Qt::black);
     for (QLabel* l : {ui->tl3, ui->yl3}) {
-        QCOMPARE(l->palette().color(QPalette::Window), back);
-        QCOMPARE(l->palette().color(QPalette::WindowText), text);
-        // The cores of the glyphs in the text colour, none in the other of black and white.
-        const QColor other = text == QColor(Qt::black) ? QColor(Qt::white) : QColor(Qt::black);
         const QImage shot = l->grab().toImage();
         int drawn = 0, wrong = 0;
         for (int y = 0; y < shot.height(); ++y)
@@ -603,9 +638,86 @@ void TestMainWnd::readoutContrast()
             }
         QVERIFY2(drawn > 5 && wrong == 0, qPrintable(QStringLiteral("%1 %2").arg(drawn).arg(wrong)));
     }
-    for (int ch = 0; ch < 4; ++ch) {
-        g_readoutTextOwn[ch] = false;
-        main->setReadoutBackColour(g_readoutBackColours[ch] = QColor(ch * 60, 255, 0), ch);
+    g_readoutTextOwn[2] = false;
+}
+
+// ---- the keyboard ---------------------------------------------------------------------------
+
+void TestMainWnd::windowCommandAfterDialog_data()
+{
+    // Keys that open a kind of modal dialog ("sel": the active window's selection set to 10 ... 40,
+    // "nosel": none) and the answers given there, then a window command by its keys.
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("command");
+    const QList<std::tuple<const char*, QStringList, QStringList>> dialogs = {
+        {"channels", {"Ctrl+Z"}, {"all"}},
+        {"transform progress", {"Alt+О", "П"}, {}},
+        {"channels, transform progress", {"Alt+О", "П", "sel", "Ctrl+Z", "Alt+О", "О"}, {"all", "all"}},
+        {"acquisition", {"F9"}, {}},
+        {"message box", {"nosel", "Ctrl+Z"}, {"ok"}},
+        {"acquisition settings", {"Ctrl+A"}, {"OK"}},
+        {"port settings", {"Ctrl+P"}, {"OK"}},
+        {"FFT settings", {"Alt+О", "Н"}, {"OK"}},
+        {"record information", {"Ctrl+I"}, {"pushButton"}},
+        {"FFT preview", {"Ctrl+Shift+F"}, {"okBtn"}},
+    };
+    for (const auto& [name, keys, answers] : dialogs)
+        for (const char* c : {"close", "next", "previous", "tile", "cascade", "minimise", "minimise all"})
+            QTest::addRow("%s, %s", name, c) << keys << answers << QString::fromLatin1(c);
+}
+
+void TestMainWnd::windowCommandAfterDialog()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, command);
+    const WindowManager wm;
+    g_acquisitionParameters.halfLength = 2048;
+    for (int n = 0; n < 3; ++n)
+        QVERIFY(addWindow(4, 4096));
+    std::tie(main->activeForm()->selStart, main->activeForm()->selEnd) = std::pair(100, 612);
+    {
+        Answers given(answers);
+        for (const QString& k : keys) {
+            if (k.endsWith(QLatin1String("sel")))
+                std::tie(main->activeForm()->selStart, main->activeForm()->selEnd) =
+                    k == "sel" ? std::pair(10, 40) : std::pair(0, 0);
+            else
+                press(wm, main, QKeySequence(k));
+        }
+        QCOMPARE(given.seen.size(), answers.size());
+    }
+    QVERIFY(!QApplication::activeModalWidget());
+
+    QMdiArea* mdi = main->mdi();
+    const QList<QMdiSubWindow*> all = mdi->subWindowList(QMdiArea::CreationOrder);
+    const QPointer<QMdiSubWindow> active = mdi->activeSubWindow();
+    const qsizetype i = all.indexOf(active), n = all.size();
+    if (command == "close") {
+        Answers keep({"cancel"}); // a window with changes asks first: the command arrived
+        press(wm, main, QKeySequence("Ctrl+F4"));
+        QVERIFY(!active || keep.seen.size() == 1);
+    } else if (command == "next" || command == "previous") {
+        press(wm, main, QKeySequence(command == "next" ? "Ctrl+F6" : "Ctrl+F7"));
+        QCOMPARE(mdi->activeSubWindow(), all[(i + (command == "next" ? 1 : n - 1)) % n]);
+    } else if (command == "tile" || command == "cascade") {
+        press(wm, main, QKeySequence(command == "tile" ? "Shift+F4" : "Shift+F5"));
+        // Tiled windows share no pixel; cascaded ones overlap, each a step right of and below the
+        // one before.
+        QList<QRect> r;
+        for (QMdiSubWindow* s : all)
+            r << s->geometry();
+        std::sort(r.begin(), r.end(), [](const QRect& a, const QRect& b) { return a.x() < b.x(); });
+        for (int a = 1; a < n; ++a)
+            QVERIFY(command == "tile"
+                        ? !r[a].intersects(r[a - 1])
+                        : r[a].intersects(r[a - 1]) && r[a].x() > r[a - 1].x() && r[a].y() > r[a - 1].y());
+    } else {
+        press(wm, main, QKeySequence("Alt+К"));
+        press(wm, main, QKeySequence(command == "minimise" ? "И" : "В"));
+        for (QMdiSubWindow* s : all)
+            QCOMPARE(s->isMinimized(), s == active || command == "minimise all");
     }
 }
 

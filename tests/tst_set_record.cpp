@@ -1,4 +1,5 @@
-// The acquisition parameters dialog: a session of the user's with OK or Cancel.
+// The acquisition parameters dialog: what it shows of a parameter block, a user's session with
+// it, and the block after OK or Cancel.
 
 #include "boxwatch.h"
 #include "rs232.h"
@@ -18,19 +19,19 @@
 #include <QTimer>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(AcquisitionParameters)
+
 namespace {
 
+// Every field different from the others and from the defaults.
 AcquisitionParameters block(quint16 half, quint16 wait, int gain, int step, quint8 mux, quint8 sync,
                             quint8 detector)
 {
     AcquisitionParameters p;
-    p.halfLength = half;
-    p.waitCount = wait;
+    std::tie(p.halfLength, p.waitCount, p.mux, p.sync, p.detector) =
+        std::tuple(half, wait, mux, sync, detector);
     for (int i = 0; i < 4; ++i)
         p.gain[i] = quint8(gain + step * i);
-    p.mux = mux;
-    p.sync = sync;
-    p.detector = detector;
     return p;
 }
 
@@ -53,46 +54,72 @@ void TestSetRecord::initTestCase()
 
 void TestSetRecord::session_data()
 {
+    // The block on opening, whether the user edits (inputs 9-12, gain 16 then 4096 for all, 70001
+    // samples, the frequency box's top), OK or Cancel; what the dialog showed on opening (gains,
+    // the checked group and synchronisation, detector, "for all", frequency, samples), the block
+    // after.
+    QTest::addColumn<AcquisitionParameters>("before");
+    QTest::addColumn<bool>("edit");
     QTest::addColumn<bool>("ok");
-    QTest::newRow("OK") << true;
-    QTest::newRow("Cancel") << false;
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<AcquisitionParameters>("after");
+    const AcquisitionParameters a = block(30000, 24, 1, 2, 7, 1, 0), b = block(50000, 5, 0, 3, 0, 0, 1);
+    QTest::newRow("OK: every field kept")
+        << a << false << true << "2 8 32 128 rb29_32 rbExternal 0 0 120000 60000" << a;
+    QTest::newRow("edited, OK") << b << true << true << "1 8 64 512 rb1_4 rbInternal 1 0 500000 100000"
+                                << block(35000, 2, 12, 0, 2, 0, 1);
+    QTest::newRow("edited, Cancel") << a << true << false << "2 8 32 128 rb29_32 rbExternal 0 0 120000 60000"
+                                    << a;
 }
 
 void TestSetRecord::session()
 {
+    QFETCH(AcquisitionParameters, before);
+    QFETCH(bool, edit);
     QFETCH(bool, ok);
-    AcquisitionParameters p = block(50000, 24, 0, 3, 0, 1, 1); // external sync, kept
-    const AcquisitionParameters before = p;
+    AcquisitionParameters p = before;
     bool forAll = false;
-    QStringList seen;
+    QStringList shown, seen;
     QTimer::singleShot(0, this, [&] {
         auto* dlg = qobject_cast<TSetRecord*>(QApplication::activeModalWidget());
         auto gain = [dlg](int i) { return dlg->findChild<QComboBox*>(QStringLiteral("gBox%1").arg(i)); };
-        QTest::mouseClick(dlg->findChild<QRadioButton*>("rb9_12"), Qt::LeftButton);
         for (int i = 1; i <= 4; ++i)
-            seen << dlg->findChild<QLabel*>(QStringLiteral("chl%1").arg(i))->text();
-        gain(1)->setCurrentIndex(4);
-        dlg->findChild<QCheckBox*>("allBox")->setChecked(true); // the first input's gain for all
-        seen << gain(4)->currentText();
-        gain(3)->setCurrentIndex(12); // any box then changes all four
-        seen << gain(1)->currentText();
-        QLineEdit* edit = dlg->lengthBox()->findChild<QLineEdit*>();
-        edit->selectAll();
-        QTest::keyClicks(edit, "70001");
-        QTest::keyClick(edit, Qt::Key_Return);
-        seen << dlg->lengthBox()->text();
-        dlg->frequencyBox()->setValue(65534);
-        seen << dlg->frequencyBox()->text();
+            shown << gain(i)->currentText();
+        for (QRadioButton* rb : dlg->findChildren<QRadioButton*>())
+            if (rb->isChecked())
+                shown << rb->objectName();
+        for (const char* box : {"detCB", "allBox"})
+            shown << QString::number(dlg->findChild<QCheckBox*>(box)->isChecked());
+        shown << dlg->frequencyBox()->text() << dlg->lengthBox()->text();
+        if (edit) {
+            QTest::mouseClick(dlg->findChild<QRadioButton*>("rb9_12"), Qt::LeftButton);
+            for (int i = 1; i <= 4; ++i)
+                seen << dlg->findChild<QLabel*>(QStringLiteral("chl%1").arg(i))->text();
+            gain(1)->setCurrentIndex(4);
+            dlg->findChild<QCheckBox*>("allBox")->setChecked(true); // the first input's gain for all
+            seen << gain(4)->currentText();
+            gain(3)->setCurrentIndex(12); // any box then changes all four
+            seen << gain(1)->currentText();
+            QLineEdit* edit = dlg->lengthBox()->findChild<QLineEdit*>();
+            edit->selectAll();
+            QTest::keyClicks(edit, "70001");
+            QTest::keyClick(edit, Qt::Key_Return);
+            seen << dlg->lengthBox()->text();
+            dlg->frequencyBox()->setValue(65534);
+            seen << dlg->frequencyBox()->text();
+        }
         dlg->findChild<QDialogButtonBox*>("buttonBox")
             ->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
             ->click();
     });
     QVERIFY(runAcquisitionParametersDialog(nullptr, p, forAll));
-    QCOMPARE(seen,
-             (QStringList{"Вход 9", "Вход 10", "Вход 11", "Вход 12", "16", "4096", "70000", "1000000"}));
-    const AcquisitionParameters expected = ok ? block(35000, 2, 12, 0, 2, 1, 1) : before;
-    QCOMPARE(p.toBytes().toHex(), expected.toBytes().toHex());
-    QCOMPARE(forAll, ok);
+    QTEST(shown.join(' '), "shown");
+    if (edit)
+        QCOMPARE(seen,
+                 (QStringList{"Вход 9", "Вход 10", "Вход 11", "Вход 12", "16", "4096", "70000", "1000000"}));
+    QFETCH(AcquisitionParameters, after);
+    QCOMPARE(p.toBytes().toHex(), after.toBytes().toHex());
+    QCOMPARE(forAll, ok && edit);
 }
 
 QTEST_MAIN(TestSetRecord)

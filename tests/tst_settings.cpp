@@ -75,7 +75,6 @@ private slots:
     void conversions();
     void mainWindowLoadsAndSavesEveryKey();
     void failingSaveAsksAgain();
-    void settingsPlace_data();
     void settingsPlace();
     void installedCopyKeepsSettingsPerUser();
 
@@ -132,6 +131,8 @@ void TestSettings::conversions_data()
     row("port 3 is kept by name", "[COM]\nPort=3\n", "portName", "COM3", "COM/ComName=COM3");
     row("green", "[COLOR]\nBackColor0=65280\n", "back0", "#00ff00", "COLOR/BackColor0=65280");
     row("directory", "[OTHERS]\nOldDir=/a b/c\n", "lastDir", "/a b/c", "OTHERS/OldDir=/a b/c");
+    row("window function 5 kept", "[FFT]\nWinFun=5\n", "winFun", "5");
+    row("window function 6", "[FFT]\nWinFun=6\n", "winFun", "0");
     // Earlier versions kept no own-colour flag: a text colour other than black was chosen.
     row("text colour of an earlier version", "[COLOR]\nTextColor1=255\n", "own1", "1",
         "READOUT/OwnTextColour1=1");
@@ -161,6 +162,7 @@ void TestSettings::conversions()
         {"back0", s.backColours[0].name()},
         {"lastDir", s.lastDir},
         {"own1", QString::number(s.ownTextColours[1])},
+        {"winFun", QString::number(s.winFun)},
     };
     QVERIFY(got.contains(field));
     QTEST(got.value(field), "expected");
@@ -249,41 +251,30 @@ void TestSettings::failingSaveAsksAgain()
     g_mainWnd = nullptr;
 }
 
-void TestSettings::settingsPlace_data()
-{
-    QTest::addColumn<bool>("writable");
-    QTest::addColumn<bool>("userHasFile");
-    QTest::addColumn<QString>("read");
-    QTest::addColumn<QString>("saveDir");
-    QTest::newRow("portable copy") << true << true << "/opt/t/adc.ini"
-                                   << "/opt/t";
-    QTest::newRow("installed, first run: read beside") << false << false << "/opt/t/adc.ini"
-                                                       << "/home/u/.config/Zoriv/tavrel";
-    QTest::newRow("installed: the user's") << false << true << "/home/u/.config/Zoriv/tavrel/adc.ini"
-                                           << "/home/u/.config/Zoriv/tavrel";
-}
-
 void TestSettings::settingsPlace()
 {
-    QFETCH(bool, writable);
-    QFETCH(bool, userHasFile);
-    const SettingsFiles f = settingsFiles(QStringLiteral("/opt/t"), writable,
-                                          QStringLiteral("/home/u/.config/Zoriv/tavrel"), userHasFile);
-    QTEST(f.read, "read");
-    QTEST(f.saveDir, "saveDir");
+    // A copy that may write its directory keeps its file there; an installed one saves the user's
+    // and reads the file beside it until the user has one.
+    const QString dir = QStringLiteral("/opt/t"), user = QStringLiteral("/home/u/.config/Zoriv/tavrel");
+    auto place = [&](bool writable, bool userHasFile) {
+        const SettingsFiles f = settingsFiles(dir, writable, user, userHasFile);
+        return QStringList{f.read, f.saveDir};
+    };
+    QCOMPARE(place(true, true), (QStringList{dir + "/adc.ini", dir}));
+    QCOMPARE(place(false, false), (QStringList{dir + "/adc.ini", user}));
+    QCOMPARE(place(false, true), (QStringList{user + "/adc.ini", user}));
 }
 
 void TestSettings::installedCopyKeepsSettingsPerUser()
 {
     // An installed copy in prefix/bin, its menu entry in prefix/share/applications.
     QTemporaryDir prefix, home;
-    QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
-    QVERIFY(keepsSettingsBeside(prefix.filePath(QStringLiteral("bin"))));
-    QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("share/applications")));
-    writeIni(prefix.filePath(QStringLiteral("share/applications/tavrel.desktop")), "[Desktop Entry]\n");
-    QVERIFY(!keepsSettingsBeside(prefix.filePath(QStringLiteral("bin"))));
     g_appDir = prefix.filePath(QStringLiteral("bin"));
-    const QString beside = prefix.filePath(QStringLiteral("bin/adc.ini"));
+    QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("share/applications")) && QDir().mkpath(g_appDir));
+    QVERIFY(keepsSettingsBeside(g_appDir));
+    writeIni(prefix.filePath(QStringLiteral("share/applications/tavrel.desktop")), "[Desktop Entry]\n");
+    QVERIFY(!keepsSettingsBeside(g_appDir));
+    const QString beside = g_appDir + QStringLiteral("/adc.ini");
     writeIni(beside, "[FFT]\nWinFun=4\n");
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
     QCoreApplication::setOrganizationName(QStringLiteral("Zoriv"));

@@ -24,41 +24,6 @@ const QString AskWindow =
     QStringLiteral("Была использована оконная функция.\nДанные будут искажены.\nВыполнить преобразование?");
 const QString Channels = QStringLiteral("Преобразование");
 
-// Answers the modal dialogs in order: a box's button ("yes", "no", "cancel", "ok"), or at the
-// channel dialog "all" or "first" (channel 1) then OK. Records each box's text and dialog's title.
-class Answers : public QObject
-{
-public:
-    explicit Answers(QStringList steps)
-    {
-        connect(&timer, &QTimer::timeout, this, [this, steps]() mutable {
-            QWidget* w = QApplication::activeModalWidget();
-            auto* box = qobject_cast<QMessageBox*>(w);
-            auto* dlg = qobject_cast<TSelSigDlg*>(w);
-            if ((!box && !dlg) || !w->isVisible() || steps.isEmpty())
-                return; // a progress dialog, or one the watchdog fails
-            const QString step = steps.takeFirst();
-            seen << (box ? box->text() : dlg->windowTitle());
-            if (box) {
-                static const QHash<QString, QMessageBox::StandardButton> buttons = {
-                    {"yes", QMessageBox::Yes}, {"no", QMessageBox::No}, {"cancel", QMessageBox::Cancel}};
-                const QMessageBox::StandardButton b = buttons.value(step, QMessageBox::Ok);
-                box->button(b) ? box->button(b)->click() : box->done(b);
-                return;
-            }
-            dlg->findChild<QCheckBox*>(QStringLiteral("selBox1"))->setChecked(step == "first");
-            if (step == "all")
-                QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("allOn")), Qt::LeftButton);
-            QTest::mouseClick(dlg->findChild<QPushButton*>("okBtn"), Qt::LeftButton);
-        });
-        timer.start(5);
-    }
-    QStringList seen;
-
-private:
-    QTimer timer;
-};
-
 // Amplitude of m cycles in samples from ... from + n - 1, by a DFT in double precision.
 double amplitudeAt(const TWaveView* v, int from, int n, int m)
 {

@@ -13,9 +13,14 @@
 #include <Velkit/vlk_messager.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -44,6 +49,53 @@ public:
 
 private:
     QTimer m_timer;
+};
+
+// Answers the modal dialogs in order, clicking as a user would: at a message box its button
+// ("yes", "no", "cancel", "ok"); at the channel dialog "all" or "first" (channel 1) and OK; at
+// another dialog the push button of that object name, "OK" the button box's. Progress windows
+// are left alone. Records each box's text and each dialog's title.
+class Answers : public QObject
+{
+public:
+    explicit Answers(QStringList steps)
+    {
+        connect(&timer, &QTimer::timeout, this, [this, steps]() mutable {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || !w->isVisible() || w->inherits("UnClosableDialog") || steps.isEmpty())
+                return;
+            const QString step = steps.takeFirst();
+            auto click = [w](const QString& name) {
+                QAbstractButton* b = w->findChild<QPushButton*>(name);
+                if (auto* box = w->findChild<QDialogButtonBox*>(); !b && box && name == "OK")
+                    b = box->button(QDialogButtonBox::Ok);
+                if (b)
+                    QTest::mouseClick(b, Qt::LeftButton);
+            };
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                seen << box->text();
+                static const QHash<QString, QMessageBox::StandardButton> buttons = {
+                    {"yes", QMessageBox::Yes}, {"no", QMessageBox::No}, {"cancel", QMessageBox::Cancel}};
+                const QMessageBox::StandardButton b = buttons.value(step, QMessageBox::Ok);
+                box->button(b) ? box->button(b)->click() : box->done(b);
+                return;
+            }
+            seen << w->windowTitle();
+            if (step == "all" || step == "first") {
+                w->findChild<QCheckBox*>(QStringLiteral("selBox1"))->setChecked(step == "first");
+                if (step == "all")
+                    click(QStringLiteral("allOn"));
+                click(QStringLiteral("okBtn"));
+            } else {
+                click(step);
+            }
+        });
+        timer.start(5);
+    }
+    QStringList seen;
+
+private:
+    QTimer timer;
 };
 
 // Accepts a file dialog with path typed into its name field, as a user would.
