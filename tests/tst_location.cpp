@@ -5,6 +5,7 @@
 
 #include "ae/location.h"
 #include "k4demo.h"
+#include "settings.h"
 #include "wave_stor.h"
 
 #include <QtTest>
@@ -124,6 +125,8 @@ private slots:
     void checks();
     void demoSourcesFound();
     void csv();
+    void iniBounds_data();
+    void iniBounds();
 };
 
 void TestLocation::linear_data()
@@ -448,6 +451,58 @@ void TestLocation::csv()
     ae::appendLocationCsv(out, QStringLiteral("a,b.raw"), {planar, linear});
     QCOMPARE(out, QByteArray("\"a,b.raw\",1,1234.568,0.1235,-0.0004,0.0013,4 1 2\n"
                              "\"a,b.raw\",2,7.500,2.0000,,0.0000,2 5\n"));
+}
+
+void TestLocation::iniBounds_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<double>("expected"); // the defaults: 5000 m/s, AIC, 200 µs, auto, the plate
+    QTest::newRow("velocity 1e6") << QByteArray("Velocity=1e6") << "velocity" << 1e6;
+    QTest::newRow("velocity above 1e6") << QByteArray("Velocity=1000001") << "velocity" << 5000.0;
+    QTest::newRow("velocity 0") << QByteArray("Velocity=0") << "velocity" << 5000.0;
+    QTest::newRow("velocity text") << QByteArray("Velocity=fast") << "velocity" << 5000.0;
+    QTest::newRow("pick threshold") << QByteArray("Pick=threshold") << "pick" << 0.0;
+    QTest::newRow("pick unknown") << QByteArray("Pick=energy") << "pick" << 1.0;
+    QTest::newRow("AIC window 1") << QByteArray("AicWindow=1") << "aic" << 1.0;
+    QTest::newRow("AIC window 0") << QByteArray("AicWindow=0") << "aic" << 200.0;
+    QTest::newRow("AIC window above") << QByteArray("AicWindow=100001") << "aic" << 200.0;
+    QTest::newRow("event window 1000000") << QByteArray("EventWindow=1000000") << "event" << 1e6;
+    QTest::newRow("event window -1") << QByteArray("EventWindow=-1") << "event" << 0.0;
+    QTest::newRow("sensor 2") << QByteArray("Sensor1=2") << "used1" << 1.0;
+    QTest::newRow("sensor 0") << QByteArray("Sensor1=0") << "used1" << 0.0;
+    QTest::newRow("X text") << QByteArray("X2=abc") << "x2" << 0.5;
+    QTest::newRow("X beyond 10 km") << QByteArray("X2=10001") << "x2" << 0.5;
+    QTest::newRow("X -10 km") << QByteArray("X2=-10000") << "x2" << -1e4;
+    QTest::newRow("Y empty: none") << QByteArray("Y3=") << "y3" << std::nan("");
+    QTest::newRow("Y nan") << QByteArray("Y3=nan") << "y3" << 0.5;
+}
+
+void TestLocation::iniBounds()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, field);
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("adc.ini")));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("[AE_LOCATION]\n" + line + "\n"));
+    f.close();
+    ProgramSettings s;
+    s.location.velocityMps = 1; // everything read replaces it
+    readSettings(f.fileName(), s);
+    const ae::LocationSetup& l = s.location;
+    const QMap<QString, double> got{{"velocity", l.velocityMps},
+                                    {"pick", double(l.pick == ae::PickMethod::Aic)},
+                                    {"aic", l.aicWindowUs},
+                                    {"event", l.eventWindowUs},
+                                    {"used1", double(l.channels[0].used)},
+                                    {"x2", l.channels[1].x},
+                                    {"y3", l.channels[2].y}};
+    QFETCH(double, expected);
+    QVERIFY(got.contains(field));
+    if (std::isnan(expected))
+        QVERIFY(std::isnan(got[field]));
+    else
+        QCOMPARE(got[field], expected);
 }
 
 QTEST_GUILESS_MAIN(TestLocation)

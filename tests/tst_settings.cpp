@@ -46,7 +46,16 @@ QMap<QString, QString> everyKey()
         {"WAVE_ADC/Mux", "5"},   {"COM/ComName", "K4-DEMO"},      {"COM/Baud", "57600"},
         {"FFT/WinFun", "3"},     {"OTHERS/OldDir", "/data/runs"}, {"AE_HITS/ThresholdUV", "2500"},
         {"AE_HITS/PDT", "150"},  {"AE_HITS/HDT", "600"},          {"AE_HITS/HLT", "0"},
+        {"AE_LOCATION/Velocity", "3200.5"}, {"AE_LOCATION/Pick", "threshold"},
+        {"AE_LOCATION/AicWindow", "150"},   {"AE_LOCATION/EventWindow", "90"},
     };
+    const char* x[5] = {"-1.25", "2.5", "0.125", "3.75", "-0.375"};
+    const char* y[5] = {"0.625", "", "1.5", "-2.25", "4.125"};
+    for (int i = 0; i < 5; ++i) {
+        keys.insert(QStringLiteral("AE_LOCATION/Sensor%1").arg(i + 1), i < 4 ? "0" : "1");
+        keys.insert(QStringLiteral("AE_LOCATION/X%1").arg(i + 1), x[i]);
+        keys.insert(QStringLiteral("AE_LOCATION/Y%1").arg(i + 1), y[i]);
+    }
     for (int i = 0; i < 4; ++i) {
         keys.insert(QStringLiteral("WAVE_ADC/Gain%1").arg(i), QString::number(3 + i));
         int k = i;
@@ -185,6 +194,13 @@ void TestSettings::mainWindowLoadsAndSavesEveryKey()
     QCOMPARE((QList<double>{g_hitSettings.thresholdV, g_hitSettings.pdtUs, g_hitSettings.hdtUs,
                             g_hitSettings.hltUs}),
              (QList<double>{0.0025, 150, 600, 0}));
+    const ae::LocationSetup& l = g_locationSetup;
+    QCOMPARE((QList<double>{l.velocityMps, double(l.pick), l.aicWindowUs, l.eventWindowUs}),
+             (QList<double>{3200.5, double(ae::PickMethod::Threshold), 150, 90}));
+    QCOMPARE((QList<double>{double(l.channels[0].used), l.channels[0].x, l.channels[0].y, double(l.channels[4].used),
+                            l.channels[4].x, l.channels[4].y, l.channels[3].y}),
+             (QList<double>{0, -1.25, 0.625, 1, -0.375, 4.125, -2.25}));
+    QVERIFY(std::isnan(l.channels[1].y)); // an empty Y: one coordinate
     for (int i = 0; i < 4; ++i) {
         const QColor colours[4] = {g_traceColours[i], g_cursorColours[i], g_readoutTextColours[i],
                                    g_readoutBackColours[i]};

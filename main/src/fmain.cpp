@@ -2,6 +2,8 @@
 
 #include "ae/hit_dialog.h"
 #include "ae/hit_table.h"
+#include "ae/location_dialog.h"
+#include "ae/location_window.h"
 #include "com_dialog.h"
 #include "errors.h"
 #include "fft_dialog.h"
@@ -360,6 +362,7 @@ bool MainWnd::setupWindow()
         }
         connect(ui->aFindHits, &QAction::triggered, this, &MainWnd::slot_aFindHitsTriggered,
                 Qt::UniqueConnection);
+        connect(ui->aLocate, &QAction::triggered, this, &MainWnd::slot_aLocateTriggered, Qt::UniqueConnection);
 
         mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
         if (!mdiArea) {
@@ -623,6 +626,7 @@ void MainWnd::refreshActions()
     ui->aExportCsv->setEnabled(!w->isSpectrum);
     ui->aExportWav->setEnabled(!w->isSpectrum);
     ui->aFindHits->setEnabled(!w->isSpectrum);
+    ui->aLocate->setEnabled(!w->isSpectrum);
     if (w->isSpectrum && aSelectMode)
         aSelectMode->setChecked(false);
 
@@ -1456,4 +1460,13 @@ void MainWnd::slot_aFindHitsTriggered(bool)
     if (!w || w->isSpectrum || !runHitSettingsDialog(this, g_hitSettings))
         return;
     THitTable::showFor(this, w, g_hitSettings);
+}
+
+void MainWnd::slot_aLocateTriggered(bool)
+{
+    TWForm* w = activeForm();
+    if (!w || w->isSpectrum || !w->record ||
+        !runLocationDialog(this, w->record->channelCount(), g_locationSetup, g_hitSettings))
+        return;
+    TLocationWindow::showFor(this, w, g_locationSetup, g_hitSettings);
 }

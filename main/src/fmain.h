@@ -227,6 +227,7 @@ public slots:
     void slot_tStopReleased();
     // Hit search on the active window: settings dialog, then its hit table.
     void slot_aFindHitsTriggered(bool checked);
+    void slot_aLocateTriggered(bool checked);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -50,6 +50,27 @@ LocationCheck checkSettings(const LocationSettings& s)
     return {};
 }
 
+LocationCheck fromSetup(const LocationSetup& setup, LocationSettings& out, int channelCount)
+{
+    out.sensors.clear();
+    out.velocityMps = setup.velocityMps;
+    out.pick = setup.pick;
+    out.aicWindowUs = setup.aicWindowUs;
+    out.eventWindowUs = setup.eventWindowUs;
+    int withY = 0;
+    for (int ch = 0; ch < std::min(channelCount, LocationSetup::Channels); ++ch) {
+        const LocationSetup::Channel& c = setup.channels[ch];
+        if (!c.used)
+            continue;
+        out.sensors.push_back({ch, c.x, c.y});
+        withY += std::isnan(c.y) ? 0 : 1;
+    }
+    out.planar = withY > 0 && withY == int(out.sensors.size());
+    if (withY > 0 && !out.planar)
+        return {LocationCheck::MixedDimensions};
+    return checkSettings(out);
+}
+
 LocationCheck checkRecord(const LocationSettings& s, const TWaveStor& record)
 {
     const LocationCheck c = checkSettings(s);

@@ -48,6 +48,7 @@ struct LocationCheck
         TooFewSensors,    // fewer than two (three for planar location)
         ChannelTwice,     // channel a carries two sensors
         CoincidentSensors,// the sensors of channels a and b stand in one place
+        MixedDimensions,  // some sensors have two coordinates, others one
         BadPosition,      // a coordinate of channel a is not a finite number
         NoPeriod,         // the record has no sampling rate: no times
         MissingChannel,   // the record has no time channel a
@@ -57,6 +58,28 @@ struct LocationCheck
     int b = -1;
     explicit operator bool() const { return problem == Ok; }
 };
+
+// What the program keeps between runs: a place for every channel slot, used or not, and the
+// rest of the settings. A sensor without y (not a number) has one coordinate.
+struct LocationSetup
+{
+    static constexpr int Channels = 5;
+    struct Channel
+    {
+        bool used = false;
+        double x = 0.0;
+        double y = 0.0;
+    };
+    Channel channels[Channels];
+    double velocityMps = 5000.0;
+    PickMethod pick = PickMethod::Aic;
+    double aicWindowUs = 200.0;
+    double eventWindowUs = 0.0;
+};
+// The used channels below channelCount of a set-up as the engine takes them: planar when they all
+// have a y, linear when none has; MixedDimensions otherwise (out is then left linear), and the
+// checks of checkSettings.
+LocationCheck fromSetup(const LocationSetup& setup, LocationSettings& out, int channelCount = LocationSetup::Channels);
 
 // The set-up on its own, then against a record (its channels and its sampling rate).
 LocationCheck checkSettings(const LocationSettings& s);
