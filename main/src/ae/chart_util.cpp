@@ -3,6 +3,7 @@
 #include "wave_stor.h"
 
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -22,6 +23,37 @@ QRectF equalScaleRanges(const QRectF& bounds, const QSizeF& pixels, double margi
     const double perPixel = std::max(w / pw, h / ph) * (1.0 + 2.0 * margin);
     const QPointF c = bounds.center();
     return QRectF(c.x() - pw * perPixel / 2.0, c.y() - ph * perPixel / 2.0, pw * perPixel, ph * perPixel);
+}
+
+double roundTickStep(double range)
+{
+    if (!(range > 0.0) || !std::isfinite(range))
+        return 1.0;
+    const double raw = range / 6.0;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double m = raw / power;
+    return (m < 1.5 ? 1.0 : m < 3.5 ? 2.0 : m < 7.5 ? 5.0 : 10.0) * power;
+}
+
+void keepRoundTicks(QCategoryAxis* axis, double minimumStep)
+{
+    if (!axis)
+        return;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    auto update = [axis, minimumStep](qreal low, qreal high) {
+        const double step = std::max(roundTickStep(high - low), minimumStep);
+        const int decimals = std::clamp(int(-std::floor(std::log10(step) + 1e-9)), 0, 9);
+        for (const QString& label : axis->categoriesLabels())
+            axis->remove(label);
+        axis->setStartValue(low);
+        for (double k = std::ceil(low / step - 1e-9); k * step <= high + 1e-9 * step; k += 1.0) {
+            const double v = k * step;
+            // Whole multiples of the step: 0 is "0", never a rounding error's "-0.0".
+            axis->append(QString::number(k == 0.0 ? 0.0 : v, 'f', decimals), v);
+        }
+    };
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis, update);
+    update(axis->min(), axis->max());
 }
 
 ChartView::ChartView(QWidget* parent)
@@ -46,6 +78,7 @@ void ChartView::setDataBounds(const QRectF& bounds)
 
 void ChartView::resetView()
 {
+    m_fitted = true;
     m_perPixel = 0.0;
     if (!m_x || !m_y) {
         chart()->zoomReset();
@@ -69,7 +102,7 @@ void ChartView::applyRanges()
         return;
     // Setting the ranges may change the labels and so the plot area, which calls this again.
     m_applying = true;
-    if (m_perPixel <= 0.0) {
+    if (m_fitted || m_perPixel <= 0.0) {
         const QRectF r = equalScaleRanges(m_bounds, area.size());
         m_centre = r.center();
         m_perPixel = r.width() / area.width();
@@ -101,6 +134,7 @@ void ChartView::zoomAt(const QPoint& pos, double factor)
     const QPointF at = chart()->mapFromScene(mapToScene(pos));
     const QPointF world(m_centre.x() + (at.x() - area.center().x()) * m_perPixel,
                         m_centre.y() - (at.y() - area.center().y()) * m_perPixel);
+    m_fitted = false;
     m_perPixel /= factor;
     m_centre = world + (m_centre - world) / factor;
     applyRanges();
@@ -143,6 +177,7 @@ void ChartView::mouseMoveEvent(QMouseEvent* event)
             if (m_x && m_y) {
                 if (m_perPixel <= 0.0)
                     applyRanges();
+                m_fitted = false;
                 m_centre -= QPointF(d.x() * m_perPixel, -d.y() * m_perPixel);
                 applyRanges();
             } else {

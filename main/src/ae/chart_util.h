@@ -8,13 +8,15 @@
 #include <QPointF>
 #include <QRectF>
 
+class QCategoryAxis;
 class QValueAxis;
 
 namespace ae {
 
 // A chart view for maps and plots. The wheel zooms about the mouse, a drag with the left button
 // pans, the right button shows the whole data again (resetView). With equal scales the two value
-// axes always show as many units per pixel, whatever the size of the view.
+// axes always show as many units per pixel, whatever the size of the view; until the user zooms
+// or pans, a new size fits the whole data again.
 class ChartView : public QChartView
 {
     Q_OBJECT
@@ -47,10 +49,18 @@ private:
     QRectF m_bounds;
     QPointF m_centre;
     double m_perPixel = 0.0; // 0: fit the bounds at the next layout
+    bool m_fitted = true;    // not zoomed or panned: a new size shows the whole data again
     bool m_applying = false;
     QPoint m_pressAt, m_lastAt;
     bool m_panning = false;
 };
+
+// Ticks of axis at round steps (1, 2 or 5 times a power of ten, about six over the range, at
+// least minimumStep) labelled with as many decimals as the step needs ("0", never "-0.0"), kept so
+// as the range changes (zoom, pan).
+void keepRoundTicks(QCategoryAxis* axis, double minimumStep = 0.0);
+// The round step for a range: 1, 2 or 5 times a power of ten, about range / 6.
+double roundTickStep(double range);
 
 // The ranges that show bounds whole in a plot area of size pixels at equal scales, centred, with
 // margin (a share of the larger side) around it: x range, then y range.

@@ -157,14 +157,16 @@ qint64 aicOnset(const TWaveView& channel, int gainCode, qint64 from, qint64 to)
     return k < 0 ? -1 : from + k;
 }
 
-std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits, const LocationSettings& s)
+std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
+                               const LocationSettings& s)
 {
     std::vector<Pick> picks;
     picks.reserve(hits.size());
     const double period = record.samplePeriodUs();
     const qint64 before = windowSamples(s.aicWindowUs, period);
     const qint64 after = windowSamples(AicAfterUs, period);
-    std::vector<qint64> previousEnd(MaxChannels, -1); // the last sample of each channel's previous hit
+    const qint64 hdt = windowSamples(hitSettings.hdtUs, period);
+    std::vector<qint64> previousEnd(MaxChannels, -1); // where each channel's previous hit ended
     for (const Hit& h : hits) {
         Pick p;
         p.hit = h;
@@ -178,7 +180,7 @@ std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& 
                 p.sample = k;
         }
         if (h.channel >= 0 && h.channel < MaxChannels)
-            previousEnd[std::size_t(h.channel)] = h.last;
+            previousEnd[std::size_t(h.channel)] = h.last + hdt;
         p.arrivalUs = double(p.sample) * period;
         picks.push_back(p);
     }
@@ -460,7 +462,8 @@ void PlanarLocator::locate(const int* sensor, const double* arrivalUs, int n, do
 
 // ---- everything at once ----
 
-LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits, const LocationSettings& s)
+LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
+                          const LocationSettings& s)
 {
     LocationResult result;
     result.check = checkRecord(s, record);
@@ -473,7 +476,7 @@ LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits,
     for (const Hit& h : hits)
         if (h.channel >= 0 && h.channel < MaxChannels && sensorOf[std::size_t(h.channel)] >= 0)
             sensorHits.push_back(h);
-    result.picks = pickArrivals(record, sensorHits, s);
+    result.picks = pickArrivals(record, sensorHits, hitSettings, s);
     const std::vector<std::vector<int>> groups = groupEvents(result.picks, s, s.planar ? 3 : 2, &result.leftOut);
 
     std::optional<PlanarLocator> plane;
@@ -516,7 +519,7 @@ LocationResult locateRecord(const TWaveStor& record, const HitSettings& hitSetti
         r.check = check;
         return r;
     }
-    return locateHits(record, detectHits(record, hitSettings), s);
+    return locateHits(record, detectHits(record, hitSettings), hitSettings, s);
 }
 
 // ---- as text ----

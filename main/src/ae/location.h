@@ -105,9 +105,11 @@ struct Pick
     double arrivalUs = 0.0;
 };
 
-// The arrivals of the hits of a record (as detectHits returns them: channel by channel, each in
-// time order) picked by the method of s, at the record's sampling period.
-std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits, const LocationSettings& s);
+// The arrivals of the hits of a record (as detectHits returns them with hitSettings: channel by
+// channel, each in time order) picked by the method of s, at the record's sampling period. The AIC
+// window of a hit begins after the end of the channel's previous hit, where its HDT ran out.
+std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
+                               const LocationSettings& s);
 
 // A located event. x, y in metres (y not a number for linear location), residual in metres.
 struct LocatedEvent
@@ -168,8 +170,9 @@ struct LocationResult
 
 // Everything at once: hits found with hitSettings, their arrivals picked, grouped and located.
 LocationResult locateRecord(const TWaveStor& record, const HitSettings& hitSettings, const LocationSettings& s);
-// The same from hits already found (detectHits).
-LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits, const LocationSettings& s);
+// The same from hits already found with hitSettings (detectHits).
+LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
+                          const LocationSettings& s);
 
 // ---- as text ----
 // file,event,time_us,x_m,y_m,residual_m,channels

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QAreaSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -153,9 +154,8 @@ TLocationWindow::TLocationWindow(QWidget* parent, TWForm* form)
     ui->eventView->setModel(m_model);
     ui->eventView->verticalHeader()->hide();
     ui->eventView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    ui->eventView->horizontalHeader()->setStretchLastSection(true);
     ui->splitter->setStretchFactor(0, 3);
-    ui->splitter->setStretchFactor(1, 2);
+    ui->splitter->setStretchFactor(1, 1);
     connect(ui->eventView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& i) { followEvent(i.row()); });
     connect(ui->exportMapBtn, &QPushButton::clicked, this, &TLocationWindow::chooseMapFile);
@@ -232,12 +232,12 @@ void TLocationWindow::buildMap()
     auto* chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
-    auto* ax = new QValueAxis;
-    auto* ay = new QValueAxis;
+    auto* ax = new QCategoryAxis;
+    auto* ay = new QCategoryAxis;
     ax->setTitleText(tr("X, м"));
     ay->setTitleText(tr("Y, м"));
-    ax->setLabelFormat(QStringLiteral("%.2f"));
-    ay->setLabelFormat(QStringLiteral("%.2f"));
+    ae::keepRoundTicks(ax);
+    ae::keepRoundTicks(ay);
     chart->addAxis(ax, Qt::AlignBottom);
     chart->addAxis(ay, Qt::AlignLeft);
     auto add = [&](QScatterSeries* s) {
@@ -278,7 +278,7 @@ void TLocationWindow::buildMap()
     const std::vector<ae::LocatedEvent>& events = m_model->events();
     const ae::AmplitudeClasses classes = ae::amplitudeClasses(events);
     std::vector<QScatterSeries*> classSeries;
-    for (int k = 0; k < classes.count; ++k) {
+    for (int k = 0; k < (events.empty() ? 0 : classes.count); ++k) {
         auto* series = new QScatterSeries;
         const double from = classes.low + k * classes.step;
         series->setName(tr("%1–%2 дБ").arg(from, 0, 'f', 0).arg(from + classes.step, 0, 'f', 0));
@@ -312,7 +312,7 @@ void TLocationWindow::buildMap()
     }
 
     m_mark = new QScatterSeries;
-    m_mark->setName(tr("Выбранное событие"));
+    m_mark->setName(tr("Выбранное"));
     m_mark->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     m_mark->setMarkerSize(24);
     m_mark->setColor(Qt::transparent);
@@ -367,14 +367,13 @@ void TLocationWindow::buildHistogram(const QValueAxis* mapX)
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->addSeries(area);
-    auto* ax = new QValueAxis;
-    auto* ay = new QValueAxis;
+    auto* ax = new QCategoryAxis;
+    auto* ay = new QCategoryAxis;
     ax->setTitleText(tr("X, м"));
-    ax->setLabelFormat(QStringLiteral("%.2f"));
+    ae::keepRoundTicks(ax);
     ay->setTitleText(tr("Событий"));
-    ay->setLabelFormat(QStringLiteral("%d"));
     ay->setRange(0, most + 1);
-    ay->setTickCount(std::min(most + 2, 6));
+    ae::keepRoundTicks(ay, 1.0);
     chart->addAxis(ax, Qt::AlignBottom);
     chart->addAxis(ay, Qt::AlignLeft);
     area->attachAxis(ax);

@@ -82,6 +82,10 @@ public:
     // The point that marks the selected event on the map; empty when none is.
     QList<QPointF> selectedMark() const;
 
+    // Room for a square map above a table of several rows (the tool-window placement keeps it
+    // inside half the screen).
+    QSize sizeHint() const override { return QSize(760, 760); }
+
     QByteArray csv() const;
     int exportCsv(const QString& path) const;
     int exportMap(const QString& path) const;
