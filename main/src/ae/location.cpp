@@ -529,6 +529,16 @@ QString locationCsvHeader()
     return QStringLiteral("file,event,time_us,x_m,y_m,residual_m,channels");
 }
 
+namespace {
+
+// Metres to 0.1 mm; what rounds to 0 is "0.0000", never "-0.0000".
+QString metres(double v)
+{
+    return QString::number(std::fabs(v) < 0.00005 ? 0.0 : v, 'f', 4);
+}
+
+} // namespace
+
 QStringList eventFields(int number, const LocatedEvent& e)
 {
     QStringList channels;
@@ -536,9 +546,9 @@ QStringList eventFields(int number, const LocatedEvent& e)
         channels << QString::number(c + 1);
     return {QString::number(number),
             QString::number(e.timeUs, 'f', 3),
-            QString::number(e.x, 'f', 4),
-            std::isfinite(e.y) ? QString::number(e.y, 'f', 4) : QString(),
-            QString::number(e.residual, 'f', 4),
+            metres(e.x),
+            std::isfinite(e.y) ? metres(e.y) : QString(),
+            metres(e.residual),
             channels.join(QLatin1Char(' '))};
 }
 
