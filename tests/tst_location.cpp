@@ -35,7 +35,8 @@ double rms(const Points& sensors, const QList<double>& t, double x, double y)
     const double d0 = std::hypot(x - sensors[first].x(), y - sensors[first].y());
     double sum = 0;
     for (int i = 0; i < sensors.size(); ++i) {
-        const double r = std::hypot(x - sensors[i].x(), y - sensors[i].y()) - d0 - V * 1e-6 * (t[i] - t[first]);
+        const double r =
+            std::hypot(x - sensors[i].x(), y - sensors[i].y()) - d0 - V * 1e-6 * (t[i] - t[first]);
         sum += r * r;
     }
     return std::sqrt(sum / (sensors.size() - 1));
@@ -162,7 +163,8 @@ void TestLocation::linearPairOfFirstHits()
     s.sensors = {{0, 0.0, 0.0}, {1, 1.0, 0.0}, {2, 2.0, 0.0}};
     std::vector<ae::Hit> hits(3);
     for (int ch = 0; ch < 3; ++ch)
-        hits[std::size_t(ch)] = ae::Hit{ch, qint64(500 - 200 * ch + (ch == 1 ? -50 : 0)), 0, 0, 0.5 + ch, 1, 1, 1};
+        hits[std::size_t(ch)] =
+            ae::Hit{ch, qint64(500 - 200 * ch + (ch == 1 ? -50 : 0)), 0, 0, 0.5 + ch, 1, 1, 1};
     const ae::LocationResult r = ae::locateHits(rec, hits, ae::HitSettings(), s); // arrivals 500, 250, 100 µs
     QVERIFY(r.check);
     QCOMPARE(r.events.size(), std::size_t(1));
@@ -184,10 +186,12 @@ void TestLocation::planar_data()
     QTest::newRow("four, inside") << plate << QPointF(0.31, 0.12) << none << true;
     QTest::newRow("four, outside the array") << plate << QPointF(0.62, -0.17) << none << true;
     QTest::newRow("four, beyond the box") << plate << QPointF(3, 2) << none << false;
-    QTest::newRow("four, noisy arrivals") << plate << QPointF(0.2, 0.37) << QList<double>{3, -2, 4, 0} << false;
+    QTest::newRow("four, noisy arrivals")
+        << plate << QPointF(0.2, 0.37) << QList<double>{3, -2, 4, 0} << false;
     QTest::newRow("three, inside") << triangle << QPointF(0.4, 0.3) << none << true;
     QTest::newRow("three, outside the array") << triangle << QPointF(1.2, 0.5) << none << true;
-    QTest::newRow("three, noisy arrivals") << triangle << QPointF(0.6, 0.2) << QList<double>{0, 5, -3} << false;
+    QTest::newRow("three, noisy arrivals")
+        << triangle << QPointF(0.6, 0.2) << QList<double>{0, 5, -3} << false;
 }
 
 void TestLocation::planar()
@@ -201,8 +205,10 @@ void TestLocation::planar()
     double residual = -1;
     const QPointF p = locate(sensors, t, &residual);
     const QPointF grid = gridSearch(sensors, t);
-    QVERIFY2(distance(p, grid) <= 1e-3, qPrintable(QStringLiteral("(%1, %2) vs grid (%3, %4)")
-                                                       .arg(p.x()).arg(p.y()).arg(grid.x()).arg(grid.y())));
+    QVERIFY2(
+        distance(p, grid) <= 1e-3,
+        qPrintable(
+            QStringLiteral("(%1, %2) vs grid (%3, %4)").arg(p.x()).arg(p.y()).arg(grid.x()).arg(grid.y())));
     // The located point fits no worse than the grid's best, and its residual is its RMS misfit.
     QVERIFY(residual <= rms(sensors, t, grid.x(), grid.y()) + 1e-12);
     QVERIFY(std::fabs(residual - rms(sensors, t, p.x(), p.y())) < 1e-12);
@@ -218,8 +224,10 @@ void TestLocation::twoSolutions_data()
     QTest::addColumn<QPointF>("source");
     QTest::addColumn<QPointF>("other"); // the second exact solution, nearer the sensors' centre
     // Solved from the arrival differences by the quadratic in the distance to sensor 1.
-    QTest::newRow("behind sensor 1") << QPointF(-0.47, -0.47) << QPointF(0.05083755086088641, 0.05083755086088641);
-    QTest::newRow("beside sensor 2") << QPointF(1.4, -0.15) << QPointF(0.9969133343379306, 0.01593177816543495);
+    QTest::newRow("behind sensor 1") << QPointF(-0.47, -0.47)
+                                     << QPointF(0.05083755086088641, 0.05083755086088641);
+    QTest::newRow("beside sensor 2") << QPointF(1.4, -0.15)
+                                     << QPointF(0.9969133343379306, 0.01593177816543495);
 }
 
 void TestLocation::twoSolutions()
@@ -263,10 +271,10 @@ void TestLocation::aicFormula()
 
 void TestLocation::aicOnSlowRise_data()
 {
-    QTest::addColumn<int>("divider");   // of a 12 MHz clock
-    QTest::addColumn<int>("gain");      // gain code
-    QTest::addColumn<int>("onsetUs");   // the burst's start
-    QTest::addColumn<int>("previousUs");// the end of an earlier burst, or -1
+    QTest::addColumn<int>("divider");    // of a 12 MHz clock
+    QTest::addColumn<int>("gain");       // gain code
+    QTest::addColumn<int>("onsetUs");    // the burst's start
+    QTest::addColumn<int>("previousUs"); // the end of an earlier burst, or -1
     QTest::newRow("2 MHz") << 6 << 0 << 900 << -1;
     QTest::newRow("1 MHz, gain 2") << 12 << 2 << 900 << -1;
     QTest::newRow("window cut by the record's start") << 6 << 0 << 60 << -1;
@@ -290,7 +298,8 @@ void TestLocation::aicOnSlowRise()
         const double t = i * P;
         double v = noise.bounded(3) - 1; // -1, 0, 1
         if (t >= onsetUs)
-            v += (6.0 + 44.0 * std::min(1.0, (t - onsetUs) / 100.0)) * std::sin(2 * M_PI * 0.15 * (t - onsetUs) + 0.3);
+            v += (6.0 + 44.0 * std::min(1.0, (t - onsetUs) / 100.0)) *
+                 std::sin(2 * M_PI * 0.15 * (t - onsetUs) + 0.3);
         if (previousUs > 0 && t > previousUs - 300 && t <= previousUs)
             v += 40.0 * std::sin(2 * M_PI * 0.15 * t); // an earlier burst, ending before this one
         rec.channel(0)->setSample(i, qint8(std::lround(v)));
@@ -317,14 +326,15 @@ void TestLocation::events_data()
     QTest::addColumn<int>("leftOut");
     using P = QList<QList<double>>;
     // Window 100 µs; channels 0 ... 3 carry sensors.
-    QTest::newRow("split by the window") << P{{0, 0}, {1, 50}, {2, 120}, {3, 130}} << 2 << Groups{{0, 1}, {2, 3}} << 0;
+    QTest::newRow("split by the window")
+        << P{{0, 0}, {1, 50}, {2, 120}, {3, 130}} << 2 << Groups{{0, 1}, {2, 3}} << 0;
     QTest::newRow("the window's end joins") << P{{0, 0}, {1, 100}, {2, 100.5}} << 2 << Groups{{0, 1}} << 1;
     QTest::newRow("one hit per channel, its earliest")
         << P{{0, 0}, {1, 10}, {1, 20}, {2, 30}} << 2 << Groups{{0, 1, 3}} << 1;
     QTest::newRow("by arrival, not by channel") << P{{2, 40}, {0, 70}, {1, 5}} << 3 << Groups{{2, 0, 1}} << 0;
     QTest::newRow("no sensor on channel 5") << P{{4, 0}, {0, 10}, {1, 20}} << 2 << Groups{{1, 2}} << 0;
-    QTest::newRow("too few for planar") << P{{0, 0}, {1, 10}, {2, 500}, {3, 510}, {0, 520}}
-                                        << 3 << Groups{{2, 3, 4}} << 1;
+    QTest::newRow("too few for planar")
+        << P{{0, 0}, {1, 10}, {2, 500}, {3, 510}, {0, 520}} << 3 << Groups{{2, 3, 4}} << 1;
 }
 
 void TestLocation::events()
@@ -358,16 +368,18 @@ void TestLocation::checks_data()
     const S plate{{0, 0, 0}, {1, 0.5, 0}, {2, 0.5, 0.5}};
     QTest::newRow("fine") << plate << 5000.0 << int(ae::LocationCheck::Ok) << QList<int>{-1, -1};
     QTest::newRow("velocity 0") << plate << 0.0 << int(ae::LocationCheck::BadVelocity) << QList<int>{-1, -1};
-    QTest::newRow("velocity nan") << plate << std::nan("") << int(ae::LocationCheck::BadVelocity) << QList<int>{-1, -1};
-    QTest::newRow("two for planar") << S{{0, 0, 0}, {1, 1, 0}} << 5000.0 << int(ae::LocationCheck::TooFewSensors)
+    QTest::newRow("velocity nan") << plate << std::nan("") << int(ae::LocationCheck::BadVelocity)
+                                  << QList<int>{-1, -1};
+    QTest::newRow("two for planar") << S{{0, 0, 0}, {1, 1, 0}} << 5000.0
+                                    << int(ae::LocationCheck::TooFewSensors) << QList<int>{-1, -1};
+    QTest::newRow("one for linear") << S{{0, 0}} << 5000.0 << int(ae::LocationCheck::TooFewSensors)
                                     << QList<int>{-1, -1};
-    QTest::newRow("one for linear") << S{{0, 0}} << 5000.0 << int(ae::LocationCheck::TooFewSensors) << QList<int>{-1, -1};
     QTest::newRow("channel twice") << S{{0, 0, 0}, {2, 1, 0}, {2, 0, 1}} << 5000.0
                                    << int(ae::LocationCheck::ChannelTwice) << QList<int>{2, -1};
     QTest::newRow("coincident") << S{{0, 0, 0}, {1, 0.5, 0.5}, {3, 0.5, 0.5}} << 5000.0
                                 << int(ae::LocationCheck::CoincidentSensors) << QList<int>{1, 3};
-    QTest::newRow("coincident on a line") << S{{0, 0.2}, {1, 0.2}} << 5000.0
-                                          << int(ae::LocationCheck::CoincidentSensors) << QList<int>{0, 1};
+    QTest::newRow("coincident on a line")
+        << S{{0, 0.2}, {1, 0.2}} << 5000.0 << int(ae::LocationCheck::CoincidentSensors) << QList<int>{0, 1};
     QTest::newRow("no period") << plate << 5000.0 << int(ae::LocationCheck::NoPeriod) << QList<int>{-1, -1};
     QTest::newRow("channel the record lacks") << S{{0, 0, 0}, {1, 0.5, 0}, {4, 0.5, 0.5}} << 5000.0
                                               << int(ae::LocationCheck::MissingChannel) << QList<int>{4, -1};
@@ -429,24 +441,37 @@ void TestLocation::demoSourcesFound()
         // An event belongs to the last source before it; that one must be near unless it came
         // within 5 ms of another.
         for (const ae::LocatedEvent& e : r.events) {
-            const auto after = std::find_if(sources.begin(), sources.end(),
-                                            [&](const K4Source& q) { return q.timeS * 1e6 > e.timeUs + 2 * P; });
-            QVERIFY2(after != sources.begin(), qPrintable(QStringLiteral("seed %1: event at %2 µs").arg(seed).arg(e.timeUs)));
+            const auto after = std::find_if(sources.begin(), sources.end(), [&](const K4Source& q) {
+                return q.timeS * 1e6 > e.timeUs + 2 * P;
+            });
+            QVERIFY2(after != sources.begin(),
+                     qPrintable(QStringLiteral("seed %1: event at %2 µs").arg(seed).arg(e.timeUs)));
             const std::size_t k = std::size_t(after - sources.begin()) - 1;
             QVERIFY2(!alone[k] || near(sources[k], e),
                      qPrintable(QStringLiteral("seed %1: event at %2 µs (%3, %4), source (%5, %6)")
-                                    .arg(seed).arg(e.timeUs).arg(e.x).arg(e.y).arg(sources[k].x).arg(sources[k].y)));
+                                    .arg(seed)
+                                    .arg(e.timeUs)
+                                    .arg(e.x)
+                                    .arg(e.y)
+                                    .arg(sources[k].x)
+                                    .arg(sources[k].y)));
         }
         for (std::size_t k = 0; k < sources.size(); ++k) {
             const K4Source& q = sources[k];
             std::vector<double> reach; // the burst's amplitude at each sensor, weakest sensitivity
             for (int ch = 0; ch < 4; ++ch)
-                reach.push_back(0.8 * q.amplitude * k4Attenuation(std::hypot(q.x - k4SensorX(ch), q.y - k4SensorY(ch))));
+                reach.push_back(0.8 * q.amplitude *
+                                k4Attenuation(std::hypot(q.x - k4SensorX(ch), q.y - k4SensorY(ch))));
             std::sort(reach.rbegin(), reach.rend());
             if (!alone[k] || reach[2] < 2 * 5.12 || q.timeS * 1e6 > n * P - 2000)
                 continue;
-            QVERIFY2(std::any_of(r.events.begin(), r.events.end(), [&](const ae::LocatedEvent& e) { return near(q, e); }),
-                     qPrintable(QStringLiteral("seed %1: source at %2 µs (%3, %4)").arg(seed).arg(q.timeS * 1e6).arg(q.x).arg(q.y)));
+            QVERIFY2(std::any_of(r.events.begin(), r.events.end(),
+                                 [&](const ae::LocatedEvent& e) { return near(q, e); }),
+                     qPrintable(QStringLiteral("seed %1: source at %2 µs (%3, %4)")
+                                    .arg(seed)
+                                    .arg(q.timeS * 1e6)
+                                    .arg(q.x)
+                                    .arg(q.y)));
             ++found;
         }
     }
@@ -501,13 +526,10 @@ void TestLocation::iniBounds()
     s.location.velocityMps = 1; // everything read replaces it
     readSettings(f.fileName(), s);
     const ae::LocationSetup& l = s.location;
-    const QMap<QString, double> got{{"velocity", l.velocityMps},
-                                    {"pick", double(l.pick == ae::PickMethod::Aic)},
-                                    {"aic", l.aicWindowUs},
-                                    {"event", l.eventWindowUs},
-                                    {"used1", double(l.channels[0].used)},
-                                    {"x2", l.channels[1].x},
-                                    {"y3", l.channels[2].y}};
+    const QMap<QString, double> got{
+        {"velocity", l.velocityMps}, {"pick", double(l.pick == ae::PickMethod::Aic)}, {"aic", l.aicWindowUs},
+        {"event", l.eventWindowUs},  {"used1", double(l.channels[0].used)},           {"x2", l.channels[1].x},
+        {"y3", l.channels[2].y}};
     QFETCH(double, expected);
     QVERIFY(got.contains(field));
     if (std::isnan(expected))

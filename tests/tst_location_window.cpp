@@ -16,14 +16,14 @@
 
 #include <QAreaSeries>
 #include <QChart>
-#include <QLineSeries>
-#include <QMdiArea>
-#include <QPainter>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QLineSeries>
+#include <QMdiArea>
+#include <QPainter>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSpinBox>
@@ -214,7 +214,8 @@ void TestLocationWindow::commandMapAndCursors()
     QStringList labels;
     for (QAbstractSeries* series : w->mapView()->chart()->series())
         if (auto* sc = qobject_cast<QScatterSeries*>(series); sc && sc->name() == QStringLiteral("Датчики"))
-            labels << sc->pointLabelsFormat() + QStringLiteral("@%1,%2").arg(sc->at(0).x()).arg(sc->at(0).y());
+            labels << sc->pointLabelsFormat() +
+                          QStringLiteral("@%1,%2").arg(sc->at(0).x()).arg(sc->at(0).y());
     QCOMPARE(labels, (QStringList{"1@0,0", "2@0.5,0", "3@0.5,0.5", "4@0,0.5"}));
     const QImage map = w->mapView()->grab().toImage();
     QCOMPARE(map.pixelColor(pixelOf(w, {0.5, 0.5})), QColor(Qt::black));
@@ -223,8 +224,10 @@ void TestLocationWindow::commandMapAndCursors()
     const QColor drawn = map.pixelColor(pixelOf(w, {e0.x, e0.y}));
     bool classColour = false; // the class's series has the colour drawn there
     for (QAbstractSeries* series : w->mapView()->chart()->series())
-        if (auto* sc = qobject_cast<QScatterSeries*>(series); sc && sc->points().contains(QPointF(e0.x, e0.y)))
-            classColour = sc->color() == drawn && sc->markerSize() == 7 + 3 * classes.classOf(20 * std::log10(e0.peakV * 1e6));
+        if (auto* sc = qobject_cast<QScatterSeries*>(series);
+            sc && sc->points().contains(QPointF(e0.x, e0.y)))
+            classColour = sc->color() == drawn &&
+                          sc->markerSize() == 7 + 3 * classes.classOf(20 * std::log10(e0.peakV * 1e6));
     QVERIFY(classColour);
 
     // A click on the second event's point selects its row: the cursors of its channels go to its
@@ -233,19 +236,21 @@ void TestLocationWindow::commandMapAndCursors()
     QTest::mouseClick(w->mapView()->viewport(), Qt::LeftButton, Qt::NoModifier, pixelOf(w, {e1.x, e1.y}));
     QTRY_COMPARE(w->view()->currentIndex().row(), 1);
     for (int k : e1.picks)
-        QCOMPARE(f->record->channel(r.picks[std::size_t(k)].hit.channel)->cursor, int(r.picks[std::size_t(k)].sample));
+        QCOMPARE(f->record->channel(r.picks[std::size_t(k)].hit.channel)->cursor,
+                 int(r.picks[std::size_t(k)].sample));
     QCOMPARE(w->selectedMark(), QList<QPointF>{QPointF(e1.x, e1.y)});
     w->view()->setFocus();
     QTest::keyClick(w->view(), Qt::Key_Up);
     QCOMPARE(w->view()->currentIndex().row(), 0);
     for (int k : e0.picks)
-        QCOMPARE(f->record->channel(r.picks[std::size_t(k)].hit.channel)->cursor, int(r.picks[std::size_t(k)].sample));
+        QCOMPARE(f->record->channel(r.picks[std::size_t(k)].hit.channel)->cursor,
+                 int(r.picks[std::size_t(k)].sample));
     QCOMPARE(main->activeForm(), f); // its readouts show
     // The wheel zooms about the mouse, keeping the scales equal; the right button shows all.
     const QPointF before = w->mapView()->unitsPerPixel();
     const QPoint under = pixelOf(w, {0.3, 0.1});
-    QWheelEvent wheel(under, w->mapView()->viewport()->mapToGlobal(under), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(under, w->mapView()->viewport()->mapToGlobal(under), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w->mapView()->viewport(), &wheel);
     QVERIFY(equal() && std::fabs(w->mapView()->unitsPerPixel().x() * 1.25 / before.x() - 1) < 1e-9);
     QVERIFY((pixelOf(w, {0.3, 0.1}) - under).manhattanLength() <= 2);
@@ -259,7 +264,8 @@ void TestLocationWindow::exports()
     TLocationWindow* w = locate(f);
     QVERIFY(w && w->model().rowCount() > 0);
     // The table through the button and the file dialog, ".csv" appended: the engine's rows.
-    ModalDriver<QFileDialog> driver([&](QFileDialog* d) { acceptFileDialog(d, dir.filePath(QStringLiteral("ev"))); });
+    ModalDriver<QFileDialog> driver(
+        [&](QFileDialog* d) { acceptFileDialog(d, dir.filePath(QStringLiteral("ev"))); });
     w->findChild<QPushButton*>(QStringLiteral("exportCsvBtn"))->click();
     QFile csv(dir.filePath(QStringLiteral("ev.csv")));
     QVERIFY(csv.open(QIODevice::ReadOnly));
@@ -270,7 +276,8 @@ void TestLocationWindow::exports()
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
 
     // The map as PNG (the sensor at (0, 0) black where the map shows it) and as SVG.
-    const QString png = dir.filePath(QStringLiteral("map.png")), svg = dir.filePath(QStringLiteral("map.svg"));
+    const QString png = dir.filePath(QStringLiteral("map.png")),
+                  svg = dir.filePath(QStringLiteral("map.svg"));
     QCOMPARE(w->exportMap(png), 0);
     const QImage image(png);
     const QPoint at = w->mapView()->mapTo(w->mapView()->parentWidget(), pixelOf(w, {0, 0}));
@@ -293,13 +300,15 @@ void TestLocationWindow::linearAndClose()
     // Channels 1 ... 3 on a line at 0, 0.5 and 1 m (Y empty), channel 4 unticked.
     QPointer<TLocationWindow> w = locate(f, [](TLocationDlg* d) {
         for (int ch = 1; ch <= 3; ++ch) {
-            d->findChild<QLineEdit*>(QStringLiteral("xEdit%1").arg(ch))->setText(QString::number((ch - 1) * 0.5));
+            d->findChild<QLineEdit*>(QStringLiteral("xEdit%1").arg(ch))
+                ->setText(QString::number((ch - 1) * 0.5));
             d->findChild<QLineEdit*>(QStringLiteral("yEdit%1").arg(ch))->clear();
         }
         d->findChild<QCheckBox*>(QStringLiteral("useCheck4"))->setChecked(false);
     });
     QVERIFY(w && !w->planar() && w->histogramView()->isVisible());
-    QVERIFY(std::isnan(g_locationSetup.channels[0].y) && !g_locationSetup.channels[3].used); // kept for next time
+    QVERIFY(std::isnan(g_locationSetup.channels[0].y) &&
+            !g_locationSetup.channels[3].used); // kept for next time
     QVERIFY(w->model().rowCount() > 0);
     for (const ae::LocatedEvent& e : w->model().events()) {
         QVERIFY(e.x >= 0 && e.x <= 1 && std::isnan(e.y));

@@ -41,13 +41,25 @@ int packed(int k)
 QMap<QString, QString> everyKey()
 {
     QMap<QString, QString> keys{
-        {"WAVE_ADC/YAxis", "1"}, {"WAVE_ADC/ForAll", "0"},        {"WAVE_ADC/NumItems", "20000"},
-        {"WAVE_ADC/WaitA", "2"}, {"WAVE_ADC/Sync", "1"},          {"WAVE_ADC/Detector", "0"},
-        {"WAVE_ADC/Mux", "5"},   {"COM/ComName", "K4-DEMO"},      {"COM/Baud", "57600"},
-        {"FFT/WinFun", "3"},     {"OTHERS/OldDir", "/data/runs"}, {"AE_HITS/ThresholdUV", "2500"},
-        {"AE_HITS/PDT", "150"},  {"AE_HITS/HDT", "600"},          {"AE_HITS/HLT", "0"},
-        {"AE_LOCATION/Velocity", "3200.5"}, {"AE_LOCATION/Pick", "threshold"},
-        {"AE_LOCATION/AicWindow", "150"},   {"AE_LOCATION/EventWindow", "90"},
+        {"WAVE_ADC/YAxis", "1"},
+        {"WAVE_ADC/ForAll", "0"},
+        {"WAVE_ADC/NumItems", "20000"},
+        {"WAVE_ADC/WaitA", "2"},
+        {"WAVE_ADC/Sync", "1"},
+        {"WAVE_ADC/Detector", "0"},
+        {"WAVE_ADC/Mux", "5"},
+        {"COM/ComName", "K4-DEMO"},
+        {"COM/Baud", "57600"},
+        {"FFT/WinFun", "3"},
+        {"OTHERS/OldDir", "/data/runs"},
+        {"AE_HITS/ThresholdUV", "2500"},
+        {"AE_HITS/PDT", "150"},
+        {"AE_HITS/HDT", "600"},
+        {"AE_HITS/HLT", "0"},
+        {"AE_LOCATION/Velocity", "3200.5"},
+        {"AE_LOCATION/Pick", "threshold"},
+        {"AE_LOCATION/AicWindow", "150"},
+        {"AE_LOCATION/EventWindow", "90"},
     };
     const char* x[5] = {"-1.25", "2.5", "0.125", "3.75", "-0.375"};
     const char* y[5] = {"0.625", "", "1.5", "-2.25", "4.125"};
@@ -197,8 +209,8 @@ void TestSettings::mainWindowLoadsAndSavesEveryKey()
     const ae::LocationSetup& l = g_locationSetup;
     QCOMPARE((QList<double>{l.velocityMps, double(l.pick), l.aicWindowUs, l.eventWindowUs}),
              (QList<double>{3200.5, double(ae::PickMethod::Threshold), 150, 90}));
-    QCOMPARE((QList<double>{double(l.channels[0].used), l.channels[0].x, l.channels[0].y, double(l.channels[4].used),
-                            l.channels[4].x, l.channels[4].y, l.channels[3].y}),
+    QCOMPARE((QList<double>{double(l.channels[0].used), l.channels[0].x, l.channels[0].y,
+                            double(l.channels[4].used), l.channels[4].x, l.channels[4].y, l.channels[3].y}),
              (QList<double>{0, -1.25, 0.625, 1, -0.375, 4.125, -2.25}));
     QVERIFY(std::isnan(l.channels[1].y)); // an empty Y: one coordinate
     for (int i = 0; i < 4; ++i) {

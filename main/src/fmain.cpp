@@ -362,7 +362,8 @@ bool MainWnd::setupWindow()
         }
         connect(ui->aFindHits, &QAction::triggered, this, &MainWnd::slot_aFindHitsTriggered,
                 Qt::UniqueConnection);
-        connect(ui->aLocate, &QAction::triggered, this, &MainWnd::slot_aLocateTriggered, Qt::UniqueConnection);
+        connect(ui->aLocate, &QAction::triggered, this, &MainWnd::slot_aLocateTriggered,
+                Qt::UniqueConnection);
 
         mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
         if (!mdiArea) {

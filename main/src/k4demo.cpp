@@ -65,7 +65,7 @@ public:
         : m_draws(streamKey(seed, GroupBase + setup.mux, 0x33))
     {
         quint64 character = streamKey(seed, GroupBase + setup.mux, 0x11);
-        m_rate = 40.0 + 40.0 * uniform(character);                           // bursts per second
+        m_rate = 40.0 + 40.0 * uniform(character);                        // bursts per second
         m_centreHz = 50e3 * std::exp(uniform(character) * std::log(7.0)); // 50 ... 350 kHz
         m_next = gap();
     }

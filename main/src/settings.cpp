@@ -112,8 +112,8 @@ void writeLocation(QSettings& ini, const ae::LocationSetup& s)
 {
     ini.beginGroup(QStringLiteral("AE_LOCATION"));
     ini.setValue(QStringLiteral("Velocity"), numberText(s.velocityMps));
-    ini.setValue(QStringLiteral("Pick"), s.pick == ae::PickMethod::Threshold ? QStringLiteral("threshold")
-                                                                             : QStringLiteral("aic"));
+    ini.setValue(QStringLiteral("Pick"),
+                 s.pick == ae::PickMethod::Threshold ? QStringLiteral("threshold") : QStringLiteral("aic"));
     ini.setValue(QStringLiteral("AicWindow"), wholeWithin(s.aicWindowUs, 1, MaxAicWindowUs));
     ini.setValue(QStringLiteral("EventWindow"), wholeWithin(s.eventWindowUs, 0, MaxEventWindowUs));
     for (int ch = 0; ch < ae::LocationSetup::Channels; ++ch) {

@@ -632,7 +632,8 @@ void TWForm::showCursors(const QVector<QPair<int, int>>& cursors)
     if (!record || !plot || cursors.isEmpty())
         return;
     const int last = std::max(record->length() - 1, 0);
-    const wform::View n = wform::viewShowing(view(), std::clamp(cursors[0].second, 0, last), record->length());
+    const wform::View n =
+        wform::viewShowing(view(), std::clamp(cursors[0].second, 0, last), record->length());
     if (n != view())
         viewChanged(n, false);
     for (const QPair<int, int>& c : cursors) {

@@ -64,7 +64,8 @@ int runLocate(const Arguments& a, Streams& s)
     if (!a.values.contains(velocity))
         return usage(s, QStringLiteral("--velocity M_PER_S is required"));
     if (!readPositive(a.values.value(velocity), false, settings.velocityMps))
-        return usage(s, QStringLiteral("--velocity %1: a speed in m/s above 0").arg(a.values.value(velocity)));
+        return usage(s,
+                     QStringLiteral("--velocity %1: a speed in m/s above 0").arg(a.values.value(velocity)));
 
     const QStringList sensors = a.all.value(QStringLiteral("--sensor"));
     int planar = 0;
@@ -72,14 +73,16 @@ int runLocate(const Arguments& a, Streams& s)
         ae::Sensor sensor;
         bool twoD = false;
         if (!readSensor(text, sensor, twoD))
-            return usage(s, QStringLiteral("--sensor %1: CH:X or CH:X,Y with a channel 1 … 5 and metres").arg(text));
+            return usage(
+                s, QStringLiteral("--sensor %1: CH:X or CH:X,Y with a channel 1 … 5 and metres").arg(text));
         planar += twoD ? 1 : 0;
         settings.sensors.push_back(sensor);
     }
     if (sensors.size() < 2)
         return usage(s, QStringLiteral("at least two --sensor options are needed"));
     if (planar != 0 && planar != int(sensors.size()))
-        return usage(s, QStringLiteral("give every sensor one coordinate (a line) or every one two (a plane)"));
+        return usage(s,
+                     QStringLiteral("give every sensor one coordinate (a line) or every one two (a plane)"));
     settings.planar = planar != 0;
 
     const QString pick = a.values.value(QStringLiteral("--pick"), QStringLiteral("aic"));
@@ -90,7 +93,8 @@ int runLocate(const Arguments& a, Streams& s)
                                       std::pair{"--event-window", &settings.eventWindowUs}}) {
         const QString option = QString::fromLatin1(name);
         if (a.values.contains(option) && !readPositive(a.values.value(option), false, *value))
-            return usage(s, QStringLiteral("%1 %2: a number of microseconds above 0").arg(option, a.values.value(option)));
+            return usage(s, QStringLiteral("%1 %2: a number of microseconds above 0")
+                                .arg(option, a.values.value(option)));
     }
 
     const ae::LocationCheck check = ae::checkSettings(settings);
@@ -99,7 +103,9 @@ int runLocate(const Arguments& a, Streams& s)
     case ae::LocationCheck::ChannelTwice:
         return usage(s, QStringLiteral("channel %1 is named twice").arg(check.a + 1));
     case ae::LocationCheck::CoincidentSensors:
-        return usage(s, QStringLiteral("the sensors of channels %1 and %2 stand in one place").arg(check.a + 1).arg(check.b + 1));
+        return usage(s, QStringLiteral("the sensors of channels %1 and %2 stand in one place")
+                            .arg(check.a + 1)
+                            .arg(check.b + 1));
     case ae::LocationCheck::TooFewSensors:
         return usage(s, QStringLiteral("location on a plane needs at least three sensors"));
     default: return usage(s, QStringLiteral("the sensors or the velocity cannot be used"));
@@ -114,7 +120,9 @@ int runLocate(const Arguments& a, Streams& s)
             s.err << "rawtool: " << file << ": "
                   << (c.problem == ae::LocationCheck::NoPeriod
                           ? QStringLiteral("no sampling rate: no arrival times")
-                          : QStringLiteral("no channel %1 (the record has %2)").arg(c.a + 1).arg(record.channelCount()))
+                          : QStringLiteral("no channel %1 (the record has %2)")
+                                .arg(c.a + 1)
+                                .arg(record.channelCount()))
                   << '\n';
             return;
         }

@@ -71,8 +71,9 @@ const std::vector<Subcommand>& subcommands()
            QStringLiteral("hit lockout time in microseconds (default 1000)")}},
          runHits},
         {QStringLiteral("locate"),
-         QStringLiteral("FILE… --sensor CH:X[,Y] … --velocity M_PER_S [--threshold V] [--pdt US]\n"
-                        "      [--hdt US] [--hlt US] [--pick aic|threshold] [--aic-window US] [--event-window US]"),
+         QStringLiteral(
+             "FILE… --sensor CH:X[,Y] … --velocity M_PER_S [--threshold V] [--pdt US]\n"
+             "      [--hdt US] [--hlt US] [--pick aic|threshold] [--aic-window US] [--event-window US]"),
          QStringLiteral("Locates the sources of the acoustic-emission hits of each file, as the program's\n"
                         "location does: arrivals picked, hits of several sensors grouped into events,\n"
                         "each event placed on the line between two sensors (positions with X only) or on\n"
@@ -81,11 +82,16 @@ const std::vector<Subcommand>& subcommands()
          {{QStringLiteral("--sensor"), QStringLiteral("CH:X[,Y]"),
            QStringLiteral("a sensor on channel CH (1 … 5) at X[,Y] metres; at least two,\n"
                           "                     all with one coordinate (a line) or all with two (a plane)")},
-          {QStringLiteral("--velocity"), QStringLiteral("M_PER_S"), QStringLiteral("wave velocity in m/s, above 0 (required)")},
-          {QStringLiteral("--threshold"), QStringLiteral("V"), QStringLiteral("hit threshold in volts (default 0.1)")},
-          {QStringLiteral("--pdt"), QStringLiteral("US"), QStringLiteral("peak definition time in microseconds (default 200)")},
-          {QStringLiteral("--hdt"), QStringLiteral("US"), QStringLiteral("hit definition time in microseconds (default 800)")},
-          {QStringLiteral("--hlt"), QStringLiteral("US"), QStringLiteral("hit lockout time in microseconds (default 1000)")},
+          {QStringLiteral("--velocity"), QStringLiteral("M_PER_S"),
+           QStringLiteral("wave velocity in m/s, above 0 (required)")},
+          {QStringLiteral("--threshold"), QStringLiteral("V"),
+           QStringLiteral("hit threshold in volts (default 0.1)")},
+          {QStringLiteral("--pdt"), QStringLiteral("US"),
+           QStringLiteral("peak definition time in microseconds (default 200)")},
+          {QStringLiteral("--hdt"), QStringLiteral("US"),
+           QStringLiteral("hit definition time in microseconds (default 800)")},
+          {QStringLiteral("--hlt"), QStringLiteral("US"),
+           QStringLiteral("hit lockout time in microseconds (default 1000)")},
           {QStringLiteral("--pick"), QStringLiteral("aic|threshold"),
            QStringLiteral("arrival: the onset by the Akaike criterion (default) or the\n"
                           "                     first crossing of the threshold")},

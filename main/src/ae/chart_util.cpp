@@ -109,8 +109,10 @@ void ChartView::applyRanges()
     }
     for (int pass = 0; pass < 3; ++pass) {
         const QRectF a = chart()->plotArea();
-        m_x->setRange(m_centre.x() - a.width() * m_perPixel / 2.0, m_centre.x() + a.width() * m_perPixel / 2.0);
-        m_y->setRange(m_centre.y() - a.height() * m_perPixel / 2.0, m_centre.y() + a.height() * m_perPixel / 2.0);
+        m_x->setRange(m_centre.x() - a.width() * m_perPixel / 2.0,
+                      m_centre.x() + a.width() * m_perPixel / 2.0);
+        m_y->setRange(m_centre.y() - a.height() * m_perPixel / 2.0,
+                      m_centre.y() + a.height() * m_perPixel / 2.0);
         if (chart()->plotArea() == a)
             break;
     }

@@ -20,9 +20,12 @@ constexpr double AicAfterUs = 10.0; // the AIC window reaches this far past the 
 constexpr double SameResidual = 1e-6;
 constexpr int Candidates = 4; // coarse-grid minima refined
 
-double distance(double x1, double y1, double x2, double y2)
+// Plain Pythagoras: the coordinates are metres, far from overflow, and std::hypot's care costs
+// several times as much in the solver's inner loops.
+inline double distance(double x1, double y1, double x2, double y2)
 {
-    return std::hypot(x1 - x2, y1 - y2);
+    const double dx = x1 - x2, dy = y1 - y2;
+    return std::sqrt(dx * dx + dy * dy);
 }
 
 } // namespace
@@ -152,13 +155,14 @@ qint64 aicOnset(const TWaveView& channel, int gainCode, qint64 from, qint64 to)
         codes.insert(codes.end(), span, span + take);
         i += take;
     }
-    const double scale = sampleVolts(1, channel.unipolar, gainCode) - sampleVolts(0, channel.unipolar, gainCode);
+    const double scale =
+        sampleVolts(1, channel.unipolar, gainCode) - sampleVolts(0, channel.unipolar, gainCode);
     const qint64 k = aicOnset(codes.data(), qint64(codes.size()), scale);
     return k < 0 ? -1 : from + k;
 }
 
-std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
-                               const LocationSettings& s)
+std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits,
+                               const HitSettings& hitSettings, const LocationSettings& s)
 {
     std::vector<Pick> picks;
     picks.reserve(hits.size());
@@ -174,7 +178,8 @@ std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& 
         const TWaveView* v = record.channel(h.channel);
         const TChannelHeader* head = record.channelHeader(h.channel);
         if (s.pick == PickMethod::Aic && v && head && h.channel >= 0 && h.channel < MaxChannels) {
-            const qint64 from = std::max({qint64(0), h.first - before, previousEnd[std::size_t(h.channel)] + 1});
+            const qint64 from =
+                std::max({qint64(0), h.first - before, previousEnd[std::size_t(h.channel)] + 1});
             const qint64 k = aicOnset(*v, head->gainCode, from, h.first + after + 1);
             if (k >= 0)
                 p.sample = k;
@@ -189,8 +194,8 @@ std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& 
 
 // ---- events ----
 
-std::vector<std::vector<int>> groupEvents(const std::vector<Pick>& picks, const LocationSettings& s, int minHits,
-                                          int* leftOut)
+std::vector<std::vector<int>> groupEvents(const std::vector<Pick>& picks, const LocationSettings& s,
+                                          int minHits, int* leftOut)
 {
     std::vector<int> order;
     for (int i = 0; i < int(picks.size()); ++i)
@@ -361,7 +366,7 @@ void PlanarLocator::refine(const int* sensor, const double* path, int n, double&
             }
             lambda *= 10.0;
         }
-        if (!moved || step < 1e-10)
+        if (!moved || step < 1e-9) // a nanometre: far below what is shown
             break;
     }
     // A compass search from 0.1 mm down settles what the steps above left on the box's edge.
@@ -398,34 +403,38 @@ void PlanarLocator::locate(const int* sensor, const double* arrivalUs, int n, do
     for (int i = 1; i < n; ++i)
         path[std::size_t(i)] = m_velocity * (arrivalUs[i] - arrivalUs[0]);
 
-    // The coarse grid from the distances prepared once.
-    double grid[points];
-    std::fill(grid, grid + points, 0.0);
+    // The coarse grid from the distances prepared once, inside a border that is never lowest.
+    constexpr int padded = side + 2;
+    double grid[padded * padded];
+    std::fill(grid, grid + padded * padded, std::numeric_limits<double>::infinity());
     const double* d0 = &m_gridDistance[std::size_t(sensor[0]) * points];
-    for (int i = 1; i < n; ++i) {
-        const double* di = &m_gridDistance[std::size_t(sensor[i]) * points];
-        const double p = path[std::size_t(i)];
-        for (int k = 0; k < points; ++k) {
-            const double r = di[k] - d0[k] - p;
-            grid[k] += r * r;
-        }
+    constexpr int MostHits = 8;
+    const int terms = std::min(n, MostHits) - 1;
+    const double* di[MostHits];
+    double pi[MostHits];
+    for (int i = 0; i < terms; ++i) {
+        di[i] = &m_gridDistance[std::size_t(sensor[i + 1]) * points];
+        pi[i] = path[std::size_t(i + 1)];
     }
+    for (int j = 0; j < side; ++j)
+        for (int k = j * side; k < (j + 1) * side; ++k) {
+            double sum = 0.0;
+            for (int i = 0; i < terms; ++i) {
+                const double r = di[i][k] - d0[k] - pi[i];
+                sum += r * r;
+            }
+            grid[(j + 1) * padded + (k - j * side) + 1] = sum;
+        }
     // Its local minima (no neighbour lower), the lowest few refined.
     std::vector<std::pair<double, int>> minima;
-    for (int j = 0; j < side; ++j)
-        for (int i = 0; i < side; ++i) {
-            const double v = grid[j * side + i];
-            bool lowest = true;
-            for (int dj = -1; dj <= 1 && lowest; ++dj)
-                for (int di = -1; di <= 1; ++di) {
-                    const int ni = i + di, nj = j + dj;
-                    if ((di || dj) && ni >= 0 && nj >= 0 && ni < side && nj < side && grid[nj * side + ni] < v) {
-                        lowest = false;
-                        break;
-                    }
-                }
-            if (lowest)
-                minima.push_back({v, j * side + i});
+    for (int j = 1; j <= side; ++j)
+        for (int i = 1; i <= side; ++i) {
+            const double* c = grid + j * padded + i;
+            const double v = *c;
+            if (c[-1] < v || c[1] < v || c[-padded - 1] < v || c[-padded] < v || c[-padded + 1] < v ||
+                c[padded - 1] < v || c[padded] < v || c[padded + 1] < v)
+                continue;
+            minima.push_back({v, (j - 1) * side + (i - 1)});
         }
     std::sort(minima.begin(), minima.end());
     if (minima.size() > std::size_t(Candidates))
@@ -434,12 +443,11 @@ void PlanarLocator::locate(const int* sensor, const double* arrivalUs, int n, do
     for (const auto& m : minima)
         starts.push_back({m_left + m_width * (m.second % side) / GridSteps,
                           m_bottom + m_height * (m.second / side) / GridSteps});
-    // A solution close to a sensor lies in a narrow valley that the grid may step over: the hit
-    // sensors are starting points too, a little towards the centre.
-    for (int i = 0; i < n; ++i) {
-        const Sensor& a = m_sensors[std::size_t(sensor[i])];
-        starts.push_back({a.x + (m_cx - a.x) * 1e-3, a.y + (m_cy - a.y) * 1e-3});
-    }
+    // A solution close to a sensor lies in a narrow valley that the grid may step over; the
+    // source is nearest the sensor hit first, so that one is a starting point too, a little
+    // towards the centre.
+    const Sensor& first = m_sensors[std::size_t(sensor[0])];
+    starts.push_back({first.x + (m_cx - first.x) * 1e-3, first.y + (m_cy - first.y) * 1e-3});
 
     bool found = false;
     double bestResidual = 0.0, bestCentre = 0.0;
@@ -462,8 +470,8 @@ void PlanarLocator::locate(const int* sensor, const double* arrivalUs, int n, do
 
 // ---- everything at once ----
 
-LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
-                          const LocationSettings& s)
+LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits,
+                          const HitSettings& hitSettings, const LocationSettings& s)
 {
     LocationResult result;
     result.check = checkRecord(s, record);
@@ -477,7 +485,8 @@ LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits,
         if (h.channel >= 0 && h.channel < MaxChannels && sensorOf[std::size_t(h.channel)] >= 0)
             sensorHits.push_back(h);
     result.picks = pickArrivals(record, sensorHits, hitSettings, s);
-    const std::vector<std::vector<int>> groups = groupEvents(result.picks, s, s.planar ? 3 : 2, &result.leftOut);
+    const std::vector<std::vector<int>> groups =
+        groupEvents(result.picks, s, s.planar ? 3 : 2, &result.leftOut);
 
     std::optional<PlanarLocator> plane;
     if (s.planar)
@@ -511,7 +520,8 @@ LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits,
     return result;
 }
 
-LocationResult locateRecord(const TWaveStor& record, const HitSettings& hitSettings, const LocationSettings& s)
+LocationResult locateRecord(const TWaveStor& record, const HitSettings& hitSettings,
+                            const LocationSettings& s)
 {
     const LocationCheck check = checkRecord(s, record);
     if (!check) {
@@ -556,7 +566,8 @@ void appendLocationCsv(QByteArray& out, const QString& file, const std::vector<L
 {
     const QString quoted = csvField(file);
     for (std::size_t i = 0; i < events.size(); ++i) {
-        out += (quoted + QLatin1Char(',') + eventFields(int(i) + 1, events[i]).join(QLatin1Char(','))).toUtf8();
+        out +=
+            (quoted + QLatin1Char(',') + eventFields(int(i) + 1, events[i]).join(QLatin1Char(','))).toUtf8();
         out += '\n';
     }
 }

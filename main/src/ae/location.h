@@ -32,7 +32,7 @@ struct Sensor
 struct LocationSettings
 {
     std::vector<Sensor> sensors;
-    bool planar = true;      // two coordinates per sensor; otherwise one (x)
+    bool planar = true; // two coordinates per sensor; otherwise one (x)
     double velocityMps = 5000.0;
     PickMethod pick = PickMethod::Aic;
     double aicWindowUs = 200.0;
@@ -44,14 +44,14 @@ struct LocationCheck
 {
     enum Problem {
         Ok,
-        BadVelocity,      // not a number, or not above 0
-        TooFewSensors,    // fewer than two (three for planar location)
-        ChannelTwice,     // channel a carries two sensors
-        CoincidentSensors,// the sensors of channels a and b stand in one place
-        MixedDimensions,  // some sensors have two coordinates, others one
-        BadPosition,      // a coordinate of channel a is not a finite number
-        NoPeriod,         // the record has no sampling rate: no times
-        MissingChannel,   // the record has no time channel a
+        BadVelocity,       // not a number, or not above 0
+        TooFewSensors,     // fewer than two (three for planar location)
+        ChannelTwice,      // channel a carries two sensors
+        CoincidentSensors, // the sensors of channels a and b stand in one place
+        MixedDimensions,   // some sensors have two coordinates, others one
+        BadPosition,       // a coordinate of channel a is not a finite number
+        NoPeriod,          // the record has no sampling rate: no times
+        MissingChannel,    // the record has no time channel a
     };
     Problem problem = Ok;
     int a = -1;
@@ -79,7 +79,8 @@ struct LocationSetup
 // The used channels below channelCount of a set-up as the engine takes them: planar when they all
 // have a y, linear when none has; MixedDimensions otherwise (out is then left linear), and the
 // checks of checkSettings.
-LocationCheck fromSetup(const LocationSetup& setup, LocationSettings& out, int channelCount = LocationSetup::Channels);
+LocationCheck fromSetup(const LocationSetup& setup, LocationSettings& out,
+                        int channelCount = LocationSetup::Channels);
 
 // The set-up on its own, then against a record (its channels and its sampling rate).
 LocationCheck checkSettings(const LocationSettings& s);
@@ -108,8 +109,8 @@ struct Pick
 // The arrivals of the hits of a record (as detectHits returns them with hitSettings: channel by
 // channel, each in time order) picked by the method of s, at the record's sampling period. The AIC
 // window of a hit begins after the end of the channel's previous hit, where its HDT ran out.
-std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
-                               const LocationSettings& s);
+std::vector<Pick> pickArrivals(const TWaveStor& record, const std::vector<Hit>& hits,
+                               const HitSettings& hitSettings, const LocationSettings& s);
 
 // A located event. x, y in metres (y not a number for linear location), residual in metres.
 struct LocatedEvent
@@ -140,7 +141,8 @@ public:
     // The point of the search box that minimises the RMS path-difference misfit of the event's
     // hits (sensor indices into the constructor's list, arrivals in µs, the first hit first);
     // the misfit through residual.
-    void locate(const int* sensor, const double* arrivalUs, int n, double& x, double& y, double& residual) const;
+    void locate(const int* sensor, const double* arrivalUs, int n, double& x, double& y,
+                double& residual) const;
     // The RMS misfit at (x, y), metres.
     double misfit(const int* sensor, const double* arrivalUs, int n, double x, double y) const;
     // The search box: the sensors' bounding box enlarged by half its size on each side.
@@ -156,8 +158,8 @@ private:
     std::vector<Sensor> m_sensors;
     double m_velocity = 0.0; // m/µs
     double m_left = 0.0, m_bottom = 0.0, m_width = 0.0, m_height = 0.0;
-    double m_cx = 0.0, m_cy = 0.0;       // the sensors' centre
-    std::vector<double> m_gridDistance;  // per sensor, its distance to each coarse grid point
+    double m_cx = 0.0, m_cy = 0.0;      // the sensors' centre
+    std::vector<double> m_gridDistance; // per sensor, its distance to each coarse grid point
 };
 
 struct LocationResult
@@ -169,10 +171,11 @@ struct LocationResult
 };
 
 // Everything at once: hits found with hitSettings, their arrivals picked, grouped and located.
-LocationResult locateRecord(const TWaveStor& record, const HitSettings& hitSettings, const LocationSettings& s);
+LocationResult locateRecord(const TWaveStor& record, const HitSettings& hitSettings,
+                            const LocationSettings& s);
 // The same from hits already found with hitSettings (detectHits).
-LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits, const HitSettings& hitSettings,
-                          const LocationSettings& s);
+LocationResult locateHits(const TWaveStor& record, const std::vector<Hit>& hits,
+                          const HitSettings& hitSettings, const LocationSettings& s);
 
 // ---- as text ----
 // file,event,time_us,x_m,y_m,residual_m,channels

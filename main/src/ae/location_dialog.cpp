@@ -149,7 +149,8 @@ void TLocationDlg::accept()
         QString text;
         if (c.problem == ae::LocationCheck::BadPosition && c.a >= 0 && c.a < ae::LocationSetup::Channels) {
             double x = 0;
-            text = readCoordinate(m_x[c.a]->text(), x) && !std::isnan(x) ? m_y[c.a]->text() : m_x[c.a]->text();
+            text =
+                readCoordinate(m_x[c.a]->text(), x) && !std::isnan(x) ? m_y[c.a]->text() : m_x[c.a]->text();
             if (text.trimmed().isEmpty())
                 text = tr("(пусто)");
         }
@@ -183,11 +184,17 @@ void showLocationProblem(const ae::LocationCheck& check, const QString& text)
     case ae::LocationCheck::BadVelocity: umisc::showWarning(StringsKit::WarnLocationVelocity); return;
     case ae::LocationCheck::TooFewSensors: umisc::showWarning(StringsKit::WarnLocationTooFew); return;
     case ae::LocationCheck::ChannelTwice: // one row per channel: only a damaged set-up
-    case ae::LocationCheck::BadPosition: umisc::showWarning(StringsKit::WarnLocationPosition, a, text); return;
-    case ae::LocationCheck::CoincidentSensors: umisc::showWarning(StringsKit::WarnLocationCoincident, a, b); return;
+    case ae::LocationCheck::BadPosition:
+        umisc::showWarning(StringsKit::WarnLocationPosition, a, text);
+        return;
+    case ae::LocationCheck::CoincidentSensors:
+        umisc::showWarning(StringsKit::WarnLocationCoincident, a, b);
+        return;
     case ae::LocationCheck::MixedDimensions: umisc::showWarning(StringsKit::WarnLocationMixed); return;
     case ae::LocationCheck::NoPeriod: umisc::showWarning(StringsKit::WarnLocationNoPeriod); return;
-    case ae::LocationCheck::MissingChannel: umisc::showWarning(StringsKit::WarnLocationMissingChannel, a); return;
+    case ae::LocationCheck::MissingChannel:
+        umisc::showWarning(StringsKit::WarnLocationMissingChannel, a);
+        return;
     }
 }
 

@@ -66,9 +66,12 @@ QVariant LocationTableModel::headerData(int section, Qt::Orientation orientation
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return {};
     static const char* const titles[ColumnCount] = {
-        QT_TRANSLATE_NOOP("TLocationWindow", "№"),          QT_TRANSLATE_NOOP("TLocationWindow", "Время, мкс"),
-        QT_TRANSLATE_NOOP("TLocationWindow", "X, м"),       QT_TRANSLATE_NOOP("TLocationWindow", "Y, м"),
-        QT_TRANSLATE_NOOP("TLocationWindow", "Невязка, м"), QT_TRANSLATE_NOOP("TLocationWindow", "Каналы"),
+        QT_TRANSLATE_NOOP("TLocationWindow", "№"),
+        QT_TRANSLATE_NOOP("TLocationWindow", "Время, мкс"),
+        QT_TRANSLATE_NOOP("TLocationWindow", "X, м"),
+        QT_TRANSLATE_NOOP("TLocationWindow", "Y, м"),
+        QT_TRANSLATE_NOOP("TLocationWindow", "Невязка, м"),
+        QT_TRANSLATE_NOOP("TLocationWindow", "Каналы"),
         QT_TRANSLATE_NOOP("TLocationWindow", "Амплитуда, дБ"),
     };
     return QCoreApplication::translate("TLocationWindow", titles[section]);
@@ -353,8 +356,8 @@ void TLocationWindow::buildHistogram(const QValueAxis* mapX)
     int most = 1;
     for (int b = 0; b < Bins; ++b) {
         const double a = lo + b * width;
-        *upper << QPointF(a, 0) << QPointF(a, counts[std::size_t(b)]) << QPointF(a + width, counts[std::size_t(b)])
-               << QPointF(a + width, 0);
+        *upper << QPointF(a, 0) << QPointF(a, counts[std::size_t(b)])
+               << QPointF(a + width, counts[std::size_t(b)]) << QPointF(a + width, 0);
         most = std::max(most, counts[std::size_t(b)]);
     }
     *lower << QPointF(lo, 0) << QPointF(hi, 0);
@@ -391,8 +394,8 @@ void TLocationWindow::selectEvent(int r)
 {
     if (r < 0 || r >= m_model->rowCount())
         return;
-    ui->eventView->selectionModel()->setCurrentIndex(m_model->index(r, 0),
-                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ui->eventView->selectionModel()->setCurrentIndex(
+        m_model->index(r, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     ui->eventView->scrollTo(m_model->index(r, 0));
 }
 

@@ -29,7 +29,16 @@ class ChartView;
 class LocationTableModel : public QAbstractTableModel
 {
 public:
-    enum Column { NumberColumn, TimeColumn, XColumn, YColumn, ResidualColumn, ChannelsColumn, PeakColumn, ColumnCount };
+    enum Column {
+        NumberColumn,
+        TimeColumn,
+        XColumn,
+        YColumn,
+        ResidualColumn,
+        ChannelsColumn,
+        PeakColumn,
+        ColumnCount
+    };
     using QAbstractTableModel::QAbstractTableModel;
     void setEvents(std::vector<LocatedEvent> events);
     const std::vector<LocatedEvent>& events() const { return m_events; }
