@@ -506,7 +506,7 @@ int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& 
     return RawWriteOk;
 }
 
-int TWaveStor::writeFile(const QString& path)
+int TWaveStor::writeFile(const QString& path, bool replaceExisting)
 {
     const int n = channelCount();
     const int samples = length();
@@ -518,31 +518,36 @@ int TWaveStor::writeFile(const QString& path)
         if (!channelSlots[i].view || channelSlots[i].view->count != samples)
             return RawWriteFailed;
     }
-    return writeFileSafely(path, [this, n, samples](QIODevice& out) {
-        header.verMinor = RawVersionMinor;
-        header.verMajor = RawVersionMajor;
-        if (out.write(RawMagic, RawMagicSize) != RawMagicSize ||
-            out.write(reinterpret_cast<const char*>(&header), sizeof header) != qint64(sizeof header))
-            return false;
-        for (int i = 0; i < n; ++i) {
-            TChannelSlot& slot = channelSlots[i];
-            slot.header.cursorPos = slot.view->cursor;
-            if (out.write(reinterpret_cast<const char*>(&slot.header), sizeof slot.header) !=
-                qint64(sizeof slot.header))
+    TemporaryFileOptions options;
+    options.replaceExisting = replaceExisting;
+    return writeFileSafely(
+        path,
+        [this, n, samples](QIODevice& out) {
+            header.verMinor = RawVersionMinor;
+            header.verMajor = RawVersionMajor;
+            if (out.write(RawMagic, RawMagicSize) != RawMagicSize ||
+                out.write(reinterpret_cast<const char*>(&header), sizeof header) != qint64(sizeof header))
                 return false;
-            for (int p = 0; p < samples;) {
-                const qint8* block = nullptr;
-                int len = std::as_const(*slot.view).chunkAt(p, &block);
-                if (len <= 0)
+            for (int i = 0; i < n; ++i) {
+                TChannelSlot& slot = channelSlots[i];
+                slot.header.cursorPos = slot.view->cursor;
+                if (out.write(reinterpret_cast<const char*>(&slot.header), sizeof slot.header) !=
+                    qint64(sizeof slot.header))
                     return false;
-                len = std::min({len, MaxPiece, samples - p});
-                if (out.write(reinterpret_cast<const char*>(block), len) != len)
-                    return false;
-                p += len;
+                for (int p = 0; p < samples;) {
+                    const qint8* block = nullptr;
+                    int len = std::as_const(*slot.view).chunkAt(p, &block);
+                    if (len <= 0)
+                        return false;
+                    len = std::min({len, MaxPiece, samples - p});
+                    if (out.write(reinterpret_cast<const char*>(block), len) != len)
+                        return false;
+                    p += len;
+                }
             }
-        }
-        return true;
-    });
+            return true;
+        },
+        options);
 }
 
 // ---- layout and scales ----
