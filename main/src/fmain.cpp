@@ -1642,7 +1642,10 @@ bool MainWnd::startCommandLineSeries(const series::CommandLine& line)
     switch (line.error) {
     case series::CommandLine::NoFolder: umisc::showWarning(StringsKit::WarnSeriesNoFolder); return false;
     case series::CommandLine::BadValue:
-        umisc::showWarning(StringsKit::WarnSeriesBadValue, line.badOption, line.badValue);
+        if (line.badValue.isEmpty())
+            umisc::showWarning(StringsKit::WarnSeriesNoValue, line.badOption);
+        else
+            umisc::showWarning(StringsKit::WarnSeriesBadValue, line.badOption, line.badValue);
         return false;
     case series::CommandLine::NoError: break;
     }
@@ -1678,8 +1681,9 @@ void MainWnd::seriesFinished(const series::Outcome& o)
     TSeriesTable::refreshFolder(this, run->settings().folder);
     if (TWForm* f = seriesWindow()) {
         f->removeEventFilter(this);
-        // A stopped acquisition's part record is logged as not saved and is not asked about.
-        if (o.end == series::End::Stopped)
+        // The window keeps the last record; failed and stopped acquisitions are logged as not
+        // saved and are not asked about on closing, a whole record that could not be saved is.
+        if (o.end != series::End::SaveFailed && o.end != series::End::NoFreeName)
             f->unsavedRecording = false;
     }
     run->deleteLater();

@@ -41,6 +41,7 @@ void StringsKit::fill()
     m_seriesBadPrefix = tr("Недопустимое начало имён файлов \"%1\".\nНельзя: пустое, точка или пробел "
                            "в начале, символы / \\ : * ? \" < > | и запятая.");
     m_seriesNoFreeName = tr("Все номера записей %1 заняты.\nСерия остановлена.");
+    m_seriesNoValue = tr("Не задано значение %1.\nСерия не запущена.");
     m_info = QStringLiteral("%1");
     m_askInverseFFT = tr("Выполнить обратное преобразование?");
     m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
@@ -73,6 +74,7 @@ QString StringsKit::warnText(int number) const
     case WarnSeriesBadValue: return m_seriesBadValue;
     case WarnSeriesBadPrefix: return m_seriesBadPrefix;
     case WarnSeriesNoFreeName: return m_seriesNoFreeName;
+    case WarnSeriesNoValue: return m_seriesNoValue;
     default: return QString::number(number);
     }
 }

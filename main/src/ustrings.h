@@ -31,6 +31,7 @@ public:
         WarnSeriesBadValue = 0x1536,
         WarnSeriesBadPrefix = 0x1537,
         WarnSeriesNoFreeName = 0x1538,
+        WarnSeriesNoValue = 0x1539,
     };
     enum Information { InfoText = 0x1401 };
     enum Question {
@@ -81,6 +82,7 @@ private:
     QString m_seriesBadValue;
     QString m_seriesBadPrefix;
     QString m_seriesNoFreeName;
+    QString m_seriesNoValue;
     QString m_info;
     QString m_askInverseFFT;
     QString m_askCloseChanged;

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -164,8 +165,13 @@ bool Run::keep(const Acquired& a)
         }
         path = dir.filePath(recordName(m_settings.prefix, m_number));
         result = record.writeFile(path, false);
-        if (result == RawWriteNotReplaced)
-            ++m_number;
+        if (result != RawWriteNotReplaced)
+            break;
+        // Refused with nothing there: the folder itself is gone, no other name would do.
+        const QFileInfo taken(path);
+        if (!taken.exists() && !taken.isSymLink())
+            break;
+        ++m_number;
     }
     if (result != 0) {
         // Logged when the log can still be written; the series ends on the record either way.
