@@ -518,36 +518,34 @@ int TWaveStor::writeFile(const QString& path, bool replaceExisting)
         if (!channelSlots[i].view || channelSlots[i].view->count != samples)
             return RawWriteFailed;
     }
+    const auto body = [this, n, samples](QIODevice& out) {
+        header.verMinor = RawVersionMinor;
+        header.verMajor = RawVersionMajor;
+        if (out.write(RawMagic, RawMagicSize) != RawMagicSize ||
+            out.write(reinterpret_cast<const char*>(&header), sizeof header) != qint64(sizeof header))
+            return false;
+        for (int i = 0; i < n; ++i) {
+            TChannelSlot& slot = channelSlots[i];
+            slot.header.cursorPos = slot.view->cursor;
+            if (out.write(reinterpret_cast<const char*>(&slot.header), sizeof slot.header) !=
+                qint64(sizeof slot.header))
+                return false;
+            for (int p = 0; p < samples;) {
+                const qint8* block = nullptr;
+                int len = std::as_const(*slot.view).chunkAt(p, &block);
+                if (len <= 0)
+                    return false;
+                len = std::min({len, MaxPiece, samples - p});
+                if (out.write(reinterpret_cast<const char*>(block), len) != len)
+                    return false;
+                p += len;
+            }
+        }
+        return true;
+    };
     TemporaryFileOptions options;
     options.replaceExisting = replaceExisting;
-    return writeFileSafely(
-        path,
-        [this, n, samples](QIODevice& out) {
-            header.verMinor = RawVersionMinor;
-            header.verMajor = RawVersionMajor;
-            if (out.write(RawMagic, RawMagicSize) != RawMagicSize ||
-                out.write(reinterpret_cast<const char*>(&header), sizeof header) != qint64(sizeof header))
-                return false;
-            for (int i = 0; i < n; ++i) {
-                TChannelSlot& slot = channelSlots[i];
-                slot.header.cursorPos = slot.view->cursor;
-                if (out.write(reinterpret_cast<const char*>(&slot.header), sizeof slot.header) !=
-                    qint64(sizeof slot.header))
-                    return false;
-                for (int p = 0; p < samples;) {
-                    const qint8* block = nullptr;
-                    int len = std::as_const(*slot.view).chunkAt(p, &block);
-                    if (len <= 0)
-                        return false;
-                    len = std::min({len, MaxPiece, samples - p});
-                    if (out.write(reinterpret_cast<const char*>(block), len) != len)
-                        return false;
-                    p += len;
-                }
-            }
-            return true;
-        },
-        options);
+    return writeFileSafely(path, body, options);
 }
 
 // ---- layout and scales ----
