@@ -69,8 +69,6 @@ private slots:
     void logFile();
     void settingsGroup_data();
     void settingsGroup();
-    void statusTexts_data();
-    void statusTexts();
     void runs_data();
     void runs();
     void commandLine_data();
@@ -236,32 +234,6 @@ void TestSeries::settingsGroup()
     const series::Settings& r = s.series;
     QCOMPARE(QStringLiteral("%1 %2 %3 %4").arg(r.prefix).arg(r.count).arg(r.pauseS).arg(int(r.findHits)),
              read);
-}
-
-void TestSeries::statusTexts_data()
-{
-    QTest::addColumn<int>("phase");
-    QTest::addColumn<int>("count"); // the hit search is on with a count
-    QTest::addColumn<QString>("text");
-    QTest::newRow("acquiring") << int(series::Phase::Acquiring) << 10
-                               << "Серия: запись 4 из 10 (неудачных попыток: 2) · 1:01:05 · импульсов АЭ: 17";
-    QTest::newRow("waiting") << int(series::Phase::Waiting) << 0
-                             << "Серия: ждёт закрытия диалога, сохранено 3 (неудачных попыток: 2) · 1:01:05";
-    QTest::newRow("stopped") << int(series::Phase::Finished) << 10
-                             << "Серия остановлена: сохранено 3 из 10 · 1:01:05 · импульсов АЭ: 17";
-}
-
-void TestSeries::statusTexts()
-{
-    QFETCH(int, phase);
-    QFETCH(int, count);
-    QFETCH(QString, text);
-    series::Status st{series::Phase(phase), 4, 3, 2, 17, 3665999, QString()};
-    series::Settings s;
-    s.count = count;
-    s.findHits = count > 0;
-    const bool end = st.phase == series::Phase::Finished;
-    QCOMPARE(series::statusText(st, s, end ? std::optional(series::End::Stopped) : std::nullopt), text);
 }
 
 void TestSeries::runs_data()
@@ -523,6 +495,10 @@ void TestSeries::refusedCommands()
     const QString title = main->seriesWindow()->windowTitle();
     QTRY_VERIFY(main->seriesRun()->status().phase == series::Phase::Pausing &&
                 main->seriesRun()->status().saved == 1);
+    // The status bar: the records saved, the time since the start.
+    QVERIFY(main->findChild<QLabel*>(QStringLiteral("seriesLabel"))
+                ->text()
+                .startsWith(QStringLiteral("Серия: пауза, сохранено 1 · 0:00:")));
     Ui::MainWindow* ui = main->form();
     const QString unit = QStringLiteral("Идёт серия записей: блок оцифровки занят.\n"
                                         "Команда будет доступна после окончания серии.");
