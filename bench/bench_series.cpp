@@ -10,6 +10,11 @@
 //   nice -n 19 bench_series --benchmark_filter='Turnaround|Alone' --benchmark_repetitions=9
 //   (add --benchmark_report_aggregates_only=true for the mean, median and spread only)
 //
+// SeriesGapInProgram: the gap as series.csv records it (end_utc to the next start_utc) for 20
+// pairs of 4 x 131068 records through a main window and the in-process unit:
+//
+//   nice -n 19 bench_series --benchmark_filter=SeriesGapInProgram
+//
 // SeriesMemory: 1000 records of 4 x 1000 samples through a main window and the in-process unit
 // (unpaced, pause 0, hit search on): the process's peak RSS once 100 and once 1000 records are
 // saved, beside the peak before the series. Run it alone (a peak is the process's own), it takes
@@ -30,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -161,6 +167,43 @@ void LogLineAlone(benchmark::State& state)
             state.SkipWithError("not logged");
 }
 BENCHMARK(LogLineAlone)->Unit(benchmark::kMillisecond);
+
+// The same gap as the program logs it: from one record's end_utc to the next one's start_utc in
+// series.csv, for records of 4 x 131068 samples (the most the unit sends) acquired through a main
+// window and the in-process unit, unpaced: the repaint of the series window, the readouts, the
+// save, the hit search, the log line and the next acquisition's dialog included.
+void SeriesGapInProgram(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    g_link.portName = demoPortName();
+    demoUnit().setPaced(false);
+    g_acquisitionParameters.halfLength = 65534;
+    g_acquisitionParameters.waitCount = 11;
+    series::Settings s;
+    s.folder = dir.path();
+    s.count = 21;
+    s.findHits = true;
+    for (auto _ : state) {
+        if (!g_main->startSeries(s)) {
+            state.SkipWithError("the series did not start");
+            return;
+        }
+        while (g_main->seriesRunning())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        const QVector<series::LogRow> rows = series::listRecords(dir.path()).rows;
+        double sum = 0, worst = 0;
+        for (int i = 1; i < rows.size(); ++i) {
+            const double gap = double(rows[i - 1].endUtc.msecsTo(rows[i].startUtc));
+            sum += gap;
+            worst = std::max(worst, gap);
+        }
+        const double mean = rows.size() > 1 ? sum / double(rows.size() - 1) : 0;
+        state.SetIterationTime(mean / 1000.0);
+        state.counters["gaps"] = double(rows.size() - 1);
+        state.counters["gap_max_ms"] = worst;
+    }
+}
+BENCHMARK(SeriesGapInProgram)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void SeriesMemory(benchmark::State& state)
 {
