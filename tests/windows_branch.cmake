@@ -1,6 +1,6 @@
 # Windows-only branches (the crash filter, the raw file writer's MoveFileExW, the series log's
-# FlushFileBuffers) cannot run here;
-# when a MinGW cross compiler is at hand, at least compile them against the installed Qt headers.
+# FlushFileBuffers) cannot run here; when a MinGW cross compiler is at hand, at least compile them
+# against the installed Qt headers.
 find_program(MINGW_CXX x86_64-w64-mingw32-g++)
 if(MINGW_CXX)
   set(win_inc_flags "")
