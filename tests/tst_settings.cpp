@@ -68,6 +68,10 @@ QMap<QString, QString> everyKey()
         keys.insert(QStringLiteral("AE_LOCATION/X%1").arg(i + 1), x[i]);
         keys.insert(QStringLiteral("AE_LOCATION/Y%1").arg(i + 1), y[i]);
     }
+    const char* const seriesKeys[][2] = {
+        {"Folder", "/data/vessel"}, {"Prefix", "v7"}, {"Count", "500"}, {"Pause", "10"}, {"FindHits", "1"}};
+    for (const auto& k : seriesKeys)
+        keys.insert(QStringLiteral("SERIES/") + QLatin1String(k[0]), QLatin1String(k[1]));
     for (int i = 0; i < 4; ++i) {
         keys.insert(QStringLiteral("WAVE_ADC/Gain%1").arg(i), QString::number(3 + i));
         int k = i;
@@ -213,6 +217,10 @@ void TestSettings::mainWindowLoadsAndSavesEveryKey()
                             double(l.channels[4].used), l.channels[4].x, l.channels[4].y, l.channels[3].y}),
              (QList<double>{0, -1.25, 0.625, 1, -0.375, 4.125, -2.25}));
     QVERIFY(std::isnan(l.channels[1].y)); // an empty Y: one coordinate
+    QCOMPARE((QStringList{g_seriesSettings.folder, g_seriesSettings.prefix}),
+             (QStringList{"/data/vessel", "v7"}));
+    QCOMPARE((QList<int>{g_seriesSettings.count, g_seriesSettings.pauseS, g_seriesSettings.findHits}),
+             (QList<int>{500, 10, 1}));
     for (int i = 0; i < 4; ++i) {
         const QColor colours[4] = {g_traceColours[i], g_cursorColours[i], g_readoutTextColours[i],
                                    g_readoutBackColours[i]};

@@ -18,6 +18,7 @@
 
 int g_winFun = 0;
 ae::HitSettings g_hitSettings;
+series::Settings g_seriesSettings;
 bool g_logScale = false;
 ae::LocationSetup g_locationSetup = defaultLocationSetup();
 
@@ -188,6 +189,18 @@ void readSettings(const QString& path, ProgramSettings& s)
     ini.endGroup();
 
     readLocation(ini, s.location);
+    const series::Settings seriesDefaults;
+    ini.beginGroup(QStringLiteral("SERIES"));
+    s.series.folder = ini.value(QStringLiteral("Folder")).toString();
+    const QString prefix = ini.value(QStringLiteral("Prefix"), seriesDefaults.prefix).toString();
+    s.series.prefix = series::validPrefix(prefix) ? prefix : seriesDefaults.prefix;
+    s.series.count =
+        int(readBounded(ini, QStringLiteral("Count"), 0, series::MaxCount, seriesDefaults.count));
+    s.series.pauseS =
+        int(readBounded(ini, QStringLiteral("Pause"), 0, series::MaxPauseS, seriesDefaults.pauseS));
+    s.series.findHits =
+        readBounded(ini, QStringLiteral("FindHits"), 0, 1, seriesDefaults.findHits ? 1 : 0) != 0;
+    ini.endGroup();
 }
 
 bool writeSettings(const QString& path, const ProgramSettings& s)
@@ -236,6 +249,13 @@ bool writeSettings(const QString& path, const ProgramSettings& s)
     ini.endGroup();
 
     writeLocation(ini, s.location);
+    ini.beginGroup(QStringLiteral("SERIES"));
+    ini.setValue(QStringLiteral("Folder"), QDir::toNativeSeparators(s.series.folder));
+    ini.setValue(QStringLiteral("Prefix"), s.series.prefix);
+    ini.setValue(QStringLiteral("Count"), s.series.count);
+    ini.setValue(QStringLiteral("Pause"), s.series.pauseS);
+    ini.setValue(QStringLiteral("FindHits"), s.series.findHits ? 1 : 0);
+    ini.endGroup();
 
     ini.sync();
     return ini.status() == QSettings::NoError;
@@ -275,6 +295,7 @@ void MainWnd::loadSettings()
     lastDir = s.lastDir;
     g_hitSettings = s.hits;
     g_locationSetup = s.location;
+    g_seriesSettings = s.series;
 }
 
 void MainWnd::saveSettings()
@@ -297,6 +318,7 @@ void MainWnd::saveSettings()
     s.lastDir = lastDir;
     s.hits = g_hitSettings;
     s.location = g_locationSetup;
+    s.series = g_seriesSettings;
 
     for (;;) {
         QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -3,6 +3,7 @@
 #include "ae/hits.h"
 #include "ae/location.h"
 #include "rs232.h"
+#include "series/series_run.h"
 
 #include <QColor>
 #include <QString>
@@ -13,6 +14,8 @@ extern int g_winFun;
 extern ae::HitSettings g_hitSettings;
 // Settings of source location, as last accepted in its dialog; kept in the settings file.
 extern ae::LocationSetup g_locationSetup;
+// The series dialog's values (folder, prefix, count, pause, hit search); kept in the settings file.
+extern series::Settings g_seriesSettings;
 // New spectra are made and read out in dB; chosen in the FFT settings, not kept in the file.
 extern bool g_logScale;
 
@@ -36,6 +39,7 @@ struct ProgramSettings
     QString lastDir;
     ae::HitSettings hits;
     ae::LocationSetup location = defaultLocationSetup();
+    series::Settings series;
 };
 
 // Limits of the hit settings in the file: threshold in whole microvolts, times in whole
