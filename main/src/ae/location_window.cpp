@@ -331,6 +331,10 @@ void TLocationWindow::buildMap()
     ui->mapView->setEqualScale(ax, ay);
     ui->mapView->setDataBounds(x0 <= x1 ? QRectF(QPointF(x0, y0), QPointF(x1, y1)) : QRectF(0, 0, 1, 1));
 
+    // On a line the map is a strip without a y scale: the room goes to the histogram.
+    ay->setVisible(m_settings.planar);
+    ui->mapView->setMaximumHeight(m_settings.planar ? QWIDGETSIZE_MAX : 170);
+    ui->mapView->setMinimumHeight(m_settings.planar ? 300 : 130);
     ui->histView->setVisible(!m_settings.planar);
     if (!m_settings.planar)
         buildHistogram(ax);
