@@ -366,6 +366,8 @@ void TLocationWindow::buildHistogram(const QValueAxis* mapX)
     }
     *lower << QPointF(lo, 0) << QPointF(hi, 0);
     auto* area = new QAreaSeries(upper, lower);
+    upper->setParent(area); // the area series does not own its lines
+    lower->setParent(area);
     area->setName(tr("Событий на %1 м").arg(width, 0, 'g', 3));
     area->setColor(ClassColours[0].lighter(150));
     area->setBorderColor(ClassColours[0]);
