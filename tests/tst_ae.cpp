@@ -165,6 +165,28 @@ void TestAe::blocksAndSpans()
         QCOMPARE((QList<qint64>{hits[0].first, hits[0].peak, hits[0].last, hits[0].counts}),
                  (QList<qint64>{all[1].first, all[1].peak, all[1].last, all[1].counts}));
     }
+    // The record searched in steps of any size across blocks and channels: the same hits, every
+    // sample counted. Stopped before the sample that ends channel 1's hit (the 481st after its
+    // last crossing), only the hit of channel 0; stopped after it, both.
+    auto firsts = [](const std::vector<ae::Hit>& hits) {
+        QList<qint64> f;
+        for (const ae::Hit& h : hits)
+            f << h.channel << h.first << h.last;
+        return f;
+    };
+    for (qint64 step : {qint64(1), qint64(7), qint64(ChunkSamples), qint64(100000)}) {
+        ae::RecordHitSearch search(rec, set);
+        while (search.step(step))
+            ;
+        QCOMPARE((QList<qint64>{search.searched(), search.total()}), (QList<qint64>{80000, 80000}));
+        QCOMPARE(firsts(search.hits()), firsts(all));
+    }
+    for (auto [searched, found] : {std::pair{40000 + ChunkSamples + 500, 1}, std::pair{40000 + ChunkSamples + 501, 2}}) {
+        ae::RecordHitSearch search(rec, set);
+        QVERIFY(search.step(searched));
+        QCOMPARE(search.searched(), qint64(searched));
+        QCOMPARE(firsts(search.hits()), firsts(all).mid(0, 3 * found));
+    }
 }
 
 void TestAe::noPeriod()

@@ -179,10 +179,11 @@ private:
             const int height = std::min(std::max(hint.height(), area.height() / 2), area.height() * 4 / 5);
             r = QRect(area.right() + 1 - width, area.top() + area.height() / 10, width, height);
         }
-        // Inside the screen, whatever was remembered.
-        r.setSize(r.size().boundedTo(area.size()));
-        r.moveLeft(std::clamp(r.left(), area.left(), area.right() + 1 - r.width()));
-        r.moveTop(std::clamp(r.top(), area.top(), area.bottom() + 1 - r.height()));
+        // Inside the screen with its frame (as far as it is known yet), whatever was remembered.
+        const QSize frame = (w->frameGeometry().size() - w->size()).expandedTo(QSize(0, 0));
+        r.setSize(r.size().boundedTo(area.size() - frame));
+        r.moveLeft(std::clamp(r.left(), area.left(), area.right() + 1 - r.width() - frame.width()));
+        r.moveTop(std::clamp(r.top(), area.top(), area.bottom() + 1 - r.height() - frame.height()));
         w->resize(r.size());
         w->move(r.topLeft());
     }

@@ -33,12 +33,35 @@ void StringsKit::fill()
                            "Необходимо увеличить масштаб.");
     m_noSamplingRate = tr("Частота дискретизации записи не задана:\nфайл WAV не записан.");
     m_printFailed = tr("Печать не выполнена:\n%1.");
+    m_locationNoPeriod = tr("Частота дискретизации записи неизвестна: времена прихода не определены,\n"
+                            "локация источников невозможна.");
+    m_locationMissingChannel = tr("В записи нет канала %1, для которого задан датчик.");
+    m_locationCoincident = tr("Датчики каналов %1 и %2 стоят в одной точке.");
+    m_locationMixed = tr("Задайте для всех отмеченных датчиков либо только X (линейная локация),\n"
+                         "либо X и Y (плоскостная локация).");
+    m_locationTooFew = tr("Отметьте не меньше двух датчиков (для плоскостной локации — не меньше трёх).");
+    m_locationVelocity = tr("Скорость волны должна быть больше 0.");
+    m_locationPosition = tr("Неправильная координата датчика канала %1: %2");
+    m_seriesWindowBusy = tr("Окно %1 занято серией записей.\nКоманда будет доступна после окончания серии.");
+    m_seriesUnitBusy = tr("Идёт серия записей: блок оцифровки занят.\n"
+                          "Команда будет доступна после окончания серии.");
+    m_seriesLoadFailed = tr("Ошибка загрузки!\nНеудачных попыток подряд: %1. Серия остановлена, "
+                            "записей сохранено: %2.");
+    m_seriesWriteFailed = tr("Ошибка записи файла %1 (%2).\nСерия остановлена.");
+    m_seriesNoFolder = tr("Не указана папка серии.\nСерия не запущена.");
+    m_seriesFolderMissing = tr("Папка %1 не найдена.\nСерия не запущена.");
+    m_seriesBadValue = tr("Неверное значение %1: \"%2\".\nСерия не запущена.");
+    m_seriesBadPrefix = tr("Недопустимое начало имён файлов \"%1\".\nНельзя: пустое, точка или пробел "
+                           "в начале, символы / \\ : * ? \" < > | и запятая.");
+    m_seriesNoFreeName = tr("Все номера записей %1 заняты.\nСерия остановлена.");
+    m_seriesNoValue = tr("Не задано значение %1.\nСерия не запущена.");
     m_info = QStringLiteral("%1");
     m_askInverseFFT = tr("Выполнить обратное преобразование?");
     m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
     m_askWindowFunction = tr("Была использована оконная функция.\nДанные будут искажены.\n"
                              "Выполнить преобразование?");
     m_askRetryIniSave = tr("Ошибка сохранения ini-файла.\nПовторить?");
+    m_askStopSeries = tr("Идёт серия записей в папку %1.\nОстановить серию?");
 }
 
 QString StringsKit::warnText(int number) const
@@ -56,6 +79,23 @@ QString StringsKit::warnText(int number) const
     case WarnTooNarrowForFFT: return m_tooNarrowForFFT;
     case WarnNoSamplingRate: return m_noSamplingRate;
     case WarnPrintFailed: return m_printFailed;
+    case WarnLocationNoPeriod: return m_locationNoPeriod;
+    case WarnLocationMissingChannel: return m_locationMissingChannel;
+    case WarnLocationCoincident: return m_locationCoincident;
+    case WarnLocationMixed: return m_locationMixed;
+    case WarnLocationTooFew: return m_locationTooFew;
+    case WarnLocationVelocity: return m_locationVelocity;
+    case WarnLocationPosition: return m_locationPosition;
+    case WarnSeriesWindowBusy: return m_seriesWindowBusy;
+    case WarnSeriesUnitBusy: return m_seriesUnitBusy;
+    case WarnSeriesLoadFailed: return m_seriesLoadFailed;
+    case WarnSeriesWriteFailed: return m_seriesWriteFailed;
+    case WarnSeriesNoFolder: return m_seriesNoFolder;
+    case WarnSeriesFolderMissing: return m_seriesFolderMissing;
+    case WarnSeriesBadValue: return m_seriesBadValue;
+    case WarnSeriesBadPrefix: return m_seriesBadPrefix;
+    case WarnSeriesNoFreeName: return m_seriesNoFreeName;
+    case WarnSeriesNoValue: return m_seriesNoValue;
     default: return QString::number(number);
     }
 }
@@ -72,6 +112,7 @@ QString StringsKit::questionText(int number) const
     case AskCloseChanged: return m_askCloseChanged;
     case AskWindowFunction: return m_askWindowFunction;
     case AskRetryIniSave: return m_askRetryIniSave;
+    case AskStopSeries: return m_askStopSeries;
     default: return QString::number(number);
     }
 }

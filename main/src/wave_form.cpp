@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -205,6 +206,43 @@ View measuredSpan(int selStart, int selEnd, int length)
     return View{low, high - low + 1};
 }
 
+MarkColumns markColumns(const std::vector<std::pair<int, int>>& marks, int left, int right,
+                        const std::function<int(int)>& toX)
+{
+    MarkColumns c;
+    auto column = [&c](QVector<int>& list, int x) {
+        if (list.isEmpty() || list.last() != x)
+            list << x;
+    };
+    // The first mark that reaches the left column.
+    auto i = std::partition_point(marks.begin(), marks.end(),
+                                  [&](const std::pair<int, int>& m) { return toX(m.second) < left; });
+    while (i != marks.end()) {
+        const int x1 = toX(i->first);
+        if (x1 > right)
+            break;
+        const int x2 = toX(i->second);
+        const int a = std::max(x1, left);
+        const int b = std::min(x2, right);
+        if (!c.tinted.isEmpty() && c.tinted.last().second >= a - 1)
+            c.tinted.last().second = std::max(c.tinted.last().second, b);
+        else
+            c.tinted.append({a, b});
+        if (x1 >= left)
+            column(c.starts, x1);
+        if (x2 != x1 && x2 <= right)
+            column(c.ends, x2);
+        // The marks that follow and end in column x2 also start in it (they begin after this
+        // one ends): one start there stands for them all; go on with the first that ends later.
+        const auto next = std::partition_point(i + 1, marks.end(),
+                                               [&](const std::pair<int, int>& m) { return toX(m.second) <= x2; });
+        if (next != i + 1 && x2 <= right)
+            column(c.starts, x2);
+        i = next;
+    }
+    return c;
+}
+
 QString timeReadout(int cursor, double periodUs)
 {
     return formatTime(7, cursor, periodUs) + QStringLiteral("uS");
@@ -309,7 +347,8 @@ void TWFormInternalWidget::refreshTraceLayer()
     const quint16 clockKHz = record->header.clockKHz;
     const quint8 showSine = record->header.showSine;
     const int n = record->channelCount();
-    putKey(key, w, h, n, showSine, winStart, winWidth, divider, clockKHz, record->rect);
+    const quint64 marks = form()->spanMarksRevision();
+    putKey(key, w, h, n, showSine, winStart, winWidth, divider, clockKHz, record->rect, marks);
     QVector<int> bases;
     for (int i = 0; i < n; ++i) {
         const TWaveView* v = record->channel(i);
@@ -344,6 +383,7 @@ void TWFormInternalWidget::refreshTraceLayer()
         painter->setClipRect(dirty);
         painter->fillRect(dirty, Qt::black);
         record->drawTraces(painter, shapes);
+        form()->drawSpanMarks(painter);
         painter->end();
     }
     layerKey = key;
@@ -375,7 +415,6 @@ void TWFormInternalWidget::paintEvent(QPaintEvent* event)
         return;
     painter->drawPixmap(0, 0, traceLayer);
     f->record->drawMarks(painter);
-    f->drawSpanMarks(painter);
     f->drawSelection(painter, f->selStart, f->selEnd);
     if (paintAction == 5) {
         f->record->drawSine(painter);
@@ -572,7 +611,7 @@ bool TWForm::initFromFile(const QString& path)
     return true;
 }
 
-bool TWForm::acquire(int channelCount, int length)
+bool TWForm::acquire(int channelCount, int length, AcquisitionReport* report)
 {
     if (!record || !plot || transforming)
         return false;
@@ -584,7 +623,7 @@ bool TWForm::acquire(int channelCount, int length)
             return false; // reported by the record
         layoutFrame(nullptr);
     }
-    const bool ok = g_mainWnd && acquireFromUnit(*record, g_mainWnd.data());
+    const bool ok = g_mainWnd && acquireFromUnit(*record, g_mainWnd.data(), report);
     if (g_mainWnd)
         unsavedRecording = true; // even a failed run may have overwritten some channels
     updateScrollBar();
@@ -629,51 +668,82 @@ void TWForm::showSample(int ch, int i)
     plot->update();
 }
 
+void TWForm::showCursors(const QVector<QPair<int, int>>& cursors)
+{
+    if (!record || !plot || cursors.isEmpty())
+        return;
+    const int last = std::max(record->length() - 1, 0);
+    const wform::View n =
+        wform::viewShowing(view(), std::clamp(cursors[0].second, 0, last), record->length());
+    if (n != view())
+        viewChanged(n, false);
+    for (const QPair<int, int>& c : cursors) {
+        if (TWaveView* v = record->channel(c.first)) {
+            v->cursor = std::clamp(c.second, 0, last);
+            refreshReadout(c.first);
+        }
+    }
+    plot->update();
+}
+
 void TWForm::setSpanMarks(const QVector<wform::SpanMark>& marks)
 {
     m_spanMarks = marks;
+    for (auto& list : m_marksOf)
+        list.clear();
+    for (const wform::SpanMark& m : marks) {
+        if (m.channel >= 0 && m.channel < MaxChannels)
+            m_marksOf[m.channel].emplace_back(std::min(m.from, m.to), std::max(m.from, m.to));
+    }
+    for (auto& list : m_marksOf)
+        std::sort(list.begin(), list.end());
+    ++m_marksRevision;
     if (plot)
         plot->update();
 }
 
 void TWForm::drawSpanMarks(QPainter* painter) const
 {
-    if (!record || m_spanMarks.isEmpty() || !painter || !painter->isActive())
+    if (!record || m_spanMarks.isEmpty() || !painter || !painter->isActive() || plotRect.width() <= 0)
         return;
     // Magenta: no trace or cursor colour of the defaults. The stretch is tinted, its start drawn
-    // dashed and its end dotted, so that neither is taken for a cursor.
-    const QColor colour(255, 0, 255);
-    QColor tint = colour;
-    tint.setAlpha(48);
-    QPen start(colour, 1, Qt::DashLine);
-    QPen end(colour, 1, Qt::DotLine);
-    painter->save();
-    for (const wform::SpanMark& m : m_spanMarks) {
-        const TWaveView* v = record->channel(m.channel);
-        if (!v || !v->visible)
-            continue;
-        const int x1 = record->sampleToX(m.from);
-        const int x2 = record->sampleToX(m.to);
-        if (x2 < plotRect.left() || x1 > plotRect.right())
+    // dashed (4 rows on, 2 off) and its end dotted (1 on, 2 off), so that neither is taken for a
+    // cursor. Every mark of a channel spans the same rows, so one strip of 6 rows, a pattern
+    // period of both lines, holds the whole picture and is tiled down the channel's band: the
+    // cost follows the plot's width.
+    constexpr int Period = 6;
+    const QRgb line = qRgb(255, 0, 255);
+    const QRgb tint = qPremultiply(qRgba(255, 0, 255, 48));
+    const int left = plotRect.left();
+    const int width = plotRect.width();
+    for (int ch = 0; ch < MaxChannels; ++ch) {
+        const TWaveView* v = record->channel(ch);
+        if (!v || !v->visible || m_marksOf[ch].empty())
             continue;
         // The rows of the channel's whole range of values.
         const int top = std::max(v->baseY - nearest(127.0 * v->yScale), plotRect.top());
         const int bottom = std::min(v->baseY + nearest(128.0 * v->yScale), plotRect.bottom());
         if (top > bottom)
             continue;
-        const int left = std::max(x1, plotRect.left());
-        const int right = std::min(x2, plotRect.right());
-        painter->fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), tint);
-        if (x1 >= plotRect.left()) {
-            painter->setPen(start);
-            painter->drawLine(x1, top, x1, bottom);
+        const wform::MarkColumns c = wform::markColumns(m_marksOf[ch], left, plotRect.right(),
+                                                        [v](int i) { return v->sampleToX(i); });
+        if (c.tinted.isEmpty())
+            continue;
+        QImage strip(width, Period, QImage::Format_ARGB32_Premultiplied);
+        strip.fill(Qt::transparent);
+        for (int y = 0; y < Period; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(strip.scanLine(y));
+            for (const QPair<int, int>& run : c.tinted)
+                std::fill(row + run.first - left, row + run.second - left + 1, tint);
+            if (y % 3 == 0)
+                for (int x : c.ends)
+                    row[x - left] = line;
+            if (y < 4)
+                for (int x : c.starts)
+                    row[x - left] = line;
         }
-        if (x2 <= plotRect.right() && x2 != x1) {
-            painter->setPen(end);
-            painter->drawLine(x2, top, x2, bottom);
-        }
+        painter->drawTiledPixmap(QRect(left, top, width, bottom - top + 1), QPixmap::fromImage(strip));
     }
-    painter->restore();
 }
 
 void TWForm::viewChanged(const wform::View& v, bool syncSlider)

@@ -14,7 +14,12 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 class QAbstractSlider;
+struct AcquisitionReport;
 class QMouseEvent;
 class QPainter;
 class QScrollBar;
@@ -57,6 +62,21 @@ struct SpanMark
     int from = 0;
     int to = 0;
 };
+
+// The marks of one channel as drawn between the columns left and right: runs of tinted columns
+// (first and last column of each), and the columns where a mark starts (dashed line) or ends
+// (dotted line; not drawn where it also started). Several marks in one column make one mark
+// there. marks are the channel's stretches (from, to) sorted by from and not overlapping, as a
+// channel's hits are; toX gives a sample's column and must not decrease. The marks are found by
+// binary search, so the cost follows the number of columns, not the number of marks.
+struct MarkColumns
+{
+    QVector<QPair<int, int>> tinted;
+    QVector<int> starts;
+    QVector<int> ends;
+};
+MarkColumns markColumns(const std::vector<std::pair<int, int>>& marks, int left, int right,
+                        const std::function<int(int)>& toX);
 
 // Scroll bar over a record of length samples showing width of them from start. One unit of
 // the bar is step samples, which keeps the range below 32768 units for any record.
@@ -175,7 +195,7 @@ private:
 
     QPainter* painter = nullptr;
     TraceShape shapes[MaxChannels];
-    QPixmap traceLayer;      // black, the traces and the sine
+    QPixmap traceLayer;      // black, the traces, the span marks and the sine
     QByteArray layerKey;     // what traceLayer shows; empty when it must be drawn anew
     QVector<int> layerBases; // the zero level of each trace in it
 };
@@ -195,8 +215,8 @@ public:
     // two. False after a critical error (the caller deletes the window).
     bool initSpectrum(TWForm* source);
     // One acquisition from the unit into the record, made anew when its size differs; the
-    // acquisition's result.
-    bool acquire(int channelCount, int length);
+    // acquisition's result (report, when given, as acquireFromUnit fills it).
+    bool acquire(int channelCount, int length, AcquisitionReport* report = nullptr);
     // 100 without a record, else the writer's result (0 on success).
     int save(const QString& path);
 
@@ -249,10 +269,16 @@ public:
     wform::View view() const;
     // Scrolls sample i of channel ch into view and puts the channel's cursor on it.
     void showSample(int ch, int i);
-    // Stretches marked over the traces until replaced (a hit table marks its hits). They are
-    // drawn over the kept picture of the traces, so changing them does not draw the traces anew.
+    // Puts the cursors of several channels on their samples (channel, sample) at once, the first
+    // one's sample scrolled into view.
+    void showCursors(const QVector<QPair<int, int>>& cursors);
+    // Stretches marked over the traces until replaced (a hit table marks its hits; a channel's
+    // marks do not overlap). They are drawn into the kept picture of the traces, merged per
+    // column: a paint that changes nothing else only copies them, whatever their number.
     void setSpanMarks(const QVector<wform::SpanMark>& marks);
     const QVector<wform::SpanMark>& spanMarks() const { return m_spanMarks; }
+    // Changes whenever the marks do.
+    quint64 spanMarksRevision() const { return m_marksRevision; }
     void drawSpanMarks(QPainter* painter) const;
     // Inverts the picture on painter's device between the columns of samples from and to.
     void drawSelection(QPainter* painter, int from, int to);
@@ -319,4 +345,6 @@ private:
     bool measuredSelection(int warning, int& low, int& high) const;
 
     QVector<wform::SpanMark> m_spanMarks;
+    std::vector<std::pair<int, int>> m_marksOf[MaxChannels]; // per slot, sorted by start
+    quint64 m_marksRevision = 0;
 };

@@ -30,18 +30,30 @@ QString hitsCsvHeader()
                           "energy_v2s,avg_freq_khz");
 }
 
+QString hitField(const HitRow& row, int i)
+{
+    switch (i) {
+    case 0: return QString::number(row.channel);
+    case 1: return optionalFixed(row.arrivalUs, 3);
+    case 2: return exact(row.peakV);
+    case 3: return fixed(row.peakDb, 2);
+    case 4: return optionalFixed(row.riseUs, 3);
+    case 5: return optionalFixed(row.durationUs, 3);
+    case 6: return QString::number(row.counts);
+    case 7: return QString::number(row.countsToPeak);
+    case 8: return row.energyV2s ? exact(*row.energyV2s) : QString();
+    case 9: return optionalFixed(row.avgFreqKHz, 3);
+    default: return QString();
+    }
+}
+
 QStringList hitFields(const HitRow& row)
 {
-    return {QString::number(row.channel),
-            optionalFixed(row.arrivalUs, 3),
-            exact(row.peakV),
-            fixed(row.peakDb, 2),
-            optionalFixed(row.riseUs, 3),
-            optionalFixed(row.durationUs, 3),
-            QString::number(row.counts),
-            QString::number(row.countsToPeak),
-            row.energyV2s ? exact(*row.energyV2s) : QString(),
-            optionalFixed(row.avgFreqKHz, 3)};
+    QStringList fields;
+    fields.reserve(HitFieldCount);
+    for (int i = 0; i < HitFieldCount; ++i)
+        fields << hitField(row, i);
+    return fields;
 }
 
 QString csvField(const QString& text)

@@ -19,6 +19,9 @@ QString hitsCsvHeader();
 // The fields of a row after "file", in header order, dot as the decimal separator; a value that
 // is absent is an empty field.
 QStringList hitFields(const HitRow& row);
+// Field i (0 ... HitFieldCount - 1) of hitFields alone: the table formats what it shows.
+constexpr int HitFieldCount = 10;
+QString hitField(const HitRow& row, int i);
 // A field as CSV holds it: quoted (quotes doubled) when it holds a comma, a quote or a line end.
 QString csvField(const QString& text);
 // One row, without a line end.

@@ -10,6 +10,7 @@
 #include "ui_HitTable.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -17,10 +18,13 @@
 #include <QIODevice>
 #include <QKeyEvent>
 #include <QMdiArea>
-#include <QSortFilterProxyModel>
+#include <QProgressDialog>
 #include <QTableView>
 
 #include <algorithm>
+#include <limits>
+#include <memory>
+#include <numeric>
 #include <utility>
 
 namespace ae {
@@ -30,11 +34,70 @@ void HitTableModel::setHits(std::vector<Hit> hits, double periodUs)
     beginResetModel();
     m_hits = std::move(hits);
     m_period = periodUs;
-    m_fields.clear();
-    m_fields.reserve(m_hits.size());
-    for (const Hit& h : m_hits)
-        m_fields.push_back(hitFields(hitRow(h, periodUs)));
+    order();
     endResetModel();
+}
+
+double HitTableModel::sortKey(const Hit& h, int column, double periodUs)
+{
+    switch (column) {
+    case ChannelColumn: return h.channel;
+    case ArrivalColumn: return double(h.first);
+    case PeakVColumn:
+    case PeakDbColumn: return h.peakV;
+    case RiseColumn: return double(h.peak - h.first);
+    case DurationColumn: return double(h.last - h.first);
+    case CountsColumn: return h.counts;
+    case CountsToPeakColumn: return h.countsToPeak;
+    case EnergyColumn: return h.sumSquares;
+    case AvgFreqColumn: {
+        const std::optional<double> f = hitRow(h, periodUs).avgFreqKHz;
+        return f ? *f : -std::numeric_limits<double>::infinity();
+    }
+    default: return 0.0;
+    }
+}
+
+void HitTableModel::order()
+{
+    m_order.resize(m_hits.size());
+    std::iota(m_order.begin(), m_order.end(), 0);
+    if (m_sortColumn < 0 || m_sortColumn >= ColumnCount)
+        return;
+    std::vector<double> keys(m_hits.size());
+    for (std::size_t i = 0; i < m_hits.size(); ++i)
+        keys[i] = sortKey(m_hits[i], m_sortColumn, m_period);
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(m_order.begin(), m_order.end(), [&keys](int a, int b) { return keys[a] < keys[b]; });
+    else
+        std::stable_sort(m_order.begin(), m_order.end(), [&keys](int a, int b) { return keys[a] > keys[b]; });
+}
+
+void HitTableModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // What the view holds (selection, current row) stays on its hit.
+    const QModelIndexList held = persistentIndexList();
+    std::vector<int> heldHits;
+    heldHits.reserve(std::size_t(held.size()));
+    for (const QModelIndex& i : held)
+        heldHits.push_back(m_order[std::size_t(i.row())]);
+    m_sortColumn = column;
+    m_sortOrder = order;
+    this->order();
+    if (!held.isEmpty()) {
+        std::vector<int> rowOf(m_order.size());
+        for (std::size_t r = 0; r < m_order.size(); ++r)
+            rowOf[std::size_t(m_order[r])] = int(r);
+        QModelIndexList moved;
+        moved.reserve(held.size());
+        for (int k = 0; k < held.size(); ++k)
+            moved << index(rowOf[std::size_t(heldHits[std::size_t(k)])], held[k].column());
+        changePersistentIndexList(held, moved);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int HitTableModel::rowCount(const QModelIndex& parent) const
@@ -51,35 +114,16 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnCount)
         return {};
-    const Hit& h = hit(index.row());
-    const int c = index.column();
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role == Qt::DisplayRole) {
-        // Without a period the times are shown in samples; the CSV leaves them empty.
-        if (!periodKnown(m_period) && (c == ArrivalColumn || c == RiseColumn || c == DurationColumn))
-            return QCoreApplication::translate("THitTable", "%1 отсч.")
-                .arg(data(index, SortRole).toLongLong());
-        return m_fields[std::size_t(index.row())].value(c);
-    }
-    if (role != SortRole)
+    if (role != Qt::DisplayRole)
         return {};
-    switch (c) {
-    case ChannelColumn: return h.channel + 1;
-    case ArrivalColumn: return h.first;
-    case PeakVColumn:
-    case PeakDbColumn: return h.peakV;
-    case RiseColumn: return h.peak - h.first;
-    case DurationColumn: return h.last - h.first;
-    case CountsColumn: return h.counts;
-    case CountsToPeakColumn: return h.countsToPeak;
-    case EnergyColumn: return h.sumSquares;
-    case AvgFreqColumn: {
-        const std::optional<double> f = hitRow(h, m_period).avgFreqKHz;
-        return f ? QVariant(*f) : QVariant();
-    }
-    default: return {};
-    }
+    const Hit& h = hit(index.row());
+    const int c = index.column();
+    // Without a period the times are shown in samples; the CSV leaves them empty.
+    if (!periodKnown(m_period) && (c == ArrivalColumn || c == RiseColumn || c == DurationColumn))
+        return QCoreApplication::translate("THitTable", "%1 отсч.").arg(qint64(sortKey(h, c, m_period)));
+    return hitField(hitRow(h, m_period), c);
 }
 
 QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -107,22 +151,6 @@ QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int
 
 } // namespace ae
 
-namespace {
-
-// Rows are numbered as they are shown, whatever the sort.
-class ShownOrderProxy : public QSortFilterProxyModel
-{
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-            return section + 1;
-        return QSortFilterProxyModel::headerData(section, orientation, role);
-    }
-};
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 
@@ -153,18 +181,22 @@ THitTable::THitTable(QWidget* parent, TWForm* form)
     : QWidget(parent, Qt::Tool)
     , ui(new Ui::HitTable)
     , m_model(new ae::HitTableModel(this))
-    , m_proxy(new ShownOrderProxy(this))
     , m_form(form)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     umisc::placeToolWindow(this, QStringLiteral("hitTable"));
-    m_proxy->setSourceModel(m_model);
-    m_proxy->setSortRole(ae::HitTableModel::SortRole);
-    ui->hitView->setModel(m_proxy);
+    ui->hitView->setModel(m_model);
     ui->hitView->sortByColumn(ae::HitTableModel::ArrivalColumn, Qt::AscendingOrder);
-    ui->hitView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    ui->hitView->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Rows of one height and columns sized once per search from a sample of the rows: no size
+    // is worked out for every row of a table of any length.
+    QHeaderView* rows = ui->hitView->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(fontMetrics().height() + 2);
+    rows->setDefaultSectionSize(fontMetrics().height() + 6);
+    QHeaderView* columns = ui->hitView->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setResizeContentsPrecision(SizedRows);
 
     // The view's own Ctrl+C copies one cell: the table takes the key first.
     ui->hitView->installEventFilter(this);
@@ -214,26 +246,68 @@ QTableView* THitTable::view() const
     return ui->hitView;
 }
 
+int THitTable::progressDelayMs = 500;
+
+bool THitTable::search(ae::RecordHitSearch& search)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<QProgressDialog> progress;
+    constexpr int Steps = 1000;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool stopped = false;
+    while (search.step(SearchStepSamples)) {
+        if (!progress && clock.elapsed() >= progressDelayMs) {
+            progress = std::make_unique<QProgressDialog>(tr("Поиск импульсов АЭ…"), tr("Стоп"), 0, Steps,
+                                                         parentWidget());
+            progress->setWindowTitle(tr("Импульсы АЭ — %1").arg(m_form->windowTitle()));
+            progress->setWindowModality(Qt::ApplicationModal);
+            progress->setMinimumDuration(0);
+            progress->setAutoReset(false);
+            progress->setAutoClose(false);
+            // Esc rejects the dialog, which alone would only hide it: it stops the search too.
+            connect(progress.get(), &QDialog::rejected, progress.get(), &QProgressDialog::cancel);
+            QApplication::restoreOverrideCursor(); // the Stop button is to be pressed
+            progress->show();
+        }
+        if (progress) {
+            progress->setValue(int(Steps * search.searched() / std::max<qint64>(search.total(), 1)));
+            emit searchStep(search.searched(), search.total());
+            QCoreApplication::processEvents();
+            if (progress->wasCanceled()) {
+                stopped = true;
+                break;
+            }
+        }
+    }
+    if (!progress)
+        QApplication::restoreOverrideCursor();
+    return !stopped;
+}
+
 void THitTable::detect(const ae::HitSettings& s)
 {
-    if (!m_form || !m_form->record)
+    // A transform holds the window's samples between its steps: they are not searched then.
+    if (!m_form || !m_form->record || m_form->transforming)
         return;
-    const TWaveStor& record = *m_form->record;
-    const double period = record.samplePeriodUs();
+    const double period = m_form->record->samplePeriodUs();
+    std::vector<ae::Hit> found;
     {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_model->setHits(ae::detectHits(record, s), period);
-        QApplication::restoreOverrideCursor();
+        // Events are served during a long search: the window keeps its samples until it ends.
+        m_form->transforming = true;
+        ae::RecordHitSearch running(*m_form->record, s);
+        m_stopped = !search(running);
+        found = std::move(running.hits());
+        m_form->transforming = false;
     }
+    QVector<wform::SpanMark> marks;
+    marks.reserve(int(found.size()));
+    for (const ae::Hit& h : found)
+        marks.push_back({h.channel, int(h.first), int(h.last)});
+    m_model->setHits(std::move(found), period);
+    ui->hitView->resizeColumnsToContents();
     m_file = m_form->windowTitle();
     setWindowTitle(tr("Импульсы АЭ — %1").arg(m_file));
-
-    QVector<wform::SpanMark> marks;
-    marks.reserve(m_model->rowCount());
-    for (int r = 0; r < m_model->rowCount(); ++r) {
-        const ae::Hit& h = m_model->hit(r);
-        marks.push_back({h.channel, int(h.first), int(h.last)});
-    }
     m_form->setSpanMarks(marks);
 
     QString text =
@@ -244,6 +318,8 @@ void THitTable::detect(const ae::HitSettings& s)
             .arg(s.pdtUs)
             .arg(s.hdtUs)
             .arg(s.hltUs);
+    if (m_stopped)
+        text = tr("Поиск остановлен: показаны импульсы, найденные до остановки. ") + text;
     if (!ae::periodKnown(period))
         text += tr(" Частота дискретизации записи неизвестна: времена даны в отсчётах, окна PDT, HDT "
                    "и HLT отсчитаны по отсчёту на микросекунду.");
@@ -252,16 +328,14 @@ void THitTable::detect(const ae::HitSettings& s)
 
 const ae::Hit* THitTable::hitAt(int r) const
 {
-    const QModelIndex i = m_proxy->mapToSource(m_proxy->index(r, 0));
-    return i.isValid() ? &m_model->hit(i.row()) : nullptr;
+    return r >= 0 && r < m_model->rowCount() ? &m_model->hit(r) : nullptr;
 }
 
 std::optional<ae::HitRow> THitTable::rowAt(int r) const
 {
-    const QModelIndex i = m_proxy->mapToSource(m_proxy->index(r, 0));
-    if (!i.isValid())
-        return std::nullopt;
-    return ae::hitRow(m_model->hit(i.row()), m_model->periodUs());
+    if (const ae::Hit* h = hitAt(r))
+        return ae::hitRow(*h, m_model->periodUs());
+    return std::nullopt;
 }
 
 QString THitTable::selectedText() const
@@ -287,7 +361,7 @@ void THitTable::copySelection() const
 QByteArray THitTable::csv() const
 {
     QByteArray out = ae::hitsCsvHeader().toUtf8() + '\n';
-    for (int r = 0; r < m_proxy->rowCount(); ++r) {
+    for (int r = 0; r < m_model->rowCount(); ++r) {
         if (const std::optional<ae::HitRow> row = rowAt(r))
             out += ae::hitsCsvLine(m_file, *row).toUtf8() + '\n';
     }

@@ -15,7 +15,6 @@
 #include <optional>
 #include <vector>
 
-class QSortFilterProxyModel;
 class QTableView;
 class TWForm;
 
@@ -25,8 +24,8 @@ class HitTable;
 
 namespace ae {
 
-// The hits as rows: the CSV's fields after "file", in its order. Sorting uses SortRole, in which
-// the times are sample counts, so that a record without a known period still sorts.
+// The hits as rows: the CSV's fields after "file", in its order. Texts are made only for the rows
+// a view asks for; sorting orders row numbers by one key per hit, worked out once per sort.
 class HitTableModel : public QAbstractTableModel
 {
 public:
@@ -43,22 +42,34 @@ public:
         AvgFreqColumn,
         ColumnCount
     };
-    static constexpr int SortRole = Qt::UserRole;
 
     using QAbstractTableModel::QAbstractTableModel;
+    // New hits, in the order last sorted by (as found when never sorted).
     void setHits(std::vector<Hit> hits, double periodUs);
-    const Hit& hit(int row) const { return m_hits[std::size_t(row)]; }
+    // The hit of row r as the rows are ordered now.
+    const Hit& hit(int row) const { return m_hits[std::size_t(m_order[std::size_t(row)])]; }
+    // The hits as found (the order of the marks), whatever the rows' order.
+    const std::vector<Hit>& hits() const { return m_hits; }
     double periodUs() const { return m_period; }
+    // The value rows are sorted by in column c: times in samples, so that a record without a
+    // known period still sorts; an absent average frequency below every other.
+    static double sortKey(const Hit& h, int column, double periodUs);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Stable: equal keys keep the order in which the hits were found.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+    void order();
+
     std::vector<Hit> m_hits;
-    std::vector<QStringList> m_fields; // CSV fields of each row
+    std::vector<int> m_order; // row -> index into m_hits
     double m_period = 0.0;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace ae
@@ -76,8 +87,16 @@ public:
     THitTable(QWidget* parent, TWForm* form);
     ~THitTable() override; // the window's marks go with the table
 
-    // Finds the hits of the window's record and marks them on its plot.
+    // Finds the hits of the window's record and marks them on its plot. A search that takes
+    // longer than progressDelayMs shows a progress dialog whose Stop ends it: the table then
+    // shows the hits found so far and says that the search was stopped.
     void detect(const ae::HitSettings& s);
+    static int progressDelayMs;
+    // Samples searched between two looks at the clock and the Stop button.
+    static constexpr qint64 SearchStepSamples = 32768;
+    // Rows besides the visible ones whose texts size the columns.
+    static constexpr int SizedRows = 200;
+    bool searchStopped() const { return m_stopped; }
     TWForm* form() const { return m_form; }
     QTableView* view() const;
     const ae::HitTableModel& model() const { return *m_model; }
@@ -96,6 +115,10 @@ public:
     // The hit of row r shown in its window, the channel's cursor on its arrival.
     void goToRow(int r);
 
+signals:
+    // A step of a search with its progress dialog shown, after the dialog took its value.
+    void searchStep(qint64 searched, qint64 total);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override; // Ctrl+C on the view
     void closeEvent(QCloseEvent* event) override;               // the marks go at once
@@ -104,8 +127,11 @@ private:
     std::optional<ae::HitRow> rowAt(int r) const; // the hit of row r of the view as shown
 
     Ui::HitTable* ui = nullptr;
+    // The search with its progress dialog; false when stopped.
+    bool search(ae::RecordHitSearch& search);
+
     ae::HitTableModel* m_model = nullptr;
-    QSortFilterProxyModel* m_proxy = nullptr;
+    bool m_stopped = false;
     QPointer<TWForm> m_form;
     QString m_file; // the window's title when the hits were found
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ae {
 
@@ -165,19 +166,78 @@ void detectChannelHits(const TWaveView& channel, int slot, int gainCode, double 
     detector.finish();
 }
 
+namespace {
+
+// The channel of slot ch when its hits are searched (spectrum channels are not).
+const TWaveView* searchedChannel(const TWaveStor& record, int ch)
+{
+    const TWaveView* v = record.channel(ch);
+    return v && record.channelHeader(ch) && !v->spectrum ? v : nullptr;
+}
+
+} // namespace
+
 std::vector<Hit> detectHits(const TWaveStor& record, const HitSettings& settings)
 {
-    std::vector<Hit> hits;
-    const double period = record.samplePeriodUs();
+    RecordHitSearch search(record, settings);
+    while (search.step(std::numeric_limits<qint64>::max()))
+        ;
+    return std::move(search.hits());
+}
+
+RecordHitSearch::RecordHitSearch(const TWaveStor& record, const HitSettings& settings)
+    : m_record(record)
+    , m_settings(settings)
+    , m_period(record.samplePeriodUs())
+{
     for (int ch = 0; ch < record.channelCount(); ++ch) {
-        const TWaveView* v = record.channel(ch);
-        const TChannelHeader* h = record.channelHeader(ch);
-        if (!v || !h || v->spectrum)
-            continue;
-        const int gain = h->gainCode;
-        detectChannelHits(*v, ch, gain, period, settings, hits);
+        if (const TWaveView* v = searchedChannel(record, ch))
+            m_total += std::max(v->count, 0);
     }
-    return hits;
+    startNextChannel();
+}
+
+RecordHitSearch::~RecordHitSearch() = default;
+
+bool RecordHitSearch::startNextChannel()
+{
+    m_detector.reset();
+    while (++m_slot < m_record.channelCount()) {
+        if (const TWaveView* v = searchedChannel(m_record, m_slot)) {
+            m_pos = 0;
+            m_detector = std::make_unique<HitDetector>(m_settings, m_period, m_record.channelHeader(m_slot)->gainCode,
+                                                       v->unipolar, m_slot, m_hits);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RecordHitSearch::step(qint64 samples)
+{
+    qint64 budget = std::max<qint64>(samples, 1);
+    while (m_detector && budget > 0) {
+        const TWaveView& v = *m_record.channel(m_slot);
+        const qint8* span = nullptr;
+        const int n = m_pos < v.count ? v.chunkAt(int(m_pos), &span) : 0;
+        if (n <= 0) {
+            // The channel's end (or a block that is not there): its last hit ends with it.
+            m_detector->finish();
+            m_searched += std::max<qint64>(v.count - m_pos, 0);
+            startNextChannel();
+            continue;
+        }
+        const qint64 k = std::min<qint64>(n, budget);
+        m_detector->feed(span, k);
+        m_pos += k;
+        m_searched += k;
+        budget -= k;
+    }
+    if (m_detector && m_pos >= m_record.channel(m_slot)->count) {
+        m_detector->finish();
+        startNextChannel();
+    }
+    return m_detector != nullptr;
 }
 
 HitRow hitRow(const Hit& hit, double periodUs)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -91,6 +92,41 @@ void detectChannelHits(const TWaveView& channel, int slot, int gainCode, double 
                        const HitSettings& settings, std::vector<Hit>& out);
 // Every channel of a record in slot order (spectrum channels have none), at its sample period.
 std::vector<Hit> detectHits(const TWaveStor& record, const HitSettings& settings);
+
+// detectHits in steps of a given number of samples, so that a long search can show its progress
+// and be stopped between steps. The record must not change while the search lives.
+class RecordHitSearch
+{
+public:
+    RecordHitSearch(const TWaveStor& record, const HitSettings& settings);
+    ~RecordHitSearch();
+    RecordHitSearch(const RecordHitSearch&) = delete;
+    RecordHitSearch& operator=(const RecordHitSearch&) = delete;
+
+    // Searches up to samples more samples (at least one); false once every channel is done.
+    bool step(qint64 samples);
+    // Samples searched so far, of total().
+    qint64 searched() const { return m_searched; }
+    qint64 total() const { return m_total; }
+    // The hits found so far, in slot order and in time order within a channel: when the search
+    // ends early, those of the channels searched and the ones that had ended in the channel
+    // being searched (a hit still running when the search stopped is left out: its end is not
+    // known).
+    std::vector<Hit>& hits() { return m_hits; }
+
+private:
+    bool startNextChannel();
+
+    const TWaveStor& m_record;
+    HitSettings m_settings;
+    double m_period = 0.0;
+    int m_slot = -1;  // channel being searched
+    qint64 m_pos = 0; // its next sample
+    std::unique_ptr<HitDetector> m_detector;
+    std::vector<Hit> m_hits;
+    qint64 m_searched = 0;
+    qint64 m_total = 0;
+};
 
 // A hit as the table and the CSV show it. The times, the energy and the average frequency are
 // absent when the period is unknown; the average frequency also for a hit of one sample.
