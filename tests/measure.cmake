@@ -6,5 +6,5 @@ foreach(t tst_measure tst_forms tst_spectrum)
 endforeach()
 if(TARGET tst_forms)
   set_property(TARGET tst_forms APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src/ae"
-    "${CMAKE_SOURCE_DIR}/main/src/export")
+    "${CMAKE_SOURCE_DIR}/main/src/export" "${CMAKE_SOURCE_DIR}/main/src/series")
 endif()

@@ -7,6 +7,10 @@
 #include "ui_FFTDlg.h"
 #include "ui_HitSetDialog.h"
 #include "ui_HitTable.h"
+#include "ui_LocationDialog.h"
+#include "ui_LocationWindow.h"
+#include "ui_SeriesDialog.h"
+#include "ui_SeriesTable.h"
 #include "ui_InfoDialog.h"
 #include "ui_LoadProgress.h"
 #include "ui_PrintDialog.h"
@@ -114,6 +118,10 @@ void TestForms::textsShowWhole_data()
     QTest::newRow("export options") << form<Ui::ExportDialog>();
     QTest::newRow("hit search settings") << form<Ui::HitSetDialog>();
     QTest::newRow("hit table") << form<Ui::HitTable>();
+    QTest::newRow("location settings") << form<Ui::LocationDialog>();
+    QTest::newRow("location window") << form<Ui::LocationWindow>();
+    QTest::newRow("series settings") << form<Ui::SeriesDialog>();
+    QTest::newRow("series table") << form<Ui::SeriesTable>();
 }
 
 void TestForms::textsShowWhole()

@@ -659,6 +659,9 @@ void TestMainWnd::windowCommandAfterDialog_data()
         {"acquisition settings", {"Ctrl+A"}, {"OK"}},
         {"port settings", {"Ctrl+P"}, {"OK"}},
         {"FFT settings", {"Alt+О", "Н"}, {"OK"}},
+        {"hit search settings", {"Alt+О", "А"}, {"Cancel"}},
+        {"location settings", {"Alt+О", "Л"}, {"Cancel"}},
+        {"series settings", {"Alt+Н", "Е"}, {"Cancel"}},
         {"record information", {"Ctrl+I"}, {"pushButton"}},
         {"FFT preview", {"Ctrl+Shift+F"}, {"okBtn"}},
     };

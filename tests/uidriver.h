@@ -53,7 +53,7 @@ private:
 
 // Answers the modal dialogs in order, clicking as a user would: at a message box its button
 // ("yes", "no", "cancel", "ok"); at the channel dialog "all" or "first" (channel 1) and OK; at
-// another dialog the push button of that object name, "OK" the button box's. Progress windows
+// another dialog the push button of that object name, else the button box's OK ("OK") or Cancel. Progress windows
 // are left alone. Records each box's text and each dialog's title.
 class Answers : public QObject
 {
@@ -67,8 +67,8 @@ public:
             const QString step = steps.takeFirst();
             auto click = [w](const QString& name) {
                 QAbstractButton* b = w->findChild<QPushButton*>(name);
-                if (auto* box = w->findChild<QDialogButtonBox*>(); !b && box && name == "OK")
-                    b = box->button(QDialogButtonBox::Ok);
+                if (auto* box = w->findChild<QDialogButtonBox*>(); !b && box)
+                    b = box->button(name == "OK" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
                 if (b)
                     QTest::mouseClick(b, Qt::LeftButton);
             };
