@@ -91,6 +91,7 @@ private slots:
     }
     void linesJoinSamples();
     void cursorsAndZeroLines();
+    void channelsInTheirColours();
     void sineOfFiftyHertz_data();
     void sineOfFiftyHertz();
 };
@@ -193,6 +194,29 @@ void TestDrawing::cursorsAndZeroLines()
     // A detector channel's zero line is the bottom of its band.
     v->setUnipolar();
     QCOMPARE(render(rec, w, h + 1).pixelColor(60, 100 + 100), Zero); // 128 x 199 / 256 = 99.5 rows
+}
+
+void TestDrawing::channelsInTheirColours()
+{
+    // Four channels, all samples 40, in the tables' colours: each trace in its band (zero line at
+    // (ch + 0.5) x 399 / 4), each cursor (at 20 ch + 10, one column a sample) in its colour.
+    const int w = 200, h = 400;
+    TWaveStor rec(QRect(QPoint(0, 0), QPoint(w - 1, h - 1)));
+    QVERIFY(rec.init(4, 199));
+    for (int ch = 0; ch < 4; ++ch) {
+        for (int i = 0; i < 199; ++i)
+            rec.channel(ch)->setSample(i, 40);
+        rec.channel(ch)->visible = true;
+        rec.channel(ch)->cursor = 20 * ch + 10;
+    }
+    rec.header.winWidth = 199;
+    rec.relayout();
+    const QImage image = render(rec, w, h);
+    for (int ch = 0; ch < 4; ++ch) {
+        const int row = rounded((ch + 0.5) * 399 / 4) - rounded(40 * 399 / 1024.0);
+        QCOMPARE(image.pixelColor(150, row), g_traceColours[ch]);
+        QCOMPARE(image.pixelColor(20 * ch + 10, 2), g_cursorColours[ch]);
+    }
 }
 
 void TestDrawing::sineOfFiftyHertz_data()

@@ -188,7 +188,7 @@ void TestMeasure::meanOrWarning_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("icon");
     // From one past the last sample (a drag to the right edge) to 390: real samples only count.
-    QTest::newRow("mean") << "aAverage" << 400 << "Среднее значение:\nКанал 1: 1.250 V\nКанал 2: 312.5mV"
+    QTest::newRow("mean") << "aAverage" << 400 << "Среднее значение:\nКанал 1: 1.250 V\nКанал 2: 156.3mV"
                           << int(QMessageBox::Information);
     QTest::newRow("maximum, nothing selected")
         << "aSrcMax" << 390 << "Необходимо выделить участок для поиска максимума."
@@ -203,6 +203,7 @@ void TestMeasure::meanOrWarning()
         2, 400, [](int ch, int i) { return qint8(ch ? 32 : (i % 2 ? 64 : -64)); },
         [](TWaveStor& r) { r.channelHeader(1)->gainCode = 1; });
     QVERIFY(f);
+    f->record->channel(1)->spectrum = true; // its values as they are, not doubled as bipolar ones
     f->selStart = selStart;
     f->selEnd = 390;
     BoxAnswerer boxes(QMessageBox::Ok, 2);
@@ -217,9 +218,9 @@ void TestMeasure::meanOrWarning()
 
 void TestMeasure::maximum()
 {
-    // Channel 1 peaks at 12 and 15 alike; channel 2 at 17.
+    // Channel 1 peaks at 10 (the selection's first sample) and 15 alike; channel 2 at 17.
     TWForm* f = window(2, 400, [](int ch, int i) {
-        return qint8(ch ? (i == 17 ? 90 : 0) : (i == 12 || i == 15 ? 100 : i % 7));
+        return qint8(ch ? (i == 17 ? 90 : 0) : (i == 10 || i == 15 ? 100 : i % 7));
     });
     QVERIFY(f);
     f->selStart = 20;
@@ -229,9 +230,9 @@ void TestMeasure::maximum()
     QCOMPARE(first.title, QStringLiteral("Преобразование"));
     QCOMPARE(first.shown, 2);
     QCOMPARE((QList<int>{f->record->channel(0)->cursor, f->record->channel(1)->cursor}),
-             (QList<int>{12, 300}));
+             (QList<int>{10, 300}));
     QVERIFY(f->changed);
-    QCOMPARE(ui->tl1->text(), QStringLiteral("T1=    2.4uS"));
+    QCOMPARE(ui->tl1->text(), QStringLiteral("T1=    2.0uS"));
 }
 
 void TestMeasure::zeroingTickedChannels()

@@ -151,6 +151,7 @@ void TestWaveView::measurementsAndZero()
     QCOMPARE(view.mean(9, 5), 26); // magnitudes, range ordered
     QCOMPARE(view.maxPosition(0, 29), 5);
     QCOMPARE(view.maxPosition(6, 29), 8); // the first of equal values wins
+    QCOMPARE(view.maxPosition(4, 5), 5);  // two samples: both looked at
     view.unipolar = true;                 // values above the bottom line: -50 + 128 < 40 + 128
     QCOMPARE(view.mean(5, 5), 78);
     QCOMPARE(view.mean(30, 33), 128); // outside the channel counts as 0

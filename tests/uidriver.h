@@ -53,8 +53,8 @@ private:
 
 // Answers the modal dialogs in order, clicking as a user would: at a message box its button
 // ("yes", "no", "cancel", "ok"); at the channel dialog "all" or "first" (channel 1) and OK; at
-// another dialog the push button of that object name, else the button box's OK ("OK") or Cancel. Progress windows
-// are left alone. Records each box's text and each dialog's title.
+// another dialog the push button of that object name, else the button box's OK ("OK") or Cancel. Progress
+// windows are left alone. Records each box's text and each dialog's title.
 class Answers : public QObject
 {
 public:
