@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "fft_dialog.h"
 #include "init.h"
+#include "language/language.h"
 #include "print_dialog.h"
 #include "rs232.h"
 #include "set_record.h"
@@ -360,6 +361,7 @@ bool MainWnd::setupWindow()
         }
         connect(ui->aFindHits, &QAction::triggered, this, &MainWnd::slot_aFindHitsTriggered,
                 Qt::UniqueConnection);
+        language::setUpMenu(ui->aLangRu, ui->aLangEn, chosenLanguage, [this](int l) { chooseLanguage(l); });
 
         mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
         if (!mdiArea) {

@@ -3,6 +3,8 @@
 #include "build/files_list.h"
 #include "errors.h"
 #include "fmain.h"
+#include "language/language.h"
+#include "settings.h"
 #include "umisc.h"
 #include "ustrings.h"
 
@@ -43,7 +45,8 @@ QStringList commandLineFiles(const QStringList& arguments)
 {
     QStringList paths;
     for (qsizetype i = 1; i < arguments.size(); ++i)
-        if (!arguments[i].isEmpty() && !arguments[i].startsWith(QLatin1Char('-')))
+        if (!arguments[i].isEmpty() && !arguments[i].startsWith(QLatin1Char('-')) &&
+            !language::isOptionValue(arguments, int(i)))
             paths << arguments[i];
     return paths;
 }
@@ -63,7 +66,12 @@ void openCommandLineFiles(const QStringList& arguments)
 
 int initApplication(const QStringList& arguments)
 {
-    Q_UNUSED(arguments); // options are ignored; files named there open later (openCommandLineFiles)
+    // Files named on the command line open later (openCommandLineFiles); --lang sets the
+    // language of this run over the one chosen in the settings.
+    const language::Option languageOption = language::option(arguments);
+    g_language = language::startLanguage(
+        languageOption, readLanguageSetting(QDir::toNativeSeparators(g_appDir) + QDir::separator() +
+                                            QStringLiteral("adc.ini")));
 
     g_vlkParams = umisc::programHooks();
     int result = velkit::vlkInit(g_vlkParams);
@@ -82,10 +90,8 @@ int initApplication(const QStringList& arguments)
         REPORT_CRITICAL(0xA404);
         return velkit::StartupCriticalShown;
     }
-    if (g_language == 1) {
-        if (!g_translator->load(QStringLiteral(":/build/qm/en.qm"), QString(), QString(), QString())) {
-            // No English catalogue shipped: the texts stay as written.
-        }
+    if (!language::apply(g_language, *g_translator)) {
+        // No English catalogue shipped: the texts stay as written.
     }
     QCoreApplication::installTranslator(g_translator);
     StringsKit::instance().fill();
@@ -105,6 +111,12 @@ int initApplication(const QStringList& arguments)
     result = velkit::vlkSetMainWindow(g_mainContext);
     if (result != 0)
         return result;
+    if (languageOption.given && !languageOption.valid) {
+        // Told once the window stands, in the language the run falls back to.
+        QTimer::singleShot(0, g_mainWnd, [value = languageOption.value] {
+            umisc::showWarning(StringsKit::WarnBadLanguage, value, QString(), true, true);
+        });
+    }
 
     QCoreApplication::addLibraryPath(g_appDir + QDir::separator() + QStringLiteral("plugins"));
     if (!g_app) {

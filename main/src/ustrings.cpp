@@ -29,7 +29,10 @@ void StringsKit::fill()
     m_tooNarrowForFFT = tr("Ширина отображаемого участка недостаточна для Фурье-преобразования!\n"
                            "Необходимо увеличить масштаб.");
     m_noSamplingRate = tr("Частота дискретизации записи не задана:\nфайл WAV не записан.");
+    m_badLanguage = tr("Неизвестный язык интерфейса \"%1\" в параметре --lang.\n"
+                       "Допустимы ru и en; язык взят из настроек.");
     m_info = QStringLiteral("%1");
+    m_languageNextStart = tr("Язык интерфейса сменится при следующем запуске программы.");
     m_askInverseFFT = tr("Выполнить обратное преобразование?");
     m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
     m_askWindowFunction = tr("Была использована оконная функция.\nДанные будут искажены.\n"
@@ -51,13 +54,18 @@ QString StringsKit::warnText(int number) const
     case WarnZeroNeedsSelection: return m_zeroNeedsSelection;
     case WarnTooNarrowForFFT: return m_tooNarrowForFFT;
     case WarnNoSamplingRate: return m_noSamplingRate;
+    case WarnBadLanguage: return m_badLanguage;
     default: return QString::number(number);
     }
 }
 
 QString StringsKit::infoText(int number) const
 {
-    return number == InfoText ? m_info : QString::number(number);
+    switch (number) {
+    case InfoText: return m_info;
+    case InfoLanguageNextStart: return m_languageNextStart;
+    default: return QString::number(number);
+    }
 }
 
 QString StringsKit::questionText(int number) const

@@ -21,8 +21,12 @@ public:
         WarnZeroNeedsSelection = 0x150D,
         WarnTooNarrowForFFT = 0x1510,
         WarnNoSamplingRate = 0x1511,
+        WarnBadLanguage = 0x1550,
     };
-    enum Information { InfoText = 0x1401 };
+    enum Information {
+        InfoText = 0x1401,
+        InfoLanguageNextStart = 0x1450,
+    };
     enum Question {
         AskInverseFFT = 0x1702,
         AskCloseChanged = 0x1705,
@@ -61,7 +65,9 @@ private:
     QString m_zeroNeedsSelection;
     QString m_tooNarrowForFFT;
     QString m_noSamplingRate;
+    QString m_badLanguage;
     QString m_info;
+    QString m_languageNextStart;
     QString m_askInverseFFT;
     QString m_askCloseChanged;
     QString m_askWindowFunction;
