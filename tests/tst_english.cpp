@@ -316,6 +316,23 @@ void TestEnglish::mainWindowAndMenus()
     QVERIFY2(r.found.isEmpty(), qPrintable(r.found.join(QLatin1Char('\n'))));
     QVERIFY(r.texts > 100);
     QCOMPARE(g_mainWnd->windowTitle(), QStringLiteral("Data input and processing for ZORIV-K4"));
+
+    // The shortcut letters of the menu bar and of each menu are unique, but in the colour menu,
+    // whose four groups give 1 … 4 each, as in Russian.
+    QList<QList<QAction*>> menus{g_mainWnd->form()->menubar->actions()};
+    for (int i = 0; i < menus.size(); ++i)
+        for (QAction* a : menus[i])
+            if (a->menu() && a->menu() != g_mainWnd->form()->mColor)
+                menus << a->menu()->actions();
+    QVERIFY(menus.size() >= 10);
+    for (const QList<QAction*>& menu : menus) {
+        QStringList letters;
+        for (QAction* a : menu)
+            if (!a->isSeparator())
+                letters << QKeySequence::mnemonic(a->text()).toString();
+        QVERIFY2(!letters.contains(QString()) && QSet<QString>(letters.begin(), letters.end()).size() == letters.size(),
+                 qPrintable(letters.join(QLatin1Char(' '))));
+    }
 }
 
 void TestEnglish::catalogueMessages()

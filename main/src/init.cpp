@@ -114,7 +114,7 @@ int initApplication(const QStringList& arguments)
     if (languageOption.given && !languageOption.valid) {
         // Told once the window stands, in the language the run falls back to.
         QTimer::singleShot(0, g_mainWnd, [value = languageOption.value] {
-            umisc::showWarning(StringsKit::WarnBadLanguage, value, QString(), true, true);
+            umisc::showWarning(StringsKit::WarnBadLanguage, value, QString(), true, false);
         });
     }
 

@@ -446,11 +446,11 @@ sensors</translation>
     </message>
     <message>
         <source>Вольты</source>
-        <translation>Volts</translation>
+        <translation>&amp;Volts</translation>
     </message>
     <message>
         <source>Кулоны</source>
-        <translation>Coulombs</translation>
+        <translation>&amp;Coulombs</translation>
     </message>
     <message>
         <source>&amp;Увеличить</source>
