@@ -38,6 +38,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QUiLoader>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <functional>
@@ -105,8 +106,8 @@ public:
     void widget(QWidget* w, const QString& window)
     {
         for (QWidget* x : QList<QWidget*>{w} + w->findChildren<QWidget*>()) {
-            const QString at = window + QLatin1Char('/') + x->metaObject()->className() + QLatin1Char(' ') +
-                               x->objectName();
+            const QString at =
+                window + QLatin1Char('/') + x->metaObject()->className() + QLatin1Char(' ') + x->objectName();
             if (x->isWindow())
                 text(at, x->windowTitle());
             text(at, x->toolTip());
@@ -193,7 +194,8 @@ private:
             return;
         }
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
-            QAbstractButton* b = m_accept && box->defaultButton() ? box->defaultButton() : box->escapeButton();
+            QAbstractButton* b =
+                m_accept && box->defaultButton() ? box->defaultButton() : box->escapeButton();
             if (!b)
                 b = box->buttons().value(0);
             b->click();
@@ -241,6 +243,7 @@ private slots:
 
     void mainWindowAndMenus();
     void catalogueMessages();
+    void everyCyrillicLiteralMarked();
     void forms_data();
     void forms();
     void everyCommand_data();
@@ -254,6 +257,7 @@ private:
 
     QTemporaryDir dir;
     QString record;
+    bool walked = false;
     QStringList windowsSeen;
 };
 
@@ -276,10 +280,10 @@ void TestEnglish::initTestCase()
 
 void TestEnglish::cleanupTestCase()
 {
-    // The walk reached the windows that only accepted dialogs lead to, and the others.
+    // The walk (when it ran) reached the windows that only accepted dialogs lead to, and others.
     for (const char* w : {"THitTable", "THitSetDlg", "TSetRecord", "TSelSigDlg", "TPrnDlg", "QMessageBox",
                           "LoadProgress", "QFileDialog", "QColorDialog"})
-        QVERIFY2(windowsSeen.filter(QLatin1String(w)).size() > 0, w);
+        QVERIFY2(!walked || windowsSeen.filter(QLatin1String(w)).size() > 0, w);
     delete g_mainWnd.data();
     delete g_translator;
     g_translator = nullptr;
@@ -330,7 +334,8 @@ void TestEnglish::mainWindowAndMenus()
         for (QAction* a : menu)
             if (!a->isSeparator())
                 letters << QKeySequence::mnemonic(a->text()).toString();
-        QVERIFY2(!letters.contains(QString()) && QSet<QString>(letters.begin(), letters.end()).size() == letters.size(),
+        QVERIFY2(!letters.contains(QString()) &&
+                     QSet<QString>(letters.begin(), letters.end()).size() == letters.size(),
                  qPrintable(letters.join(QLatin1Char(' '))));
     }
 }
@@ -358,6 +363,75 @@ void TestEnglish::catalogueMessages()
     r.text(QStringLiteral("fatal error"), library.fatalError);
     QVERIFY2(r.found.isEmpty(), qPrintable(r.found.join(QLatin1Char('\n'))));
     QVERIFY(messages >= 23);
+}
+
+// The string literals of a C++ source, escapes resolved; comments and character literals skipped.
+static QStringList stringLiterals(const QString& code)
+{
+    QStringList found;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar c = code[i];
+        if (c == QLatin1Char('/') && code.mid(i, 2) == QLatin1String("//")) {
+            i = code.indexOf(QLatin1Char('\n'), i);
+            if (i < 0)
+                break;
+        } else if (c == QLatin1Char('/') && code.mid(i, 2) == QLatin1String("/*")) {
+            i = code.indexOf(QLatin1String("*/"), i + 2);
+            if (i < 0)
+                break;
+            ++i;
+        } else if (c == QLatin1Char('\'')) {
+            i = code.indexOf(QLatin1Char('\''), i + (code.mid(i + 1, 1) == QLatin1String("\\") ? 3 : 2));
+            if (i < 0)
+                break;
+        } else if (c == QLatin1Char('"')) {
+            QString text;
+            for (++i; i < code.size() && code[i] != QLatin1Char('"'); ++i) {
+                if (code[i] == QLatin1Char('\\') && i + 1 < code.size()) {
+                    ++i;
+                    text += code[i] == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : code[i];
+                } else {
+                    text += code[i];
+                }
+            }
+            found << text;
+        }
+    }
+    return found;
+}
+
+// Every Cyrillic string literal of the program's sources is marked for translation: it is (a
+// piece of) a source text of the catalogue. The walk cannot reach every text (a message of a
+// rare failure, a status text); this finds those that would stay Russian.
+void TestEnglish::everyCyrillicLiteralMarked()
+{
+    QFile ts(QStringLiteral(TAVREL_SOURCE_DIR "/main/src/translations/tavrel_en.ts"));
+    QVERIFY(ts.open(QIODevice::ReadOnly));
+    QStringList sources;
+    QXmlStreamReader xml(&ts);
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("source"))
+            sources << xml.readElementText();
+    QVERIFY2(!xml.hasError() && sources.size() > 250, qPrintable(xml.errorString()));
+    QStringList unmarked;
+    int literals = 0;
+    QDirIterator it(QStringLiteral(TAVREL_SOURCE_DIR "/main/src"),
+                    {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        for (const QString& literal : stringLiterals(QString::fromUtf8(f.readAll()))) {
+            if (!cyrillic(literal))
+                continue;
+            ++literals;
+            if (!std::any_of(sources.begin(), sources.end(),
+                             [&](const QString& s) { return s.contains(literal); }))
+                unmarked << QFileInfo(f.fileName()).fileName() + QStringLiteral(": ") + literal;
+        }
+    }
+    QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join(QLatin1Char('\n'))));
+    QVERIFY(literals > 50);
 }
 
 void TestEnglish::forms_data()
@@ -429,8 +503,8 @@ void TestEnglish::everyCommand_data()
         if (a->objectName().isEmpty() || a->isSeparator() || a->menu() || a == g_mainWnd->form()->aExit)
             continue;
         for (const bool accept : {true, false})
-            QTest::newRow(qPrintable(a->objectName() + (accept ? QStringLiteral(" accepted")
-                                                               : QStringLiteral(" rejected"))))
+            QTest::newRow(qPrintable(a->objectName() +
+                                     (accept ? QStringLiteral(" accepted") : QStringLiteral(" rejected"))))
                 << a->objectName() << accept;
     }
 }
@@ -439,6 +513,7 @@ void TestEnglish::everyCommand()
 {
     QFETCH(QString, action);
     QFETCH(bool, accept);
+    walked = true;
     for (TWForm* f : g_mainWnd->forms())
         delete f;
     QVERIFY(recordWindow());

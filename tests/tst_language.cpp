@@ -111,11 +111,12 @@ void TestLanguage::startLanguage_data()
     const QByteArray ru = "[UI]\nLanguage=ru\n";
     QTest::newRow("nothing chosen") << QStringList() << QByteArray() << 0 << QString() << QStringList();
     QTest::newRow("setting en") << QStringList() << en << 1 << QString() << QStringList();
-    QTest::newRow("setting English") << QStringList() << QByteArray("[UI]\nLanguage=English\n") << 0 << QString()
-                                     << QStringList();
-    QTest::newRow("--lang en over ru") << QStringList{"a.raw", "--lang", "en", "b.raw"} << ru << 1 << QString()
-                                       << QStringList{"a.raw", "b.raw"};
-    QTest::newRow("--lang ru over en") << QStringList{"--lang", "ru"} << en << 0 << QString() << QStringList();
+    QTest::newRow("setting English") << QStringList() << QByteArray("[UI]\nLanguage=English\n") << 0
+                                     << QString() << QStringList();
+    QTest::newRow("--lang en over ru") << QStringList{"a.raw", "--lang", "en", "b.raw"} << ru << 1
+                                       << QString() << QStringList{"a.raw", "b.raw"};
+    QTest::newRow("--lang ru over en")
+        << QStringList{"--lang", "ru"} << en << 0 << QString() << QStringList();
     QTest::newRow("--lang=en") << QStringList{"--lang=en", "c.raw"} << QByteArray() << 1 << QString()
                                << QStringList{"c.raw"};
     QTest::newRow("--lang de: the setting's") << QStringList{"--lang", "de", "d.raw"} << en << 1
@@ -191,7 +192,8 @@ void TestLanguage::setting()
         QVERIFY(writeLanguageSetting(path, language));
         QCOMPARE(readLanguageSetting(path), language);
         QMap<QString, QString> expected = before;
-        expected.insert(QStringLiteral("UI/Language"), language ? QStringLiteral("en") : QStringLiteral("ru"));
+        expected.insert(QStringLiteral("UI/Language"),
+                        language ? QStringLiteral("en") : QStringLiteral("ru"));
         QCOMPARE(iniKeys(path), expected);
     }
     // A file that cannot be written.
@@ -225,7 +227,8 @@ void TestLanguage::menuChoice()
         QTRY_VERIFY(ui->mLanguage->isVisible());
         QTest::keyClick(ui->mLanguage, Qt::Key_E);
         QTRY_COMPARE(answer.seen.size(), 1);
-        QCOMPARE(answer.seen[0].text, QStringLiteral("Язык интерфейса сменится при следующем запуске программы."));
+        QCOMPARE(answer.seen[0].text,
+                 QStringLiteral("Язык интерфейса сменится при следующем запуске программы."));
         QCOMPARE(answer.seen[0].icon, QMessageBox::Information);
     }
     QCOMPARE(iniKeys(ini).value(QStringLiteral("UI/Language")), QStringLiteral("en"));
@@ -244,7 +247,8 @@ void TestLanguage::menuChoice()
         QTest::mouseClick(ui->mSettings, Qt::LeftButton, {},
                           ui->mSettings->actionGeometry(ui->mLanguage->menuAction()).center());
         QTRY_VERIFY(ui->mLanguage->isVisible());
-        QTest::mouseClick(ui->mLanguage, Qt::LeftButton, {}, ui->mLanguage->actionGeometry(ui->aLangRu).center());
+        QTest::mouseClick(ui->mLanguage, Qt::LeftButton, {},
+                          ui->mLanguage->actionGeometry(ui->aLangRu).center());
         QTRY_VERIFY(!ui->mLanguage->isVisible());
         QCoreApplication::processEvents();
         QCOMPARE(none.seen.size(), 0);
@@ -277,7 +281,8 @@ void TestLanguage::csvTitles()
     auto titles = [&record] {
         QBuffer out;
         out.open(QIODevice::WriteOnly);
-        return dataexport::writeCsv(out, record, dataexport::Request()) == 0 ? titleLine(out.data()) : QString();
+        return dataexport::writeCsv(out, record, dataexport::Request()) == 0 ? titleLine(out.data())
+                                                                             : QString();
     };
     QCOMPARE(titles(), QStringLiteral("Время (мкс),Вход 9,Вход 27"));
     QTranslator english;
@@ -326,8 +331,8 @@ void TestLanguage::rawtoolTitles()
     QVERIFY(csv.open(QIODevice::ReadOnly));
     QCOMPARE(titleLine(csv.readAll()), said);
     // The tool's own messages stay English.
-    QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()), input + QStringLiteral(" -> ") +
-                                                                  dir.filePath(QStringLiteral("b.csv")) + '\n');
+    QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()),
+             input + QStringLiteral(" -> ") + dir.filePath(QStringLiteral("b.csv")) + '\n');
 }
 
 QTEST_MAIN(TestLanguage)

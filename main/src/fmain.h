@@ -166,7 +166,7 @@ public:
     bool forAll = true;       // option of the acquisition parameters dialog
     bool syncingFilter = false;
     QString settingsDir;
-    QString lastDir; // last directory of the file dialogs
+    QString lastDir;        // last directory of the file dialogs
     int chosenLanguage = 0; // UI/Language; the running one is g_language
     bool slidersSyncing = false;
 

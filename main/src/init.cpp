@@ -69,9 +69,9 @@ int initApplication(const QStringList& arguments)
     // Files named on the command line open later (openCommandLineFiles); --lang sets the
     // language of this run over the one chosen in the settings.
     const language::Option languageOption = language::option(arguments);
-    g_language = language::startLanguage(
-        languageOption, readLanguageSetting(QDir::toNativeSeparators(g_appDir) + QDir::separator() +
-                                            QStringLiteral("adc.ini")));
+    g_language = language::startLanguage(languageOption,
+                                         readLanguageSetting(QDir::toNativeSeparators(g_appDir) +
+                                                             QDir::separator() + QStringLiteral("adc.ini")));
 
     g_vlkParams = umisc::programHooks();
     int result = velkit::vlkInit(g_vlkParams);

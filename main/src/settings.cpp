@@ -268,7 +268,8 @@ void MainWnd::chooseLanguage(int language)
 {
     if (language == chosenLanguage)
         return;
-    if (writeAskingAgain([&] { return writeLanguageSetting(settingsDir + QStringLiteral("adc.ini"), language); }))
+    if (writeAskingAgain(
+            [&] { return writeLanguageSetting(settingsDir + QStringLiteral("adc.ini"), language); }))
         chosenLanguage = language;
     showLanguageChoice(); // a choice that could not be stored is taken back
     if (chosenLanguage == language && language != g_language)

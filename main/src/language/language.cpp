@@ -55,7 +55,8 @@ Option option(const QStringList& arguments)
 
 bool isOptionValue(const QStringList& arguments, int i)
 {
-    return i >= 2 && i < arguments.size() && arguments[i - 1] == OptionName && !isOptionValue(arguments, i - 1);
+    return i >= 2 && i < arguments.size() && arguments[i - 1] == OptionName &&
+           !isOptionValue(arguments, i - 1);
 }
 
 int startLanguage(const Option& option, int setting)
