@@ -1,14 +1,15 @@
 # The English-interface tests: tst_english loads every form of main/src with the form loader and
-# reaches the main window through its generated header; tst_language runs rawtool.
+# reaches the main window through its generated header; tst_language runs rawtool and tavrel --help.
 if(TARGET tst_english)
   find_package(Qt6 REQUIRED COMPONENTS UiTools)
   target_link_libraries(tst_english PRIVATE Qt6::UiTools)
   target_compile_definitions(tst_english PRIVATE TAVREL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  set_property(TARGET tst_english APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src")
+  set_property(TARGET tst_english APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src"
+    "${CMAKE_SOURCE_DIR}/main/src/series")
 endif()
 if(TARGET tst_language)
   set_property(TARGET tst_language APPEND PROPERTY AUTOUIC_SEARCH_PATHS "${CMAKE_SOURCE_DIR}/main/src")
-  add_dependencies(tst_language rawtool)
+  add_dependencies(tst_language rawtool tavrel)
 endif()
 # The catalogue holds every marked text, translated (cmake/CheckCatalogue.cmake).
 add_test(NAME catalogue_in_step

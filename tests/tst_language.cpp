@@ -66,6 +66,8 @@ private slots:
     void csvTitles();
     void rawtoolTitles_data();
     void rawtoolTitles();
+    void help_data();
+    void help();
 
 private:
     // Starts the program as "tavrel arguments" beside an adc.ini holding ini (none when empty).
@@ -333,6 +335,28 @@ void TestLanguage::rawtoolTitles()
     // The tool's own messages stay English.
     QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()),
              input + QStringLiteral(" -> ") + dir.filePath(QStringLiteral("b.csv")) + '\n');
+}
+
+void TestLanguage::help_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("ru") << QStringList{"--lang", "ru", "--help"} << "Использование: tavrel [ФАЙЛ.raw ...]";
+    QTest::newRow("en") << QStringList{"--lang", "en", "--help"} << "Usage: tavrel [FILE.raw ...]";
+    QTest::newRow("=en after") << QStringList{"-h", "--lang=en"} << "Usage: tavrel [FILE.raw ...]";
+}
+
+// The help, printed without a window, in the language the program would start in.
+void TestLanguage::help()
+{
+    QFETCH(QStringList, arguments);
+    QProcess tavrel;
+    tavrel.start(QStringLiteral(TAVREL_BIN_DIR "/tavrel"), arguments);
+    QVERIFY(tavrel.waitForFinished(60000) && tavrel.exitStatus() == QProcess::NormalExit);
+    QCOMPARE(tavrel.exitCode(), 0);
+    const QString out = QString::fromUtf8(tavrel.readAllStandardOutput());
+    QTEST(out.left(out.indexOf(QLatin1Char(']')) + 1), "first");
+    QVERIFY(out.contains(QStringLiteral("--lang ru|en")));
 }
 
 QTEST_MAIN(TestLanguage)

@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "fmain.h"
 #include "language/language.h"
+#include "series/series_cli.h"
 #include "settings.h"
 #include "umisc.h"
 #include "ustrings.h"
@@ -43,12 +44,7 @@ bool connectQuitSignal(QObject* sender, const QMetaMethod& signal, MainWnd* main
 
 QStringList commandLineFiles(const QStringList& arguments)
 {
-    QStringList paths;
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        if (!arguments[i].isEmpty() && !arguments[i].startsWith(QLatin1Char('-')) &&
-            !language::isOptionValue(arguments, int(i)))
-            paths << arguments[i];
-    return paths;
+    return series::parseCommandLine(arguments).files;
 }
 
 void openCommandLineFiles(const QStringList& arguments)
@@ -61,6 +57,18 @@ void openCommandLineFiles(const QStringList& arguments)
     QTimer::singleShot(0, g_mainWnd, [paths] {
         if (g_mainWnd)
             g_mainWnd->openPaths(paths);
+    });
+}
+
+void startCommandLineSeries(const QStringList& arguments)
+{
+    const series::CommandLine line = series::parseCommandLine(arguments);
+    if ((!line.series && line.error == series::CommandLine::NoError) || !g_mainWnd)
+        return;
+    // After the files: the series window opens last, in front of them.
+    QTimer::singleShot(0, g_mainWnd, [line] {
+        if (g_mainWnd)
+            g_mainWnd->startCommandLineSeries(line);
     });
 }
 

@@ -1,7 +1,12 @@
 #include "fmain.h"
 #include "init.h"
+#include "language/language.h"
+#include "series/series_cli.h"
+#include "settings.h"
 
 #include <QApplication>
+#include <QStringList>
+#include <QTranslator>
 
 #include <cstdio>
 #include <new>
@@ -10,6 +15,22 @@ int main(int argc, char* argv[])
 {
     if (argc == 0 || !argv)
         return 1;
+    // Answered before anything else: no window, no display needed.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (series::parseCommandLine(arguments).help) {
+        // In the language the program would start in; a core application only, for the catalogue.
+        QCoreApplication core(argc, argv);
+        QTranslator catalogue;
+        language::apply(language::startLanguage(language::option(arguments),
+                                                readLanguageSetting(QCoreApplication::applicationDirPath() +
+                                                                    QStringLiteral("/adc.ini"))),
+                        catalogue);
+        QCoreApplication::installTranslator(&catalogue);
+        std::fputs(series::helpText().toUtf8().constData(), stdout);
+        return 0;
+    }
     g_app = new (std::nothrow) QApplication(argc, argv);
     if (!g_app)
         return velkit::StartupCriticalShown;
@@ -23,5 +44,6 @@ int main(int argc, char* argv[])
     if (g_mainWnd)
         g_mainWnd->update();
     openCommandLineFiles(g_app->arguments());
+    startCommandLineSeries(g_app->arguments());
     return g_app->exec(); // the application object lives until the process ends
 }

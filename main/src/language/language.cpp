@@ -39,7 +39,9 @@ Option option(const QStringList& arguments)
         const QString& a = arguments[i];
         if (a == OptionName) {
             o.given = true;
-            o.value = i + 1 < arguments.size() ? arguments[++i] : QString();
+            // The next argument, unless it is another option (as the series options read theirs).
+            const bool next = i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--"));
+            o.value = next ? arguments[++i] : QString();
         } else if (a.startsWith(OptionName + QLatin1Char('='))) {
             o.given = true;
             o.value = a.mid(OptionName.size() + 1);
@@ -51,12 +53,6 @@ Option option(const QStringList& arguments)
         o.language = o.valid ? l : Russian;
     }
     return o;
-}
-
-bool isOptionValue(const QStringList& arguments, int i)
-{
-    return i >= 2 && i < arguments.size() && arguments[i - 1] == OptionName &&
-           !isOptionValue(arguments, i - 1);
 }
 
 int startLanguage(const Option& option, int setting)

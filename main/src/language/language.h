@@ -24,7 +24,8 @@ int fromCode(const QString& code);
 QString code(int language);
 
 // The option --lang of a command line (arguments[0] is the program): "--lang en" or
-// "--lang=en". The last one given counts.
+// "--lang=en"; a next argument beginning with "--" is no value. The last one given counts. (The
+// command line's parser, series/series_cli, knows it too, so that its value is no file.)
 struct Option
 {
     bool given = false;
@@ -33,9 +34,6 @@ struct Option
     QString value; // as given (empty when the value is missing)
 };
 Option option(const QStringList& arguments);
-// Whether arguments[i] is the value that follows a separate "--lang" (not a file name).
-bool isOptionValue(const QStringList& arguments, int i);
-
 // The language of a run: a valid option's, else the setting's.
 int startLanguage(const Option& option, int setting);
 

@@ -664,6 +664,45 @@ sensors</translation>
         <source>&amp;О программе</source>
         <translation>&amp;About</translation>
     </message>
+    <message>
+        <source>С&amp;ерия записей…</source>
+        <translation>Record s&amp;eries…</translation>
+    </message>
+    <message>
+        <source>Запись за записью с сохранением в папку и журналом series.csv</source>
+        <translation>Record after record, saved into a folder with the log series.csv</translation>
+    </message>
+    <message>
+        <source>С&amp;топ</source>
+        <translation>S&amp;top series</translation>
+    </message>
+    <message>
+        <source>Остановить серию записей (Esc)</source>
+        <translation>Stop the record series (Esc)</translation>
+    </message>
+    <message>
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message>
+        <source>&amp;Открыть серию…</source>
+        <translation>Open se&amp;ries…</translation>
+    </message>
+    <message>
+        <source>Таблица записей папки серии</source>
+        <translation>Table of the records in a series folder</translation>
+    </message>
+</context>
+<context>
+    <name>MainWnd</name>
+    <message>
+        <source>Открыть серию</source>
+        <translation>Open series</translation>
+    </message>
+    <message>
+        <source>Серия — %1</source>
+        <translation>Series — %1</translation>
+    </message>
 </context>
 <context>
     <name>PrintDialog</name>
@@ -772,6 +811,84 @@ sensors</translation>
     <message>
         <source>Cancel</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>SeriesDialog</name>
+    <message>
+        <source>Серия записей</source>
+        <translation>Record series</translation>
+    </message>
+    <message>
+        <source>&amp;Папка:</source>
+        <translation>&amp;Folder:</translation>
+    </message>
+    <message>
+        <source>Папка, в которую сохраняются записи и журнал series.csv</source>
+        <translation>The folder the records and the log series.csv are saved in</translation>
+    </message>
+    <message>
+        <source>&amp;Обзор…</source>
+        <translation>&amp;Browse…</translation>
+    </message>
+    <message>
+        <source>&amp;Начало имён файлов:</source>
+        <translation>File name &amp;prefix:</translation>
+    </message>
+    <message>
+        <source>→ rec_00001.raw</source>
+        <translation>→ rec_00001.raw</translation>
+    </message>
+    <message>
+        <source>&amp;Число записей:</source>
+        <translation>&amp;Number of records:</translation>
+    </message>
+    <message>
+        <source>0: записывать до остановки (Стоп, Esc)</source>
+        <translation>0: record until stopped (Stop series, Esc)</translation>
+    </message>
+    <message>
+        <source>до остановки</source>
+        <translation>until stopped</translation>
+    </message>
+    <message>
+        <source>П&amp;ауза между записями:</source>
+        <translation>P&amp;ause between records:</translation>
+    </message>
+    <message>
+        <source> с</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>&amp;Искать импульсы АЭ</source>
+        <translation>Find AE &amp;hits</translation>
+    </message>
+    <message>
+        <source>Поиск импульсов в каждой записи с параметрами команды «Поиск импульсов АЭ…»; число найденных — в журнале</source>
+        <translation>Find the hits of each record with the settings of the command &quot;Find AE hits…&quot;; the number found goes into the log</translation>
+    </message>
+</context>
+<context>
+    <name>SeriesTable</name>
+    <message>
+        <source>Записи серии</source>
+        <translation>Series records</translation>
+    </message>
+    <message>
+        <source>Двойной щелчок или Enter: открыть запись</source>
+        <translation>Double-click or Enter: open the record</translation>
+    </message>
+    <message>
+        <source>&amp;Обновить</source>
+        <translation>&amp;Refresh</translation>
+    </message>
+    <message>
+        <source>Прочитать журнал и папку заново (F5)</source>
+        <translation>Read the log and the folder again (F5)</translation>
+    </message>
+    <message>
+        <source>&amp;Закрыть</source>
+        <translation>&amp;Close</translation>
     </message>
 </context>
 <context>
@@ -1015,6 +1132,72 @@ Perform the transform?</translation>
         <translation>Error saving the ini file.
 Try again?</translation>
     </message>
+    <message>
+        <source>Окно %1 занято серией записей.
+Команда будет доступна после окончания серии.</source>
+        <translation>Window %1 is busy with a record series.
+The command will be available when the series ends.</translation>
+    </message>
+    <message>
+        <source>Идёт серия записей: блок оцифровки занят.
+Команда будет доступна после окончания серии.</source>
+        <translation>A record series is running: the acquisition unit is busy.
+The command will be available when the series ends.</translation>
+    </message>
+    <message>
+        <source>Ошибка загрузки!
+Неудачных попыток подряд: %1. Серия остановлена, записей сохранено: %2.</source>
+        <translation>Loading error!
+Failed attempts in a row: %1. The series has stopped, records saved: %2.</translation>
+    </message>
+    <message>
+        <source>Ошибка записи файла %1 (%2).
+Серия остановлена.</source>
+        <translation>Error writing file %1 (%2).
+The series has stopped.</translation>
+    </message>
+    <message>
+        <source>Не указана папка серии.
+Серия не запущена.</source>
+        <translation>No series folder given.
+The series was not started.</translation>
+    </message>
+    <message>
+        <source>Папка %1 не найдена.
+Серия не запущена.</source>
+        <translation>Folder %1 not found.
+The series was not started.</translation>
+    </message>
+    <message>
+        <source>Неверное значение %1: &quot;%2&quot;.
+Серия не запущена.</source>
+        <translation>Invalid value of %1: &quot;%2&quot;.
+The series was not started.</translation>
+    </message>
+    <message>
+        <source>Недопустимое начало имён файлов &quot;%1&quot;.
+Нельзя: пустое, точка или пробел в начале, символы / \ : * ? &quot; &lt; &gt; | и запятая.</source>
+        <translation>Invalid file name prefix &quot;%1&quot;.
+Not allowed: empty, a dot or a space first, the characters / \ : * ? &quot; &lt; &gt; | and the comma.</translation>
+    </message>
+    <message>
+        <source>Все номера записей %1 заняты.
+Серия остановлена.</source>
+        <translation>All record numbers of %1 are taken.
+The series has stopped.</translation>
+    </message>
+    <message>
+        <source>Не задано значение %1.
+Серия не запущена.</source>
+        <translation>No value given for %1.
+The series was not started.</translation>
+    </message>
+    <message>
+        <source>Идёт серия записей в папку %1.
+Остановить серию?</source>
+        <translation>A record series into folder %1 is running.
+Stop the series?</translation>
+    </message>
 </context>
 <context>
     <name>THitSetDlg</name>
@@ -1110,6 +1293,68 @@ Try again?</translation>
     </message>
 </context>
 <context>
+    <name>TSeriesDlg</name>
+    <message>
+        <source>Пуск</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Папка серии</source>
+        <translation>Series folder</translation>
+    </message>
+    <message>
+        <source>→ недопустимое имя</source>
+        <translation>→ invalid name</translation>
+    </message>
+</context>
+<context>
+    <name>TSeriesTable</name>
+    <message>
+        <source>(время файла)</source>
+        <translation>(file time)</translation>
+    </message>
+    <message>
+        <source>Файл</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Импульсы АЭ</source>
+        <translation>AE hits</translation>
+    </message>
+    <message>
+        <source>Состояние</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Записи серии — %1</source>
+        <translation>Series records — %1</translation>
+    </message>
+    <message>
+        <source>Журнал %1: записей сохранено %2, не сохранено %3.</source>
+        <translation>Log %1: records saved %2, not saved %3.</translation>
+    </message>
+    <message>
+        <source>Журнала %1 нет: начало записи — время изменения файла.</source>
+        <translation>No log %1: the start of a record is the time the file was changed.</translation>
+    </message>
+    <message>
+        <source> Импульсов АЭ: %1.</source>
+        <translation> AE hits: %1.</translation>
+    </message>
+    <message>
+        <source> Нечитаемых строк журнала: %1.</source>
+        <translation> Unreadable log lines: %1.</translation>
+    </message>
+    <message>
+        <source> Записей в папке нет.</source>
+        <translation> No records in the folder.</translation>
+    </message>
+</context>
+<context>
     <name>TSetRecord</name>
     <message>
         <source>Вход </source>
@@ -1189,6 +1434,88 @@ Channel </translation>
     <message>
         <source>Вход %1</source>
         <translation>Input %1</translation>
+    </message>
+</context>
+<context>
+    <name>series</name>
+    <message>
+        <source> из %1</source>
+        <translation> of %1</translation>
+    </message>
+    <message>
+        <source>Серия завершена</source>
+        <translation>Series completed</translation>
+    </message>
+    <message>
+        <source>Серия остановлена</source>
+        <translation>Series stopped</translation>
+    </message>
+    <message>
+        <source>Серия прервана</source>
+        <translation>Series aborted</translation>
+    </message>
+    <message>
+        <source>: сохранено %1</source>
+        <translation>: %1 saved</translation>
+    </message>
+    <message>
+        <source>Серия: запись %1</source>
+        <translation>Series: record %1</translation>
+    </message>
+    <message>
+        <source>Серия: ждёт закрытия диалога, сохранено %1</source>
+        <translation>Series: waiting for a dialog to close, %1 saved</translation>
+    </message>
+    <message>
+        <source>Серия: пауза, сохранено %1</source>
+        <translation>Series: pause, %1 saved</translation>
+    </message>
+    <message>
+        <source> (неудачных попыток: %1)</source>
+        <translation> (failed attempts: %1)</translation>
+    </message>
+    <message>
+        <source> · импульсов АЭ: %1</source>
+        <translation> · AE hits: %1</translation>
+    </message>
+</context>
+<context>
+    <name>tavrel</name>
+    <message>
+        <source>Использование: tavrel [ФАЙЛ.raw ...] [--series ПАПКА [--count N] [--pause S] [--prefix P]]
+                      [--lang ru|en]
+
+Ввод и обработка сигналов акустических датчиков (блок ZORIV-K4).
+
+  ФАЙЛ.raw         открыть записи, каждую в своём окне
+  --series ПАПКА   сразу после запуска начать серию записей в ПАПКУ
+                   (файлы PREFIX_NNNNN.raw и журнал series.csv)
+  --count N        число записей серии, 0 - до остановки (%1 и меньше)
+  --pause S        пауза между записями в секундах, 0 ... %2
+  --prefix P       начало имён файлов (по умолчанию rec)
+  --lang ru|en     язык интерфейса этого запуска: русский или английский
+                   (без него - выбранный в меню, adc.ini, группа UI)
+  -h, --help       показать эту справку и выйти
+
+Не заданные значения серии и поиск импульсов АЭ берутся из adc.ini (группа SERIES).
+</source>
+        <translation>Usage: tavrel [FILE.raw ...] [--series FOLDER [--count N] [--pause S] [--prefix P]]
+              [--lang ru|en]
+
+Input and processing of signals from acoustic sensors (ZORIV-K4 unit).
+
+  FILE.raw         open the records, each in its own window
+  --series FOLDER  start a record series into FOLDER right after the start
+                   (files PREFIX_NNNNN.raw and the log series.csv)
+  --count N        records of the series, 0 - until stopped (%1 at most)
+  --pause S        pause between records in seconds, 0 ... %2
+  --prefix P       beginning of the file names (default rec)
+  --lang ru|en     interface language of this run: Russian or English
+                   (without it - the one chosen in the menu, adc.ini, group UI)
+  -h, --help       print this help and exit
+
+Series values not given, and the AE hit search, come from adc.ini (group SERIES).
+</translation>
     </message>
 </context>
 </TS>
