@@ -1222,11 +1222,11 @@ Stop the series?</translation>
     </message>
     <message>
         <source>Амплитуда, В</source>
-        <translation>Peak, V</translation>
+        <translation>Amplitude, V</translation>
     </message>
     <message>
         <source>Амплитуда, дБ</source>
-        <translation>Peak, dB</translation>
+        <translation>Amplitude, dB</translation>
     </message>
     <message>
         <source>Нарастание, мкс</source>
