@@ -30,6 +30,9 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QGraphicsObject>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -77,7 +80,8 @@ void readObject(QObject* o, QStringList& found)
                          QStringLiteral(": ") + t;
 }
 
-// A window, everything in it and its actions (menus' too).
+// A window, everything in it and its actions (menus' too); in a graphics view (a chart) every
+// item that is an object, with the objects it holds (a chart's axes and legend).
 QStringList read(QWidget* w)
 {
     QStringList found;
@@ -85,6 +89,11 @@ QStringList read(QWidget* w)
         readObject(x, found);
         for (QAction* a : x->actions())
             readObject(a, found);
+        if (auto* v = qobject_cast<QGraphicsView*>(x); v && v->scene())
+            for (QGraphicsItem* item : v->scene()->items())
+                if (QGraphicsObject* o = item->toGraphicsObject())
+                    for (QObject* y : QList<QObject*>{o} + o->findChildren<QObject*>())
+                        readObject(y, found);
     }
     return found;
 }
