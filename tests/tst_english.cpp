@@ -20,6 +20,7 @@
 #include "rs232.h"
 #include "series/series_run.h"
 #include "series/series_table.h"
+#include "settings.h"
 #include "textfit.h"
 #include "ui_MainWindow.h"
 #include "uidriver.h"
@@ -123,6 +124,13 @@ private:
         found << read(w);
         if (w->inherits("UnClosableDialog") || qobject_cast<QProgressDialog*>(w))
             return;
+        // Answered from the window's own event loop: an answer may show another modal window
+        // (a dialog that checks what it is given), which this timer then reads.
+        QTimer::singleShot(0, w, [this, w] { answer(w); });
+    }
+
+    void answer(QWidget* w)
+    {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             QAbstractButton* b =
                 m_accept && box->defaultButton() ? box->defaultButton() : box->escapeButton();
@@ -130,7 +138,7 @@ private:
         } else if (auto* d = qobject_cast<QDialog*>(w)) {
             if (m_accept)
                 d->accept();
-            if (d->isVisible()) // a file dialog without a name stays open
+            if (d->isVisible()) // refused what it was given, or a file dialog without a name
                 d->reject();
         }
     }
@@ -213,8 +221,8 @@ void TestEnglish::cleanupTestCase()
 {
     // The whole walk reached the windows that only accepted dialogs lead to, and others.
     for (const char* w : {"THitTable", "THitSetDlg", "TSetRecord", "TSelSigDlg", "TPrnDlg", "TSeriesDlg",
-                          "QMessageBox", "UnClosableDialog", "QFileDialog", "QColorDialog"})
-        QVERIFY2(walked < rows || windowsSeen.contains(QLatin1String(w)), w);
+                          "TLocationDlg", "QMessageBox", "UnClosableDialog", "QFileDialog", "QColorDialog"})
+        QVERIFY2(rows == 0 || walked < rows || windowsSeen.contains(QLatin1String(w)), w);
     delete g_mainWnd.data();
     delete g_translator;
     g_translator = nullptr;
@@ -397,6 +405,13 @@ void TestEnglish::reachedOtherwise_data()
     QTest::newRow("hit table: CSV export") << Opening([] {
         g_mainWnd->form()->aFindHits->trigger();
         g_mainWnd->findChild<THitTable*>()->findChild<QPushButton*>(QStringLiteral("exportBtn"))->click();
+    });
+    QTest::newRow("location window") << Opening([] {
+        const double none = std::numeric_limits<double>::quiet_NaN(); // no y: a line
+        g_locationSetup.channels[0] = {true, 0.0, none};
+        g_locationSetup.channels[1] = {true, 1.0, none};
+        g_mainWnd->form()->aLocate->trigger();
+        g_mainWnd->findChild<QPushButton*>(QStringLiteral("exportMapBtn"))->click();
     });
     QTest::newRow("series table") << Opening([this] { g_mainWnd->openSeriesFolder(dir.path()); });
     QTest::newRow("series of one record") << Opening([this] {

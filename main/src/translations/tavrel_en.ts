@@ -263,6 +263,192 @@ sensors</translation>
     </message>
 </context>
 <context>
+    <name>LocationDialog</name>
+    <message>
+        <source>Локация источников АЭ</source>
+        <translation>AE source location</translation>
+    </message>
+    <message>
+        <source>Датчики</source>
+        <translation>Sensors</translation>
+    </message>
+    <message>
+        <source>Координаты в метрах. Y пусто у всех отмеченных — линейная локация, X и Y — плоскостная.</source>
+        <translation>Coordinates in metres. Y empty for all sensors ticked: linear location; X and Y: planar.</translation>
+    </message>
+    <message>
+        <source>X, м</source>
+        <translation>X, m</translation>
+    </message>
+    <message>
+        <source>Y, м</source>
+        <translation>Y, m</translation>
+    </message>
+    <message>
+        <source>Канал &amp;1</source>
+        <translation>Channel &amp;1</translation>
+    </message>
+    <message>
+        <source>Координата X датчика канала 1, м</source>
+        <translation>X of the sensor of channel 1, m</translation>
+    </message>
+    <message>
+        <source>Координата Y датчика канала 1, м (пусто — линейная локация)</source>
+        <translation>Y of the sensor of channel 1, m (empty: linear location)</translation>
+    </message>
+    <message>
+        <source>Канал &amp;2</source>
+        <translation>Channel &amp;2</translation>
+    </message>
+    <message>
+        <source>Координата X датчика канала 2, м</source>
+        <translation>X of the sensor of channel 2, m</translation>
+    </message>
+    <message>
+        <source>Координата Y датчика канала 2, м (пусто — линейная локация)</source>
+        <translation>Y of the sensor of channel 2, m (empty: linear location)</translation>
+    </message>
+    <message>
+        <source>Канал &amp;3</source>
+        <translation>Channel &amp;3</translation>
+    </message>
+    <message>
+        <source>Координата X датчика канала 3, м</source>
+        <translation>X of the sensor of channel 3, m</translation>
+    </message>
+    <message>
+        <source>Координата Y датчика канала 3, м (пусто — линейная локация)</source>
+        <translation>Y of the sensor of channel 3, m (empty: linear location)</translation>
+    </message>
+    <message>
+        <source>Канал &amp;4</source>
+        <translation>Channel &amp;4</translation>
+    </message>
+    <message>
+        <source>Координата X датчика канала 4, м</source>
+        <translation>X of the sensor of channel 4, m</translation>
+    </message>
+    <message>
+        <source>Координата Y датчика канала 4, м (пусто — линейная локация)</source>
+        <translation>Y of the sensor of channel 4, m (empty: linear location)</translation>
+    </message>
+    <message>
+        <source>Канал &amp;5</source>
+        <translation>Channel &amp;5</translation>
+    </message>
+    <message>
+        <source>Координата X датчика канала 5, м</source>
+        <translation>X of the sensor of channel 5, m</translation>
+    </message>
+    <message>
+        <source>Координата Y датчика канала 5, м (пусто — линейная локация)</source>
+        <translation>Y of the sensor of channel 5, m (empty: linear location)</translation>
+    </message>
+    <message>
+        <source>Волна и события</source>
+        <translation>Wave and events</translation>
+    </message>
+    <message>
+        <source>С&amp;корость волны:</source>
+        <translation>Wave &amp;velocity:</translation>
+    </message>
+    <message>
+        <source> м/с</source>
+        <translation> m/s</translation>
+    </message>
+    <message>
+        <source>&amp;Момент прихода:</source>
+        <translation>A&amp;rrival time:</translation>
+    </message>
+    <message>
+        <source>AIC — начало по форме сигнала</source>
+        <translation>AIC: onset from the waveform</translation>
+    </message>
+    <message>
+        <source>Порог — первое пересечение</source>
+        <translation>Threshold: first crossing</translation>
+    </message>
+    <message>
+        <source>Окно &amp;AIC:</source>
+        <translation>A&amp;IC window:</translation>
+    </message>
+    <message>
+        <source>Сколько сигнала до первого пересечения порога просматривается в поисках начала</source>
+        <translation>How much of the signal before the first threshold crossing is searched for the onset</translation>
+    </message>
+    <message>
+        <source> мкс</source>
+        <translation> µs</translation>
+    </message>
+    <message>
+        <source>Окно &amp;события:</source>
+        <translation>&amp;Event window:</translation>
+    </message>
+    <message>
+        <source>Импульсы других каналов, пришедшие в это окно после первого, относятся к одному событию</source>
+        <translation>Hits of other channels arriving within this window after the first belong to one event</translation>
+    </message>
+    <message>
+        <source>авто</source>
+        <translation>auto</translation>
+    </message>
+    <message>
+        <source>Поиск импульсов</source>
+        <translation>Hit search</translation>
+    </message>
+    <message>
+        <source>&amp;Порог:</source>
+        <translation>&amp;Threshold:</translation>
+    </message>
+    <message>
+        <source>Порог по напряжению на входе (по модулю)</source>
+        <translation>Threshold on the input voltage (absolute value)</translation>
+    </message>
+    <message>
+        <source> В</source>
+        <translation> V</translation>
+    </message>
+    <message>
+        <source>&amp;PDT, время определения пика:</source>
+        <translation>&amp;PDT, peak definition time:</translation>
+    </message>
+    <message>
+        <source>&amp;HDT, время определения импульса:</source>
+        <translation>&amp;HDT, hit definition time:</translation>
+    </message>
+    <message>
+        <source>H&amp;LT, время блокировки:</source>
+        <translation>H&amp;LT, hit lockout time:</translation>
+    </message>
+</context>
+<context>
+    <name>LocationWindow</name>
+    <message>
+        <source>Локация АЭ</source>
+        <translation>AE location</translation>
+    </message>
+    <message>
+        <source>Выбранное событие: курсоры каналов окна на моменты прихода</source>
+        <translation>The event selected: the window&apos;s channel cursors go to its arrival times</translation>
+    </message>
+    <message>
+        <source>Экспорт &amp;карты…</source>
+        <translation>Export &amp;map…</translation>
+    </message>
+    <message>
+        <source>Карта как рисунок PNG или SVG</source>
+        <translation>The map as a PNG or SVG picture</translation>
+    </message>
+    <message>
+        <source>&amp;Экспорт CSV…</source>
+        <translation>&amp;Export CSV…</translation>
+    </message>
+    <message>
+        <source>&amp;Закрыть</source>
+        <translation>&amp;Close</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Программа ввода и обработки информации для ZORIV-K4</source>
@@ -691,6 +877,10 @@ sensors</translation>
     <message>
         <source>Таблица записей папки серии</source>
         <translation>Table of the records in a series folder</translation>
+    </message>
+    <message>
+        <source>&amp;Локация источников АЭ…</source>
+        <translation>AE source &amp;location…</translation>
     </message>
 </context>
 <context>
@@ -1198,6 +1388,38 @@ The series was not started.</translation>
         <translation>A record series into folder %1 is running.
 Stop the series?</translation>
     </message>
+    <message>
+        <source>Частота дискретизации записи неизвестна: времена прихода не определены,
+локация источников невозможна.</source>
+        <translation>The sampling rate of the record is unknown: the arrival times are undefined,
+sources cannot be located.</translation>
+    </message>
+    <message>
+        <source>В записи нет канала %1, для которого задан датчик.</source>
+        <translation>The record has no channel %1, for which a sensor is set.</translation>
+    </message>
+    <message>
+        <source>Датчики каналов %1 и %2 стоят в одной точке.</source>
+        <translation>The sensors of channels %1 and %2 are at the same point.</translation>
+    </message>
+    <message>
+        <source>Задайте для всех отмеченных датчиков либо только X (линейная локация),
+либо X и Y (плоскостная локация).</source>
+        <translation>Give all sensors ticked either X only (linear location)
+or X and Y (planar location).</translation>
+    </message>
+    <message>
+        <source>Отметьте не меньше двух датчиков (для плоскостной локации — не меньше трёх).</source>
+        <translation>Tick at least two sensors (at least three for planar location).</translation>
+    </message>
+    <message>
+        <source>Скорость волны должна быть больше 0.</source>
+        <translation>The wave velocity must be above 0.</translation>
+    </message>
+    <message>
+        <source>Неправильная координата датчика канала %1: %2</source>
+        <translation>Invalid sensor coordinate of channel %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>THitSetDlg</name>
@@ -1283,6 +1505,120 @@ Stop the series?</translation>
     <message>
         <source>CSV (*.csv)</source>
         <translation>CSV (*.csv)</translation>
+    </message>
+</context>
+<context>
+    <name>TLocationDlg</name>
+    <message>
+        <source>Этого канала нет в записи</source>
+        <translation>The record has no such channel</translation>
+    </message>
+    <message>
+        <source>(пусто)</source>
+        <translation>(empty)</translation>
+    </message>
+    <message>
+        <source>= %1 дБ отн. 1 мкВ</source>
+        <translation>= %1 dB re 1 µV</translation>
+    </message>
+    <message>
+        <source>(по датчикам: %1 мкс)</source>
+        <translation>(from the sensors: %1 µs)</translation>
+    </message>
+</context>
+<context>
+    <name>TLocationWindow</name>
+    <message>
+        <source>№</source>
+        <translation>#</translation>
+    </message>
+    <message>
+        <source>Время, мкс</source>
+        <translation>Time, µs</translation>
+    </message>
+    <message>
+        <source>X, м</source>
+        <translation>X, m</translation>
+    </message>
+    <message>
+        <source>Y, м</source>
+        <translation>Y, m</translation>
+    </message>
+    <message>
+        <source>Невязка, м</source>
+        <translation>Residual, m</translation>
+    </message>
+    <message>
+        <source>Каналы</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>Амплитуда, дБ</source>
+        <translation>Amplitude, dB</translation>
+    </message>
+    <message>
+        <source>Локация АЭ — %1</source>
+        <translation>AE location — %1</translation>
+    </message>
+    <message>
+        <source>AIC (окно %1 мкс)</source>
+        <translation>AIC (window %1 µs)</translation>
+    </message>
+    <message>
+        <source>по порогу</source>
+        <translation>by threshold</translation>
+    </message>
+    <message>
+        <source>Событий: %1 (импульсов в них %2 из %3 на каналах датчиков; групп без локации: %4). %5 локация, датчиков %6, скорость %7 м/с, приход %8, окно события %9 мкс, порог %10 В.</source>
+        <translation>Events: %1 (hits in them %2 of %3 on the sensor channels; groups not located: %4). %5 location, %6 sensors, velocity %7 m/s, arrival %8, event window %9 µs, threshold %10 V.</translation>
+    </message>
+    <message>
+        <source>Плоскостная</source>
+        <translation>Planar</translation>
+    </message>
+    <message>
+        <source>Линейная</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>Датчики</source>
+        <translation>Sensors</translation>
+    </message>
+    <message>
+        <source>%1–%2 дБ</source>
+        <translation>%1–%2 dB</translation>
+    </message>
+    <message>
+        <source>Выбранное</source>
+        <translation>Selected</translation>
+    </message>
+    <message>
+        <source>Событий на %1 м</source>
+        <translation>Events per %1 m</translation>
+    </message>
+    <message>
+        <source>Событий</source>
+        <translation>Events</translation>
+    </message>
+    <message>
+        <source>Экспорт событий АЭ</source>
+        <translation>Export AE events</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Рисунок PNG (*.png)</source>
+        <translation>PNG picture (*.png)</translation>
+    </message>
+    <message>
+        <source>Рисунок SVG (*.svg)</source>
+        <translation>SVG picture (*.svg)</translation>
+    </message>
+    <message>
+        <source>Экспорт карты</source>
+        <translation>Export the map</translation>
     </message>
 </context>
 <context>
@@ -1423,6 +1759,13 @@ Channel </translation>
     <message>
         <source>Лог. масштаб по оси Y</source>
         <translation>Log. scale of the Y axis</translation>
+    </message>
+</context>
+<context>
+    <name>ae::ChartView</name>
+    <message>
+        <source>Колесо мыши — масштаб, левая кнопка — сдвиг, правая — всё сразу</source>
+        <translation>Mouse wheel: zoom; left button: pan; right button: show all</translation>
     </message>
 </context>
 <context>
