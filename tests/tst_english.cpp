@@ -3,7 +3,7 @@
 // English texts whole. The walk finds by itself every command of the main window (run on a record
 // window, every dialog accepted, then rejected), every .ui form, every Cyrillic literal of the
 // sources and every catalogue message; a window only another window or a running task opens gets a
-// row in reachedOtherwise_data(). Texts that stay Russian on purpose are listed in StayRussian.
+// row in everyWindow_data(). Texts that stay Russian on purpose are listed in StayRussian.
 
 #include "ae/hit_table.h"
 #include "boxwatch.h"
@@ -175,10 +175,8 @@ private slots:
     void everyCyrillicLiteralMarked();
     void forms_data();
     void forms();
-    void everyCommand_data();
-    void everyCommand();
-    void reachedOtherwise_data();
-    void reachedOtherwise();
+    void everyWindow_data();
+    void everyWindow();
 
 private:
     // Runs open on a fresh record window under a ModalReader; then reads and closes the windows
@@ -187,7 +185,7 @@ private:
 
     QTemporaryDir dir;
     QString record;
-    int rows = 0, walked = 0; // of everyCommand
+    int rows = 0, walked = 0; // of everyWindow
     QStringList windowsSeen;
 };
 
@@ -334,9 +332,11 @@ void TestEnglish::forms()
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
 }
 
-void TestEnglish::everyCommand_data()
+// Every command of the main window, each dialog it opens accepted, then rejected; then the windows
+// that only another window or a running task opens.
+void TestEnglish::everyWindow_data()
 {
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<Opening>("open");
     QTest::addColumn<bool>("accept");
     for (QAction* a : g_mainWnd->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
         // Exit ends the program; its texts are read with the menus.
@@ -344,41 +344,23 @@ void TestEnglish::everyCommand_data()
             continue;
         rows += 2;
         for (const bool accept : {true, false})
-            QTest::newRow(qPrintable(a->objectName() + (accept ? " accepted" : " rejected")))
-                << a->objectName() << accept;
+            QTest::newRow(qPrintable(a->objectName() + (accept ? " accepted" : " rejected"))) << Opening([a] {
+                a->setEnabled(true); // a command the window does not offer still has its texts
+                a->trigger();
+            }) << accept;
     }
-}
-
-void TestEnglish::everyCommand()
-{
-    QFETCH(QString, action);
-    QFETCH(bool, accept);
-    ++walked;
-    QAction* a = g_mainWnd->findChild<QAction*>(action, Qt::FindDirectChildrenOnly);
-    const QStringList found = walk(
-        [a] {
-            a->setEnabled(true); // a command the window does not offer still has its texts
-            a->trigger();
-        },
-        accept);
-    QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
-}
-
-void TestEnglish::reachedOtherwise_data()
-{
-    QTest::addColumn<Opening>("open");
     QTest::newRow("hit table: CSV export") << Opening([] {
         g_mainWnd->form()->aFindHits->trigger();
         g_mainWnd->findChild<THitTable*>()->findChild<QPushButton*>(QStringLiteral("exportBtn"))->click();
-    });
+    }) << true;
     QTest::newRow("location window") << Opening([] {
         const double none = std::numeric_limits<double>::quiet_NaN(); // no y: a line
         g_locationSetup.channels[0] = {true, 0.0, none};
         g_locationSetup.channels[1] = {true, 1.0, none};
         g_mainWnd->form()->aLocate->trigger();
         g_mainWnd->findChild<QPushButton*>(QStringLiteral("exportMapBtn"))->click();
-    });
-    QTest::newRow("series table") << Opening([this] { g_mainWnd->openSeriesFolder(dir.path()); });
+    }) << true;
+    QTest::newRow("series table") << Opening([this] { g_mainWnd->openSeriesFolder(dir.path()); }) << true;
     QTest::newRow("series of one record") << Opening([this] {
         series::Settings s;
         s.folder = dir.filePath(QStringLiteral("series"));
@@ -386,13 +368,15 @@ void TestEnglish::reachedOtherwise_data()
         QDir().mkpath(s.folder);
         g_mainWnd->startSeries(s);
         QTRY_VERIFY(!g_mainWnd->seriesRunning());
-    });
+    }) << true;
 }
 
-void TestEnglish::reachedOtherwise()
+void TestEnglish::everyWindow()
 {
     QFETCH(Opening, open);
-    const QStringList found = walk(open, true);
+    QFETCH(bool, accept);
+    ++walked;
+    const QStringList found = walk(open, accept);
     QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
 }
 
