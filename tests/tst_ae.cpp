@@ -1,12 +1,11 @@
 // Acoustic-emission hits: the detector on short signals whose hits are worked out by hand, a hit
-// across the record's blocks, records without a period, the CSV line, the hit keys of adc.ini.
+// across the record's blocks, records without a period, the CSV line (the keys of adc.ini:
+// tst_location).
 
 #include "ae/hit_csv.h"
 #include "ae/hits.h"
-#include "settings.h"
 #include "wave_stor.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -40,7 +39,6 @@ private slots:
     void blocksAndSpans();
     void noPeriod();
     void csv();
-    void iniBounds();
 };
 
 void TestAe::hits_data()
@@ -181,7 +179,8 @@ void TestAe::blocksAndSpans()
         QCOMPARE((QList<qint64>{search.searched(), search.total()}), (QList<qint64>{80000, 80000}));
         QCOMPARE(firsts(search.hits()), firsts(all));
     }
-    for (auto [searched, found] : {std::pair{40000 + ChunkSamples + 500, 1}, std::pair{40000 + ChunkSamples + 501, 2}}) {
+    for (auto [searched, found] :
+         {std::pair{40000 + ChunkSamples + 500, 1}, std::pair{40000 + ChunkSamples + 501, 2}}) {
         ae::RecordHitSearch search(rec, set);
         QVERIFY(search.step(searched));
         QCOMPARE(search.searched(), qint64(searched));
@@ -218,22 +217,6 @@ void TestAe::csv()
     // 1/3 µs a sample: arrival 400 µs, rise 10, duration 100; 12 counts in 100 µs; 20 log10(250000).
     QCOMPARE(ae::hitsCsvLine(QStringLiteral("a,\"b\".raw"), ae::hitRow(h, 1.0 / 3)),
              QStringLiteral("\"a,\"\"b\"\".raw\",4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000"));
-}
-
-void TestAe::iniBounds()
-{
-    // Out of range or not a number: the defaults. (The keys loaded and saved with the others:
-    // tst_settings.)
-    QTemporaryDir dir;
-    QFile f(dir.filePath(QStringLiteral("adc.ini")));
-    QVERIFY(f.open(QIODevice::WriteOnly) &&
-            f.write("[AE_HITS]\nThresholdUV=10000001\nPDT=-1\nHDT=1000001\nHLT=x\n"));
-    f.close();
-    ProgramSettings s;
-    s.hits = ae::HitSettings{1, 2, 3, 4};
-    readSettings(f.fileName(), s);
-    QCOMPARE((QList<double>{s.hits.thresholdV, s.hits.pdtUs, s.hits.hdtUs, s.hits.hltUs}),
-             (QList<double>{0.1, 200, 800, 1000}));
 }
 
 QTEST_GUILESS_MAIN(TestAe)

@@ -1,17 +1,9 @@
 // The English interface, started as "tavrel --lang en" starts it: no window title, menu, button,
 // label, tool tip, table heading or message holds a Cyrillic letter, and the forms show their
-// English texts whole.
-//
-// The walk finds what it reads by itself, so new windows are covered without a change here:
-// - every command of the main window (its actions) is triggered on a record window with a
-//   selection, once with every dialog it opens accepted and once rejected; every modal window
-//   is read and answered, every window left open is read and closed;
-// - every .ui form under main/src, and every Cyrillic string literal of the sources (it must be
-//   a text of the catalogue);
-// - every number of the message catalogues that holds a text.
-// A window none of these reaches (one opened from another window's button, or by a run that
-// goes on) gets a row in reachedOtherwise_data(): a function that opens it.
-// Texts that stay Russian on purpose are listed in StayRussian with the reason.
+// English texts whole. The walk finds by itself every command of the main window (run on a record
+// window, every dialog accepted, then rejected), every .ui form, every Cyrillic literal of the
+// sources and every catalogue message; a window only another window or a running task opens gets a
+// row in everyWindow_data(). Texts that stay Russian on purpose are listed in StayRussian.
 
 #include "ae/hit_table.h"
 #include "boxwatch.h"
@@ -179,15 +171,12 @@ class TestEnglish : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void mainWindowAndMenus();
     void catalogueMessages();
     void everyCyrillicLiteralMarked();
     void forms_data();
     void forms();
-    void everyCommand_data();
-    void everyCommand();
-    void reachedOtherwise_data();
-    void reachedOtherwise();
+    void everyWindow_data();
+    void everyWindow();
 
 private:
     // Runs open on a fresh record window under a ModalReader; then reads and closes the windows
@@ -196,7 +185,7 @@ private:
 
     QTemporaryDir dir;
     QString record;
-    int rows = 0, walked = 0; // of everyCommand
+    int rows = 0, walked = 0; // of everyWindow
     QStringList windowsSeen;
 };
 
@@ -261,30 +250,6 @@ QStringList TestEnglish::walk(const Opening& open, bool accept)
     return found << read(g_mainWnd);
 }
 
-void TestEnglish::mainWindowAndMenus()
-{
-    const QStringList found = walk([] {}, true);
-    QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
-    QCOMPARE(g_mainWnd->windowTitle(), QStringLiteral("Data input and processing for ZORIV-K4"));
-    // The shortcut letters of the menu bar and of each menu are unique, but in the colour menu,
-    // whose four groups give 1 … 4 each, as in Russian.
-    QList<QList<QAction*>> menus{g_mainWnd->form()->menubar->actions()};
-    for (int i = 0; i < menus.size(); ++i)
-        for (QAction* a : menus[i])
-            if (a->menu() && a->menu() != g_mainWnd->form()->mColor)
-                menus << a->menu()->actions();
-    QVERIFY(menus.size() >= 10);
-    for (const QList<QAction*>& menu : menus) {
-        QStringList letters;
-        for (QAction* a : menu)
-            if (!a->isSeparator())
-                letters << QKeySequence::mnemonic(a->text()).toString();
-        QVERIFY2(!letters.contains(QString()) &&
-                     QSet<QString>(letters.begin(), letters.end()).size() == letters.size(),
-                 qPrintable(letters.join(QLatin1Char(' '))));
-    }
-}
-
 void TestEnglish::catalogueMessages()
 {
     const StringsKit& kit = StringsKit::instance();
@@ -306,10 +271,8 @@ void TestEnglish::everyCyrillicLiteralMarked()
     QFile ts(QStringLiteral(TAVREL_SOURCE_DIR "/main/src/translations/tavrel_en.ts"));
     QVERIFY(ts.open(QIODevice::ReadOnly));
     QString catalogue = QString::fromUtf8(ts.readAll());
-    catalogue.replace(QStringLiteral("&quot;"), QStringLiteral("\""))
-        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    catalogue.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
-        .replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    for (const auto& [entity, c] : {std::pair{"&quot;", "\""}, {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}})
+        catalogue.replace(QLatin1String(entity), QLatin1String(c));
     const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
     QStringList unmarked;
     int literals = 0;
@@ -369,9 +332,11 @@ void TestEnglish::forms()
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
 }
 
-void TestEnglish::everyCommand_data()
+// Every command of the main window, each dialog it opens accepted, then rejected; then the windows
+// that only another window or a running task opens.
+void TestEnglish::everyWindow_data()
 {
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<Opening>("open");
     QTest::addColumn<bool>("accept");
     for (QAction* a : g_mainWnd->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
         // Exit ends the program; its texts are read with the menus.
@@ -379,41 +344,23 @@ void TestEnglish::everyCommand_data()
             continue;
         rows += 2;
         for (const bool accept : {true, false})
-            QTest::newRow(qPrintable(a->objectName() + (accept ? " accepted" : " rejected")))
-                << a->objectName() << accept;
+            QTest::newRow(qPrintable(a->objectName() + (accept ? " accepted" : " rejected"))) << Opening([a] {
+                a->setEnabled(true); // a command the window does not offer still has its texts
+                a->trigger();
+            }) << accept;
     }
-}
-
-void TestEnglish::everyCommand()
-{
-    QFETCH(QString, action);
-    QFETCH(bool, accept);
-    ++walked;
-    QAction* a = g_mainWnd->findChild<QAction*>(action, Qt::FindDirectChildrenOnly);
-    const QStringList found = walk(
-        [a] {
-            a->setEnabled(true); // a command the window does not offer still has its texts
-            a->trigger();
-        },
-        accept);
-    QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
-}
-
-void TestEnglish::reachedOtherwise_data()
-{
-    QTest::addColumn<Opening>("open");
     QTest::newRow("hit table: CSV export") << Opening([] {
         g_mainWnd->form()->aFindHits->trigger();
         g_mainWnd->findChild<THitTable*>()->findChild<QPushButton*>(QStringLiteral("exportBtn"))->click();
-    });
+    }) << true;
     QTest::newRow("location window") << Opening([] {
         const double none = std::numeric_limits<double>::quiet_NaN(); // no y: a line
         g_locationSetup.channels[0] = {true, 0.0, none};
         g_locationSetup.channels[1] = {true, 1.0, none};
         g_mainWnd->form()->aLocate->trigger();
         g_mainWnd->findChild<QPushButton*>(QStringLiteral("exportMapBtn"))->click();
-    });
-    QTest::newRow("series table") << Opening([this] { g_mainWnd->openSeriesFolder(dir.path()); });
+    }) << true;
+    QTest::newRow("series table") << Opening([this] { g_mainWnd->openSeriesFolder(dir.path()); }) << true;
     QTest::newRow("series of one record") << Opening([this] {
         series::Settings s;
         s.folder = dir.filePath(QStringLiteral("series"));
@@ -421,13 +368,15 @@ void TestEnglish::reachedOtherwise_data()
         QDir().mkpath(s.folder);
         g_mainWnd->startSeries(s);
         QTRY_VERIFY(!g_mainWnd->seriesRunning());
-    });
+    }) << true;
 }
 
-void TestEnglish::reachedOtherwise()
+void TestEnglish::everyWindow()
 {
     QFETCH(Opening, open);
-    const QStringList found = walk(open, true);
+    QFETCH(bool, accept);
+    ++walked;
+    const QStringList found = walk(open, accept);
     QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
 }
 

@@ -1,6 +1,6 @@
 // Choosing the interface language: the start (--lang over UI/Language, a bad value told and
-// ignored) and what follows it (texts, Qt's buttons, number locale), the setting written alone,
-// the menu choice, the CSV titles; rawtool's --lang and the help in English.
+// ignored) and what follows it (texts, menus' letters, Qt's buttons, number locale), the setting
+// written alone, the menu choice, the CSV titles; rawtool's --lang and the help in either language.
 
 #include "boxwatch.h"
 #include "export/record_export.h"
@@ -126,6 +126,23 @@ void TestLanguage::start()
     QCOMPARE(QLocale().name(), language ? QStringLiteral("en_US") : startLocale.name());
     // The menu shows the setting, the language of the next start.
     QCOMPARE(g_mainWnd->form()->aLangEn->isChecked(), ini.contains("=en"));
+    // The shortcut letters of the menu bar and of each menu are unique, but in the colour menu,
+    // whose four groups give 1 … 4 each.
+    QList<QList<QAction*>> menus{g_mainWnd->form()->menubar->actions()};
+    for (int i = 0; i < menus.size(); ++i)
+        for (QAction* a : menus[i])
+            if (a->menu() && a->menu() != g_mainWnd->form()->mColor)
+                menus << a->menu()->actions();
+    QVERIFY(menus.size() >= 10);
+    for (const QList<QAction*>& menu : menus) {
+        QStringList letters;
+        for (QAction* a : menu)
+            if (!a->isSeparator())
+                letters << QKeySequence::mnemonic(a->text()).toString();
+        QVERIFY2(!letters.contains(QString()) &&
+                     QSet<QString>(letters.begin(), letters.end()).size() == letters.size(),
+                 qPrintable(letters.join(' ')));
+    }
     QCoreApplication::processEvents();
     QCOMPARE(answer.seen.size(), warning.isEmpty() ? 0 : 1);
     if (!warning.isEmpty())
@@ -209,8 +226,14 @@ void TestLanguage::programs_data()
     QTest::newRow("rawtool") << "rawtool csv @" << 0 << "=Время (мкс),Вход 1,Вход 2";
     QTest::newRow("rawtool --lang en") << "rawtool csv @ --lang en" << 0 << "=Time (µs),Input 1,Input 2";
     QTest::newRow("rawtool --lang de") << "rawtool csv @ --lang=de" << 2 << "--lang takes ru or en, not 'de'";
-    QTest::newRow("help in English") << "tavrel --lang en --help" << 0 << "Usage: tavrel [FILE.raw ...]";
-    QTest::newRow("help in Russian") << "tavrel -h --lang=ru" << 0 << "Использование: tavrel [ФАЙЛ.raw ...]";
+    // Without a display: the help makes no window.
+    QTest::newRow("help in English")
+        << "tavrel --lang en --help" << 0
+        << "Usage: tavrel [FILE.raw ...] [--series FOLDER [--count N] [--pause S] "
+           "[--prefix P]]\n";
+    QTest::newRow("help in Russian") << "tavrel -h --lang=ru" << 0
+                                     << "Использование: tavrel [ФАЙЛ.raw ...] [--series ПАПКА [--count N] "
+                                        "[--pause S] [--prefix P]]\n";
 }
 
 void TestLanguage::programs()
@@ -221,6 +244,10 @@ void TestLanguage::programs()
     QVERIFY(QFile::copy(QStringLiteral(TAVREL_FIXTURES "/raw/two-channels-detector.raw"), raw));
     QStringList arguments = command.replace('@', raw).split(' ');
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(TAVREL_BIN_DIR "/") + arguments.takeFirst(), arguments);
     QVERIFY(p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit);
     QTEST(p.exitCode(), "status");

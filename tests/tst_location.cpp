@@ -1,7 +1,6 @@
 // Acoustic-emission source location: linear and planar solutions worked out by hand or by an
-// exhaustive 1-mm grid search in the test, the two-solution case, AIC onsets on slow rises, the
-// grouping of hits into events, the checks of a set-up, and the emulated unit's plate sources found
-// again from its recording.
+// exhaustive 1-mm grid search, the two-solution case, AIC onsets, events, the checks of a set-up, the
+// CSV, the AE keys of adc.ini, and the emulated unit's plate sources found again from its recording.
 
 #include "ae/location.h"
 #include "k4demo.h"
@@ -11,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <numeric>
 
 using Points = QList<QPointF>;
 using Groups = QList<QList<int>>;
@@ -71,22 +71,18 @@ ae::LocationSettings planarSetUp(const Points& sensors)
     return s;
 }
 
-// The located point of the planar set-up for arrivals t at sensors 0, 1, ... (in arrival order).
-QPointF locate(const Points& sensors, const QList<double>& t, double* residual = nullptr)
+// The located point of the planar set-up for arrivals t at the sensors, and its residual.
+QPointF locate(const Points& sensors, const QList<double>& t, double& residual)
 {
-    QList<int> order;
-    for (int i = 0; i < t.size(); ++i)
-        order << i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return t[a] < t[b]; });
-    std::vector<int> idx;
+    std::vector<int> idx(std::size_t(t.size()));
+    std::iota(idx.begin(), idx.end(), 0);
+    std::sort(idx.begin(), idx.end(), [&](int a, int b) { return t[a] < t[b]; });
     std::vector<double> at;
-    for (int i : order)
-        idx.push_back(i), at.push_back(t[i]);
-    const ae::PlanarLocator locator(planarSetUp(sensors).sensors, V);
-    double x, y, r;
-    locator.locate(idx.data(), at.data(), int(idx.size()), x, y, r);
-    if (residual)
-        *residual = r;
+    for (int i : idx)
+        at.push_back(t[i]);
+    double x, y;
+    ae::PlanarLocator(planarSetUp(sensors).sensors, V)
+        .locate(idx.data(), at.data(), int(idx.size()), x, y, residual);
     return QPointF(x, y);
 }
 
@@ -114,8 +110,6 @@ private slots:
     void linearPairOfFirstHits();
     void planar_data();
     void planar();
-    void twoSolutions_data();
-    void twoSolutions();
     void aicFormula_data();
     void aicFormula();
     void aicOnSlowRise_data();
@@ -179,19 +173,26 @@ void TestLocation::planar_data()
     QTest::addColumn<Points>("sensors");
     QTest::addColumn<QPointF>("source");
     QTest::addColumn<QList<double>>("jitter"); // µs added to the arrivals
-    QTest::addColumn<bool>("exact");           // the source itself is the answer
-    const Points plate{{0, 0}, {0.5, 0}, {0.5, 0.5}, {0, 0.5}};
-    const Points triangle{{0, 0}, {1, 0}, {0.3, 0.8}};
+    QTest::addColumn<QPointF>("exact");        // the answer, or (nan, nan): the grid's best point
+    const Points plate{{0, 0}, {0.5, 0}, {0.5, 0.5}, {0, 0.5}}, triangle{{0, 0}, {1, 0}, {0.3, 0.8}},
+        corner{{0, 0}, {1, 0}, {0, 1}};
     const QList<double> none{0, 0, 0, 0};
-    QTest::newRow("four, inside") << plate << QPointF(0.31, 0.12) << none << true;
-    QTest::newRow("four, outside the array") << plate << QPointF(0.62, -0.17) << none << true;
-    QTest::newRow("four, beyond the box") << plate << QPointF(3, 2) << none << false;
+    const QPointF grid(std::nan(""), std::nan(""));
+    QTest::newRow("four, inside") << plate << QPointF(0.31, 0.12) << none << QPointF(0.31, 0.12);
+    QTest::newRow("four, outside the array") << plate << QPointF(0.62, -0.17) << none << QPointF(0.62, -0.17);
+    QTest::newRow("four, beyond the box") << plate << QPointF(3, 2) << none << grid;
     QTest::newRow("four, noisy arrivals")
-        << plate << QPointF(0.2, 0.37) << QList<double>{3, -2, 4, 0} << false;
-    QTest::newRow("three, inside") << triangle << QPointF(0.4, 0.3) << none << true;
-    QTest::newRow("three, outside the array") << triangle << QPointF(1.2, 0.5) << none << true;
+        << plate << QPointF(0.2, 0.37) << QList<double>{3, -2, 4, 0} << grid;
+    QTest::newRow("three, inside") << triangle << QPointF(0.4, 0.3) << none << QPointF(0.4, 0.3);
+    QTest::newRow("three, outside the array") << triangle << QPointF(1.2, 0.5) << none << QPointF(1.2, 0.5);
     QTest::newRow("three, noisy arrivals")
-        << triangle << QPointF(0.6, 0.2) << QList<double>{0, 5, -3} << false;
+        << triangle << QPointF(0.6, 0.2) << QList<double>{0, 5, -3} << grid;
+    // Two exact solutions (solved by hand from the quadratic in the distance to sensor 1): the one
+    // nearer the sensors' centre (1/3, 1/3) is taken.
+    QTest::newRow("two: behind sensor 1")
+        << corner << QPointF(-0.47, -0.47) << none << QPointF(0.05083755086088641, 0.05083755086088641);
+    QTest::newRow("two: beside sensor 2")
+        << corner << QPointF(1.4, -0.15) << none << QPointF(0.9969133343379306, 0.01593177816543495);
 }
 
 void TestLocation::planar()
@@ -199,50 +200,19 @@ void TestLocation::planar()
     QFETCH(Points, sensors);
     QFETCH(QPointF, source);
     QFETCH(QList<double>, jitter);
+    QFETCH(QPointF, exact);
     QList<double> t = arrivals(sensors, source);
     for (int i = 0; i < t.size(); ++i)
         t[i] += jitter[i];
     double residual = -1;
-    const QPointF p = locate(sensors, t, &residual);
-    const QPointF grid = gridSearch(sensors, t);
+    const QPointF p = locate(sensors, t, residual);
+    const QPointF grid = gridSearch(sensors, t), want = std::isnan(exact.x()) ? grid : exact;
     QVERIFY2(
-        distance(p, grid) <= 1e-3,
-        qPrintable(
-            QStringLiteral("(%1, %2) vs grid (%3, %4)").arg(p.x()).arg(p.y()).arg(grid.x()).arg(grid.y())));
-    // The located point fits no worse than the grid's best, and its residual is its RMS misfit.
+        distance(p, want) <= (std::isnan(exact.x()) ? 1e-3 : 1e-6),
+        qPrintable(QStringLiteral("(%1, %2) vs (%3, %4)").arg(p.x()).arg(p.y()).arg(want.x()).arg(want.y())));
+    // It fits no worse than the grid's best, and its residual is its RMS misfit.
     QVERIFY(residual <= rms(sensors, t, grid.x(), grid.y()) + 1e-12);
     QVERIFY(std::fabs(residual - rms(sensors, t, p.x(), p.y())) < 1e-12);
-    QFETCH(bool, exact);
-    if (exact) {
-        QVERIFY(distance(p, source) < 1e-6);
-        QVERIFY(residual < 1e-9);
-    }
-}
-
-void TestLocation::twoSolutions_data()
-{
-    QTest::addColumn<QPointF>("source");
-    QTest::addColumn<QPointF>("other"); // the second exact solution, nearer the sensors' centre
-    // Solved from the arrival differences by the quadratic in the distance to sensor 1.
-    QTest::newRow("behind sensor 1") << QPointF(-0.47, -0.47)
-                                     << QPointF(0.05083755086088641, 0.05083755086088641);
-    QTest::newRow("beside sensor 2") << QPointF(1.4, -0.15)
-                                     << QPointF(0.9969133343379306, 0.01593177816543495);
-}
-
-void TestLocation::twoSolutions()
-{
-    QFETCH(QPointF, source);
-    QFETCH(QPointF, other);
-    const Points sensors{{0, 0}, {1, 0}, {0, 1}};
-    const QList<double> t = arrivals(sensors, source);
-    // Both fit exactly; the one nearer the centre (1/3, 1/3) is taken.
-    QVERIFY(rms(sensors, t, other.x(), other.y()) < 1e-9 && distance(source, other) > 0.3);
-    QVERIFY(distance(other, {1 / 3.0, 1 / 3.0}) < distance(source, {1 / 3.0, 1 / 3.0}));
-    double residual = -1;
-    const QPointF p = locate(sensors, t, &residual);
-    QVERIFY2(distance(p, other) < 1e-6, qPrintable(QStringLiteral("(%1, %2)").arg(p.x()).arg(p.y())));
-    QVERIFY(residual < 1e-9);
 }
 
 void TestLocation::aicFormula_data()
@@ -404,15 +374,14 @@ void TestLocation::checks()
     QCOMPARE(int(r.check.problem), int(c.problem));
 }
 
-// The recording of the emulated unit at the sampling rate of the README's set-up (250 kHz): every
-// source loud enough for three sensors is located within one sample's travel (4 µs x 5000 m/s =
-// 2 cm), and every located event lies that near the source the unit drew then.
+// The emulated unit's recording at 250 kHz: every source loud enough for three sensors and not
+// within 5 ms of another is located within one sample's travel (4 µs x 5000 m/s = 2 cm), and every
+// located event lies that near the last source before it, unless that one came within 5 ms of another.
 void TestLocation::demoSourcesFound()
 {
     ae::LocationSettings s;
     for (int ch = 0; ch < 4; ++ch)
         s.sensors.push_back({ch, k4SensorX(ch), k4SensorY(ch)});
-    const ae::HitSettings hits; // 0.1 V: 5.12 steps at gain 1
     int found = 0;
     for (quint32 seed = 1; seed <= 8; ++seed) {
         K4Setup setup;
@@ -425,53 +394,37 @@ void TestLocation::demoSourcesFound()
             for (int i = 0; i < n; ++i)
                 rec.channel(ch)->setSample(i, qint8(b[i]));
         }
-        const double P = rec.samplePeriodUs(), travel = V * P * 1e-6;
+        const double P = rec.samplePeriodUs();
         QCOMPARE(P, 4.0);
-        const std::vector<K4Source> sources = k4Sources(setup, seed, n * P * 1e-6);
-        const ae::LocationResult r = ae::locateRecord(rec, hits, s);
-        auto near = [&](const K4Source& q, const ae::LocatedEvent& e) {
-            return distance({q.x, q.y}, {e.x, e.y}) <= travel && e.timeUs >= q.timeS * 1e6 - 2 * P &&
-                   e.timeUs <= q.timeS * 1e6 + 0.75 / V * 1e6;
+        const std::vector<K4Source> q = k4Sources(setup, seed, n * P * 1e-6);
+        const ae::LocationResult r = ae::locateRecord(rec, ae::HitSettings(), s); // 0.1 V: 5.12 steps
+        auto near = [&](std::size_t k, const ae::LocatedEvent& e) {
+            const double t = q[k].timeS * 1e6;
+            return distance({q[k].x, q[k].y}, {e.x, e.y}) <= V * P * 1e-6 && e.timeUs >= t - 2 * P &&
+                   e.timeUs <= t + 0.75 / V * 1e6;
         };
-        // Bursts that come too close together to be told apart (within 5 ms) are left aside.
-        std::vector<bool> alone(sources.size());
-        for (std::size_t k = 0; k < sources.size(); ++k)
-            alone[k] = (k == 0 || sources[k].timeS - sources[k - 1].timeS > 0.005) &&
-                       (k + 1 == sources.size() || sources[k + 1].timeS - sources[k].timeS > 0.005);
-        // An event belongs to the last source before it; that one must be near unless it came
-        // within 5 ms of another.
+        auto alone = [&](std::size_t k) {
+            return (k == 0 || q[k].timeS - q[k - 1].timeS > 0.005) &&
+                   (k + 1 == q.size() || q[k + 1].timeS - q[k].timeS > 0.005);
+        };
+        const QString at = QStringLiteral("seed %1, event or source at %2 µs");
         for (const ae::LocatedEvent& e : r.events) {
-            const auto after = std::find_if(sources.begin(), sources.end(), [&](const K4Source& q) {
-                return q.timeS * 1e6 > e.timeUs + 2 * P;
-            });
-            QVERIFY2(after != sources.begin(),
-                     qPrintable(QStringLiteral("seed %1: event at %2 µs").arg(seed).arg(e.timeUs)));
-            const std::size_t k = std::size_t(after - sources.begin()) - 1;
-            QVERIFY2(!alone[k] || near(sources[k], e),
-                     qPrintable(QStringLiteral("seed %1: event at %2 µs (%3, %4), source (%5, %6)")
-                                    .arg(seed)
-                                    .arg(e.timeUs)
-                                    .arg(e.x)
-                                    .arg(e.y)
-                                    .arg(sources[k].x)
-                                    .arg(sources[k].y)));
+            const auto after = std::find_if(
+                q.begin(), q.end(), [&](const K4Source& k) { return k.timeS * 1e6 > e.timeUs + 2 * P; });
+            const std::size_t k = std::size_t(after - q.begin()) - 1;
+            QVERIFY2(after != q.begin() && (!alone(k) || near(k, e)), qPrintable(at.arg(seed).arg(e.timeUs)));
         }
-        for (std::size_t k = 0; k < sources.size(); ++k) {
-            const K4Source& q = sources[k];
+        for (std::size_t k = 0; k < q.size(); ++k) {
             std::vector<double> reach; // the burst's amplitude at each sensor, weakest sensitivity
             for (int ch = 0; ch < 4; ++ch)
-                reach.push_back(0.8 * q.amplitude *
-                                k4Attenuation(std::hypot(q.x - k4SensorX(ch), q.y - k4SensorY(ch))));
+                reach.push_back(0.8 * q[k].amplitude *
+                                k4Attenuation(std::hypot(q[k].x - k4SensorX(ch), q[k].y - k4SensorY(ch))));
             std::sort(reach.rbegin(), reach.rend());
-            if (!alone[k] || reach[2] < 2 * 5.12 || q.timeS * 1e6 > n * P - 2000)
+            if (!alone(k) || reach[2] < 2 * 5.12 || q[k].timeS * 1e6 > n * P - 2000)
                 continue;
             QVERIFY2(std::any_of(r.events.begin(), r.events.end(),
-                                 [&](const ae::LocatedEvent& e) { return near(q, e); }),
-                     qPrintable(QStringLiteral("seed %1: source at %2 µs (%3, %4)")
-                                    .arg(seed)
-                                    .arg(q.timeS * 1e6)
-                                    .arg(q.x)
-                                    .arg(q.y)));
+                                 [&](const ae::LocatedEvent& e) { return near(k, e); }),
+                     qPrintable(at.arg(seed).arg(q[k].timeS * 1e6)));
             ++found;
         }
     }
@@ -491,7 +444,7 @@ void TestLocation::csv()
 
 void TestLocation::iniBounds_data()
 {
-    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("line"); // of the group AE_LOCATION, or with its own group
     QTest::addColumn<QString>("field");
     QTest::addColumn<double>("expected"); // the defaults: 5000 m/s, AIC, 200 µs, auto, the plate
     QTest::newRow("velocity 1e6") << QByteArray("Velocity=1e6") << "velocity" << 1e6;
@@ -512,6 +465,12 @@ void TestLocation::iniBounds_data()
     QTest::newRow("X -10 km") << QByteArray("X2=-10000") << "x2" << -1e4;
     QTest::newRow("Y empty: none") << QByteArray("Y3=") << "y3" << std::nan("");
     QTest::newRow("Y nan") << QByteArray("Y3=nan") << "y3" << 0.5;
+    // The hit settings: 0.1 V, 200, 800, 1000 µs unless within 1 ... 10^7 µV, 0 ... 10^6 µs.
+    QTest::newRow("threshold 10 V") << QByteArray("[AE_HITS]\nThresholdUV=10000000") << "threshold" << 10.0;
+    QTest::newRow("threshold above") << QByteArray("[AE_HITS]\nThresholdUV=10000001") << "threshold" << 0.1;
+    QTest::newRow("PDT -1") << QByteArray("[AE_HITS]\nPDT=-1") << "pdt" << 200.0;
+    QTest::newRow("HDT above") << QByteArray("[AE_HITS]\nHDT=1000001") << "hdt" << 800.0;
+    QTest::newRow("HLT text") << QByteArray("[AE_HITS]\nHLT=x") << "hlt" << 1000.0;
 }
 
 void TestLocation::iniBounds()
@@ -524,12 +483,20 @@ void TestLocation::iniBounds()
     f.close();
     ProgramSettings s;
     s.location.velocityMps = 1; // everything read replaces it
+    s.hits = ae::HitSettings{1, 2, 3, 4};
     readSettings(f.fileName(), s);
     const ae::LocationSetup& l = s.location;
-    const QMap<QString, double> got{
-        {"velocity", l.velocityMps}, {"pick", double(l.pick == ae::PickMethod::Aic)}, {"aic", l.aicWindowUs},
-        {"event", l.eventWindowUs},  {"used1", double(l.channels[0].used)},           {"x2", l.channels[1].x},
-        {"y3", l.channels[2].y}};
+    const QMap<QString, double> got{{"velocity", l.velocityMps},
+                                    {"pick", double(l.pick == ae::PickMethod::Aic)},
+                                    {"aic", l.aicWindowUs},
+                                    {"event", l.eventWindowUs},
+                                    {"used1", double(l.channels[0].used)},
+                                    {"x2", l.channels[1].x},
+                                    {"y3", l.channels[2].y},
+                                    {"threshold", s.hits.thresholdV},
+                                    {"pdt", s.hits.pdtUs},
+                                    {"hdt", s.hits.hdtUs},
+                                    {"hlt", s.hits.hltUs}};
     QFETCH(double, expected);
     QVERIFY(got.contains(field));
     if (std::isnan(expected))
