@@ -159,7 +159,7 @@ void TestHitTable::commandTableAndMarks()
         const ae::Hit* h = t->hitAt(r);
         QCOMPARE((QList<double>{double(f.size()), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(),
                                 f[7].toDouble(), f[9].toDouble()}),
-                 (QList<double>{11, h->channel + 1.0, std::round(h->first * Period * 1000) / 1000, h->peakV,
+                 (QList<double>{15, h->channel + 1.0, std::round(h->first * Period * 1000) / 1000, h->peakV,
                                 double(h->counts), h->sumSquares * Period * 1e-6}));
     }
     // A directory that is not there: the writer's failure, nothing left behind.

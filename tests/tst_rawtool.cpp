@@ -53,10 +53,16 @@ const Case Cases[] = {
     {"one name twice", "csv -o @out @a.raw @sub/a.raw", "", 1, "out/a.csv", "was written for another file"},
     // a.raw at 0.05 V (|code| >= 3), worked out by hand from its 40 samples: arrival at sample 1,
     // peak 123 at sample 24, last crossing at 39, six rising crossings of +3, four up to the peak.
+    // RA 4.6 µs / 2.40234375 V; 39 samples padded to 64 at 5 MHz, the largest bin 9.
     {"hits", "hits --threshold 0.05 @a.raw", "", 0, "",
      "file,channel,arrival_us,peak_v,peak_db,rise_us,duration_us,counts,counts_to_peak,energy_v2s,avg_freq_"
-     "khz\n"
-     "@a.raw,1,0.200,2.40234375,127.61,4.600,7.600,6,4,1.695526123046875e-05,789.474\n"},
+     "khz,ra_ms_per_v,peak_freq_khz,centroid_khz,time_utc\n"
+     "@a.raw,1,0.200,2.40234375,127.61,4.600,7.600,6,4,1.695526123046875e-05,789.474,0.0019148,703.125,"},
+    // At 2.45 V a.raw (peak 2.40 V) and b.raw's channel 2 (1.25 V) have no hits; b.raw's channel 1
+    // one, from 4.8 to 58.6 µs, peak 127 on the envelope (the energy of its row in "hits").
+    {"summary", "hits --summary --threshold 2.45 @a.raw @b.raw", "", 0, "",
+     "file,channel,hits,energy_v2s,peak_db_max,b_value\n@a.raw,1,0,,,\n"
+     "@b.raw,1,1,0.00011294012069702148,127.92,\n@b.raw,2,0,,,\n"},
     {"hits, one damaged", "hits @bad.raw @a.raw", "", 1, "", "@bad.raw: channel data cut short"},
     {"hits, threshold 0", "hits --threshold 0 @a.raw", "", 2, "", "a number of volts above 0"},
     {"help", "--help", "", 0, "", "csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]"},

@@ -29,20 +29,25 @@
 
 namespace ae {
 
-void HitTableModel::setHits(std::vector<Hit> hits, double periodUs)
+void HitTableModel::setHits(std::vector<Hit> hits, double periodUs, std::optional<qint64> startUtcUs)
 {
     beginResetModel();
     m_hits = std::move(hits);
     m_period = periodUs;
+    m_start = startUtcUs;
     order();
     endResetModel();
 }
 
 double HitTableModel::sortKey(const Hit& h, int column, double periodUs)
 {
+    // Frequencies and RA are shown only with a period; without one they keep the order found.
+    constexpr double absent = -std::numeric_limits<double>::infinity();
+    const bool timed = periodKnown(periodUs);
     switch (column) {
     case ChannelColumn: return h.channel;
-    case ArrivalColumn: return double(h.first);
+    case ArrivalColumn:
+    case TimeUtcColumn: return double(h.first);
     case PeakVColumn:
     case PeakDbColumn: return h.peakV;
     case RiseColumn: return double(h.peak - h.first);
@@ -50,10 +55,11 @@ double HitTableModel::sortKey(const Hit& h, int column, double periodUs)
     case CountsColumn: return h.counts;
     case CountsToPeakColumn: return h.countsToPeak;
     case EnergyColumn: return h.sumSquares;
-    case AvgFreqColumn: {
-        const std::optional<double> f = hitRow(h, periodUs).avgFreqKHz;
-        return f ? *f : -std::numeric_limits<double>::infinity();
-    }
+    // Counts per sample, samples per volt, cycles per sample: the order of what is shown.
+    case AvgFreqColumn: return timed && h.last > h.first ? double(h.counts) / double(h.last - h.first) : absent;
+    case RaColumn: return timed && h.peakV > 0.0 ? double(h.peak - h.first) / h.peakV : absent;
+    case PeakFreqColumn: return timed && h.peakCycles >= 0.0 ? h.peakCycles : absent;
+    case CentroidColumn: return timed && h.centroidCycles >= 0.0 ? h.centroidCycles : absent;
     default: return 0.0;
     }
 }
@@ -123,7 +129,7 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const
     // Without a period the times are shown in samples; the CSV leaves them empty.
     if (!periodKnown(m_period) && (c == ArrivalColumn || c == RiseColumn || c == DurationColumn))
         return QCoreApplication::translate("THitTable", "%1 отсч.").arg(qint64(sortKey(h, c, m_period)));
-    return hitField(hitRow(h, m_period), c);
+    return hitField(hitRow(h, m_period, m_start), c);
 }
 
 QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -143,6 +149,10 @@ QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int
         QT_TRANSLATE_NOOP("THitTable", "Выбросы до пика"),
         QT_TRANSLATE_NOOP("THitTable", "Энергия, В²·с"),
         QT_TRANSLATE_NOOP("THitTable", "Ср. частота, кГц"),
+        QT_TRANSLATE_NOOP("THitTable", "RA, мс/В"),
+        QT_TRANSLATE_NOOP("THitTable", "Пиковая частота, кГц"),
+        QT_TRANSLATE_NOOP("THitTable", "Центроид, кГц"),
+        QT_TRANSLATE_NOOP("THitTable", "Время UTC"),
     };
     if (section < 0 || section >= ColumnCount)
         return {};
@@ -333,8 +343,8 @@ const ae::Hit* THitTable::hitAt(int r) const
 
 std::optional<ae::HitRow> THitTable::rowAt(int r) const
 {
-    if (const ae::Hit* h = hitAt(r))
-        return ae::hitRow(*h, m_model->periodUs());
+    if (r >= 0 && r < m_model->rowCount())
+        return m_model->row(r);
     return std::nullopt;
 }
 
