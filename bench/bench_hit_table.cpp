@@ -32,28 +32,14 @@ ae::HitSettings everySample()
 
 TWForm* makeWindow()
 {
-    auto* f = new TWForm;
-    if (!f->initEmpty())
-        return nullptr;
-    f->show();
-    delete f->record;
-    f->record = new TWaveStor(f->plotRect);
-    if (!f->record->init(1, MaxSamples))
-        return nullptr;
-    f->record->header.clockKHz = 12000;
-    f->record->header.divider = 4;
-    TWaveView* v = f->record->channel(0);
-    for (int i = 0; i < MaxSamples; ++i)
-        v->setSample(i, i % 2 ? qint8(-128) : qint8(127));
-    v->visible = true;
-    f->record->header.winWidth = MaxSamples;
-    for (int i = 0; i < 4 && f->plot->size() != QSize(Width, Height); ++i)
-        f->resize(f->width() + Width - f->plot->width(), f->height() + Height - f->plot->height());
-    f->record->setPlotRect(f->plotRect);
-    f->record->relayout();
-    f->repaintPlot();
-    QApplication::processEvents();
-    return f->plot->size() == QSize(Width, Height) ? f : nullptr;
+    return sizedPlotWindow(1, QSize(Width, Height), [](TWaveStor& r) {
+        r.header.clockKHz = 12000;
+        r.header.divider = 4;
+        TWaveView* v = r.channel(0);
+        for (int i = 0; i < MaxSamples; ++i)
+            v->setSample(i, i % 2 ? qint8(-128) : qint8(127));
+        v->visible = true;
+    });
 }
 
 THitTable* openTable()

@@ -18,32 +18,10 @@ constexpr int Height = 1080;
 
 TWForm* g_form = nullptr;
 
-// The plot widget made exactly Width x Height by resizing its window.
-void sizePlot(TWForm* f)
-{
-    for (int i = 0; i < 4 && f->plot->size() != QSize(Width, Height); ++i)
-        f->resize(f->width() + Width - f->plot->width(), f->height() + Height - f->plot->height());
-}
-
 // A window on a maximal record of noisy sines, every channel shown whole with its cursor.
 TWForm* makeWindow()
 {
-    auto* f = new TWForm;
-    if (!f->initEmpty())
-        return nullptr;
-    f->show();
-    delete f->record;
-    f->record = new TWaveStor(f->plotRect);
-    if (!f->record->init(MaxChannels, MaxSamples))
-        return nullptr;
-    fillNoisySines(*f->record);
-    f->record->header.winWidth = MaxSamples;
-    sizePlot(f);
-    f->record->setPlotRect(f->plotRect);
-    f->record->relayout();
-    f->repaintPlot();
-    QApplication::processEvents(); // the window is exposed: repaints now reach it
-    return f->plot->size() == QSize(Width, Height) && f->plot->isVisible() ? f : nullptr;
+    return sizedPlotWindow(MaxChannels, QSize(Width, Height), fillNoisySines);
 }
 
 void send(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButtons held)
