@@ -17,15 +17,14 @@ double value(const std::optional<double>& v)
     return v ? *v : NoValue;
 }
 
-// The position of v along a range, 0 at its low end and 1 at its high end.
-double along(double v, const AxisRange& r, bool logarithmic)
+} // namespace
+
+double framePosition(double v, const AxisRange& r, bool logarithmic)
 {
     if (logarithmic)
         return (std::log10(v) - std::log10(r.low)) / (std::log10(r.high) - std::log10(r.low));
     return (v - r.low) / (r.high - r.low);
 }
-
-} // namespace
 
 std::vector<AnalysisHit> analysisHits(const std::vector<Hit>& hits, double periodUs, int record,
                                       std::optional<qint64> startUtcUs, bool absoluteTime)
@@ -148,7 +147,7 @@ PlotPoints thinScatter(const PlotPoints& points, const PlotFrame& frame, int cel
     std::vector<bool> taken(std::size_t(columns) * std::size_t(rows), false);
     PlotPoints out;
     for (const PlotPoint& p : points) {
-        const double u = along(p.x, frame.x, frame.logX), v = along(p.y, frame.y, frame.logY);
+        const double u = framePosition(p.x, frame.x, frame.logX), v = framePosition(p.y, frame.y, frame.logY);
         if (!(u >= 0.0 && u <= 1.0 && v >= 0.0 && v <= 1.0))
             continue;
         const std::size_t k = std::size_t(int(v * frame.height) / cell) * std::size_t(columns) +
@@ -166,10 +165,10 @@ PlotPoints thinCurve(const PlotPoints& points, const PlotFrame& frame)
     PlotPoints out;
     int column = std::numeric_limits<int>::min();
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const double u = along(points[i].x, frame.x, frame.logX);
+        const double u = framePosition(points[i].x, frame.x, frame.logX);
         const int c = known(u) ? int(std::floor(u * frame.width)) : column;
         const bool lastOfColumn = i + 1 == points.size() ||
-                                  int(std::floor(along(points[i + 1].x, frame.x, frame.logX) * frame.width)) != c;
+                                  int(std::floor(framePosition(points[i + 1].x, frame.x, frame.logX) * frame.width)) != c;
         if (c != column || lastOfColumn)
             out.push_back(points[i]);
         column = c;

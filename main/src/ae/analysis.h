@@ -82,6 +82,8 @@ struct PlotFrame
     bool logX = false, logY = false;
     int width = 1, height = 1;
 };
+// Where v lies along r: 0 at its low end, 1 at its high end (by log10 on a logarithmic axis).
+double framePosition(double v, const AxisRange& r, bool logarithmic);
 // The first point (in the order given) of every cell of cellPx × cellPx pixels; points outside
 // the frame are left out.
 PlotPoints thinScatter(const PlotPoints& points, const PlotFrame& frame, int cellPx);

@@ -212,6 +212,7 @@ THitTable::THitTable(QWidget* parent, TWForm* form)
     ui->hitView->installEventFilter(this);
     connect(ui->copyBtn, &QPushButton::clicked, this, &THitTable::copySelection);
     connect(ui->exportBtn, &QPushButton::clicked, this, &THitTable::chooseExportFile);
+    connect(ui->plotsBtn, &QPushButton::clicked, this, &THitTable::showAnalysis);
     connect(ui->closeBtn, &QPushButton::clicked, this, &QWidget::close);
     connect(ui->hitView, &QTableView::doubleClicked, this,
             [this](const QModelIndex& i) { goToRow(i.row()); });
@@ -334,6 +335,9 @@ void THitTable::detect(const ae::HitSettings& s)
         text += tr(" Частота дискретизации записи неизвестна: времена даны в отсчётах, окна PDT, HDT "
                    "и HLT отсчитаны по отсчёту на микросекунду.");
     ui->summaryLabel->setText(text);
+    // The plots of these hits follow the new search.
+    if (TAnalysisWindow::windowOf(parentWidget(), this))
+        showAnalysis();
 }
 
 const ae::Hit* THitTable::hitAt(int r) const
@@ -402,11 +406,35 @@ void THitTable::chooseExportFile()
 
 void THitTable::goToRow(int r)
 {
-    const ae::Hit* h = hitAt(r);
-    if (!h || !m_form)
+    if (const ae::Hit* h = hitAt(r))
+        goToHit(h->channel, h->first);
+}
+
+void THitTable::goToHit(int slot, qint64 sample)
+{
+    if (!m_form)
         return;
     // The readouts show the active window: this one first.
     if (QMdiArea* area = m_form->mdiArea())
         area->setActiveSubWindow(m_form);
-    m_form->showSample(h->channel, int(h->first));
+    m_form->showSample(slot, int(sample));
+}
+
+ae::AnalysisSource THitTable::analysisSource() const
+{
+    ae::AnalysisSource s;
+    s.title = m_file;
+    s.records << m_file;
+    s.hits = ae::analysisHits(m_model->hits(), m_model->periodUs(), 0, m_model->startUtcUs(), false);
+    return s;
+}
+
+TAnalysisWindow* THitTable::showAnalysis()
+{
+    const bool made = !TAnalysisWindow::windowOf(parentWidget(), this);
+    TAnalysisWindow* w = TAnalysisWindow::showFor(parentWidget(), this, analysisSource());
+    if (made)
+        connect(w, &TAnalysisWindow::hitActivated, this,
+                [this](const ae::AnalysisHit& h) { goToHit(h.channel - 1, h.first); });
+    return w;
 }

@@ -5,6 +5,7 @@
 // waveform window with the channel's cursor on its arrival; while the table is open the window
 // marks every hit from its start to its end.
 
+#include "ae/analysis_window.h"
 #include "ae/hits.h"
 
 #include <QAbstractTableModel>
@@ -16,6 +17,7 @@
 #include <vector>
 
 class QTableView;
+class TAnalysisWindow;
 class TWForm;
 
 namespace Ui {
@@ -123,6 +125,10 @@ public:
     void chooseExportFile();
     // The hit of row r shown in its window, the channel's cursor on its arrival.
     void goToRow(int r);
+    // A hit (channel slot, sample) shown in its window, the channel's cursor on it.
+    void goToHit(int slot, qint64 sample);
+    // The analysis window of the hits ("Графики…"), made or brought up to date.
+    TAnalysisWindow* showAnalysis();
 
 signals:
     // A step of a search with its progress dialog shown, after the dialog took its value.
@@ -134,6 +140,7 @@ protected:
 
 private:
     std::optional<ae::HitRow> rowAt(int r) const; // the hit of row r of the view as shown
+    ae::AnalysisSource analysisSource() const;
 
     Ui::HitTable* ui = nullptr;
     // The search with its progress dialog; false when stopped.
