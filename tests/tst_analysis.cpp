@@ -1,13 +1,24 @@
 // The analysis plots' data: the hits of a record on a relative and an absolute time axis, the
-// cumulative curves, the axes' ranges, and the thinning of points to the cells of a plot.
+// cumulative curves, the axes' ranges, and the thinning of points to the cells of a plot; the
+// analysis window on a known list of hits: what each plot draws per channel, the ticks, a point
+// under the mouse and double-clicked, the exports, hits without times, hits added later.
 
 #include "ae/analysis.h"
+#include "ae/analysis_window.h"
+#include "wave_stor.h"
 
+#include <QCheckBox>
+#include <QGraphicsSimpleTextItem>
+#include <QSvgRenderer>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QXYSeries>
 #include <QtTest>
 
 #include <cmath>
 
 using Points = QList<QList<double>>; // x, y, hit
+Q_DECLARE_METATYPE(ae::AnalysisHit)
 
 namespace {
 
@@ -38,6 +49,8 @@ private slots:
     void ranges();
     void thinning_data();
     void thinning();
+    void windowPlots();
+    void windowWithoutTimes();
 };
 
 void TestAnalysis::hitsOfARecord()
@@ -134,5 +147,159 @@ void TestAnalysis::thinning()
     QCOMPARE(got, kept);
 }
 
-QTEST_GUILESS_MAIN(TestAnalysis)
+namespace {
+
+// Channel 1: twelve hits 2 ms apart, amplitudes 60 (2), 61 (5), 62 (5) dB (N = 12, 10, 5: a
+// b-value), durations doubling from 20 µs, the first of one sample (no duration, frequency or
+// RA); channel 3: three hits.
+ae::AnalysisSource knownHits()
+{
+    ae::AnalysisSource s;
+    s.title = QStringLiteral("known.raw");
+    s.records << QStringLiteral("/data/known.raw");
+    for (int i = 0; i < 15; ++i) {
+        ae::AnalysisHit h;
+        h.channel = i < 12 ? 1 : 3;
+        h.first = 100 + 500 * i;
+        h.timeMs = 1 + 2.0 * i;
+        h.peakDb = i < 12 ? (i < 2 ? 60.2 : i < 7 ? 61.5 : 62.9) : 70.0 + i;
+        h.energyV2s = std::ldexp(i + 1, -20);
+        h.durationUs = i == 0 ? 0.0 : i < 12 ? 10.0 * (1 << i) : 5.0 + i;
+        if (h.durationUs > 0) {
+            h.avgFreqKHz = 100.0 + 20 * i;
+            h.raMsPerV = 0.01 * i;
+        }
+        s.hits.push_back(h);
+    }
+    return s;
+}
+
+// How many points each series of a plot has, per channel in the legend's order.
+QList<qsizetype> seriesCounts(TAnalysisWindow& w, TAnalysisWindow::Plot p)
+{
+    QList<qsizetype> n;
+    for (QAbstractSeries* s : w.chartView(p)->chart()->series())
+        n << static_cast<QXYSeries*>(s)->count();
+    return n;
+}
+
+QString plotMessage(TAnalysisWindow& w, TAnalysisWindow::Plot p)
+{
+    for (QGraphicsItem* i : w.chartView(p)->chart()->childItems())
+        if (auto* t = qgraphicsitem_cast<QGraphicsSimpleTextItem*>(i); t && t->isVisible())
+            return t->text();
+    return QString();
+}
+
+} // namespace
+
+void TestAnalysis::windowPlots()
+{
+    QWidget main;
+    QObject owner;
+    TAnalysisWindow* w = TAnalysisWindow::showFor(&main, &owner, knownHits());
+    QVERIFY(w && QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Анализ АЭ — known.raw"));
+    QCOMPARE(w->tickedChannels(), (QList<int>{1, 3}));
+    using W = TAnalysisWindow;
+    // Cumulative: hits and energy per channel; amplitudes: 3 levels × 4 corners, 3 N(≥A) points,
+    // the fit's 2 ends (none for three hits); durations and frequencies without the one-sample hit.
+    QCOMPARE(seriesCounts(*w, W::CumulativePlot), (QList<qsizetype>{12, 12, 3, 3}));
+    QCOMPARE(seriesCounts(*w, W::AmplitudePlot), (QList<qsizetype>{12, 3, 2, 12, 3}));
+    QCOMPARE(seriesCounts(*w, W::DurationPlot), (QList<qsizetype>{11, 3}));
+    QCOMPARE(seriesCounts(*w, W::FrequencyPlot), (QList<qsizetype>{11, 3}));
+    QVERIFY(w->chartView(W::AmplitudePlot)->chart()->series()[1]->name().startsWith(QStringLiteral("К1: b = ")));
+    QCOMPARE(w->chartView(W::AmplitudePlot)->chart()->series()[4]->name(), QStringLiteral("К3: b —"));
+    QCOMPARE(w->summaryCsv(), QByteArray("file,channel,hits,energy_v2s,peak_db_max,b_value\n"
+                                         "known.raw,1,12,7.43865966796875e-05,62.90,") +
+                                  QByteArray::number(*ae::bValue({60.2, 60.2, 61.5, 61.5, 61.5, 61.5, 61.5, 62.9,
+                                                                  62.9, 62.9, 62.9, 62.9}),
+                                                     'f', 3) +
+                                  "\nknown.raw,3,3,4.00543212890625e-05,84.00,\n");
+
+    // The fourth duration point of channel 1 (hit 4: 160 µs at 61.5 dB) in the channel's colour,
+    // its tooltip and a double click on it.
+    QChartView* view = w->chartView(W::DurationPlot);
+    const ae::PlotPoint q = w->drawnPoints(W::DurationPlot, 1)->at(3);
+    QCOMPARE((QList<double>{q.x, q.y, double(q.hit)}), (QList<double>{61.5, 160, 4}));
+    const QPoint at = view->mapFromScene(view->chart()->mapToScene(
+        view->chart()->mapToPosition(QPointF(q.x, q.y), view->chart()->series()[0])));
+    const QImage shot = view->grab().toImage();
+    bool red = false;
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            red = red || shot.pixelColor(at + QPoint(dx, dy)) == g_traceColours[0];
+    QVERIFY(red);
+    QCOMPARE(w->hitAt(W::DurationPlot, at + QPoint(3, 2)), 4);
+    QCOMPARE(w->hitAt(W::DurationPlot, at + QPoint(12, 0)), -1);
+    QVERIFY(w->hitText(4).contains(QStringLiteral("known.raw, канал 1\nПриход: 9000.000 мкс\nАмплитуда: 61.50 дБ")));
+    QSignalSpy activated(w, &TAnalysisWindow::hitActivated);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(activated.size(), 1);
+    QCOMPARE(activated[0][0].value<ae::AnalysisHit>().first, qint64(2100));
+
+    // Channel 3 unticked from the keyboard: its series go; ticked again, they come back.
+    QCheckBox* box = w->channelBox(3);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Space);
+    QCOMPARE(w->tickedChannels(), QList<int>{1});
+    QCOMPARE(seriesCounts(*w, W::DurationPlot), QList<qsizetype>{11});
+    QVERIFY(!w->summaryCsv().contains("known.raw,3"));
+    QTest::keyClick(box, Qt::Key_Space);
+    QCOMPARE(seriesCounts(*w, W::FrequencyPlot), (QList<qsizetype>{11, 3}));
+
+    // Hits of a record that came later: added to the curves, the ticks kept.
+    box->setChecked(false);
+    std::vector<ae::AnalysisHit> more(2, knownHits().hits[5]);
+    more[0].timeMs = 40;
+    more[1].timeMs = 42;
+    w->appendHits(more, {QStringLiteral("/data/next.raw")});
+    QCOMPARE(seriesCounts(*w, W::CumulativePlot), (QList<qsizetype>{14, 14}));
+    QCOMPARE(w->source().records.size(), 2);
+
+    // Every plot as PNG (the view's picture) and SVG.
+    QTemporaryDir dir;
+    for (int p = 0; p < W::PlotCount; ++p) {
+        const QString png = dir.filePath(QStringLiteral("p%1.png").arg(p)), svg = dir.filePath(QStringLiteral("p%1.svg").arg(p));
+        QCOMPARE((QList<int>{w->exportPlot(W::Plot(p), png), w->exportPlot(W::Plot(p), svg)}), (QList<int>{0, 0}));
+        QCOMPARE(QImage(png).size(), w->chartView(W::Plot(p))->size());
+        QVERIFY(QSvgRenderer(svg).isValid());
+    }
+    QCOMPARE(w->exportSummaryCsv(dir.filePath(QStringLiteral("none/s.csv"))), int(RawWriteFailed));
+
+    // A window goes with its owner.
+    {
+        QObject gone;
+        TAnalysisWindow::showFor(&main, &gone, knownHits());
+        QCOMPARE(main.findChildren<TAnalysisWindow*>().size(), 2);
+    }
+    QTRY_COMPARE(main.findChildren<TAnalysisWindow*>().size(), 1);
+}
+
+void TestAnalysis::windowWithoutTimes()
+{
+    // A record without a sampling rate: the time plots say why they are empty; amplitudes drawn.
+    ae::AnalysisSource s = knownHits();
+    for (ae::AnalysisHit& h : s.hits)
+        h.timeMs = h.durationUs = h.avgFreqKHz = h.raMsPerV = h.energyV2s = ae::NoValue;
+    QWidget main;
+    TAnalysisWindow w(&main, nullptr);
+    w.setSource(s);
+    w.resize(1000, 800);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    using W = TAnalysisWindow;
+    QVERIFY(plotMessage(w, W::CumulativePlot).startsWith(QStringLiteral("Времена импульсов неизвестны")));
+    QVERIFY(plotMessage(w, W::DurationPlot).startsWith(QStringLiteral("Длительности неизвестны")));
+    QVERIFY(plotMessage(w, W::FrequencyPlot).startsWith(QStringLiteral("Частоты и RA неизвестны")));
+    QCOMPARE(plotMessage(w, W::AmplitudePlot), QString());
+    QCOMPARE(seriesCounts(w, W::AmplitudePlot), (QList<qsizetype>{12, 3, 2, 12, 3}));
+    QVERIFY(w.summaryCsv().endsWith("\nknown.raw,3,3,,84.00,\n"));
+    // No hits at all: nothing to tick, nothing said.
+    w.setSource({});
+    QCOMPARE(w.channels(), QList<int>{});
+    QCOMPARE(plotMessage(w, W::CumulativePlot), QString());
+}
+
+QTEST_MAIN(TestAnalysis)
 #include "tst_analysis.moc"

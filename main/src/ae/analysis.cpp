@@ -163,16 +163,22 @@ PlotPoints thinScatter(const PlotPoints& points, const PlotFrame& frame, int cel
 PlotPoints thinCurve(const PlotPoints& points, const PlotFrame& frame)
 {
     PlotPoints out;
-    int column = std::numeric_limits<int>::min();
+    const std::size_t none = points.size();
+    std::size_t kept = none; // the last point kept
+    int column = 0;
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const double u = framePosition(points[i].x, frame.x, frame.logX);
-        const int c = known(u) ? int(std::floor(u * frame.width)) : column;
-        const bool lastOfColumn = i + 1 == points.size() ||
-                                  int(std::floor(framePosition(points[i + 1].x, frame.x, frame.logX) * frame.width)) != c;
-        if (c != column || lastOfColumn)
-            out.push_back(points[i]);
+        const int c = int(std::floor(framePosition(points[i].x, frame.x, frame.logX) * frame.width));
+        if (i > 0 && c == column)
+            continue;
+        // The column before ends with the point before this one.
+        if (i > 0 && kept != i - 1)
+            out.push_back(points[i - 1]);
+        out.push_back(points[i]);
+        kept = i;
         column = c;
     }
+    if (!points.empty() && kept != points.size() - 1)
+        out.push_back(points.back());
     return out;
 }
 

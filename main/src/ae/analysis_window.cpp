@@ -233,7 +233,7 @@ void TAnalysisWindow::setSource(ae::AnalysisSource source)
     setWindowTitle(tr("Анализ АЭ — %1").arg(m_source.title));
     ui->noteLabel->setText(m_source.note);
     ui->noteLabel->setVisible(!m_source.note.isEmpty());
-    makeChannelBoxes();
+    rebuildData();
     redraw();
 }
 
@@ -242,17 +242,48 @@ void TAnalysisWindow::appendHits(std::vector<ae::AnalysisHit> hits, const QStrin
     m_source.records += newRecords;
     m_source.hits.insert(m_source.hits.end(), hits.begin(), hits.end());
     ae::sortByTime(m_source.hits);
-    makeChannelBoxes();
+    rebuildData();
     redraw();
+}
+
+void TAnalysisWindow::rebuildData()
+{
+    m_data.clear();
+    std::vector<int> present;
+    for (const ae::AnalysisHit& h : m_source.hits)
+        if (std::find(present.begin(), present.end(), h.channel) == present.end())
+            present.push_back(h.channel);
+    std::sort(present.begin(), present.end());
+    const std::vector<ae::ChannelSummary> summaries = ae::summarizeAnalysis(m_source.hits, present);
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        ChannelData& d = m_data[present[i]];
+        d.cumulative = ae::cumulative(m_source.hits, present[i]);
+        d.durations = ae::durationPoints(m_source.hits, present[i]);
+        d.frequencies = ae::frequencyPoints(m_source.hits, present[i]);
+        d.amplitudes = ae::amplitudeDistribution(ae::channelAmplitudes(m_source.hits, present[i]));
+        d.fit = ae::bValueFit(d.amplitudes);
+        d.summary = summaries[i];
+    }
+    makeChannelBoxes();
+}
+
+const TAnalysisWindow::ChannelData& TAnalysisWindow::dataOf(int channel) const
+{
+    static const ChannelData none;
+    const auto at = m_data.find(channel);
+    return at == m_data.end() ? none : at->second;
+}
+
+bool TAnalysisWindow::anyHitTicked(const QList<int>& channels) const
+{
+    return std::any_of(channels.begin(), channels.end(), [this](int ch) { return dataOf(ch).summary.hits > 0; });
 }
 
 void TAnalysisWindow::makeChannelBoxes()
 {
     QList<int> wanted;
-    for (const ae::AnalysisHit& h : m_source.hits)
-        if (!wanted.contains(h.channel))
-            wanted << h.channel;
-    std::sort(wanted.begin(), wanted.end());
+    for (const auto& [channel, data] : m_data)
+        wanted << channel;
     if (wanted == channels())
         return; // the ticks stay as the user left them
     const QList<int> unticked = [&] {
@@ -382,13 +413,12 @@ void TAnalysisWindow::drawCumulative(const QList<int>& channels)
 {
     const Plot p = CumulativePlot;
     QChart* chart = m_views[std::size_t(p)]->chart();
-    std::vector<ae::Cumulative> curves;
+    std::vector<const ae::Cumulative*> curves;
     std::vector<const ae::PlotPoints*> counts, energies;
-    curves.reserve(std::size_t(channels.size()));
     for (int ch : channels) {
-        curves.push_back(ae::cumulative(m_source.hits, ch));
-        counts.push_back(&curves.back().hits);
-        energies.push_back(&curves.back().energy);
+        curves.push_back(&dataOf(ch).cumulative);
+        counts.push_back(&curves.back()->hits);
+        energies.push_back(&curves.back()->energy);
     }
     ae::PlotFrame& f = m_frames[std::size_t(p)];
     f.x = ae::axisRange(counts, false, false, {0, 1});
@@ -408,22 +438,20 @@ void TAnalysisWindow::drawCumulative(const QList<int>& channels)
     bool any = false;
     for (std::size_t i = 0; i < curves.size(); ++i) {
         const int ch = channels[int(i)];
-        any = any || !curves[i].hits.empty();
+        any = any || !curves[i]->hits.empty();
         auto* hits = new QLineSeries;
         hits->setName(channelName(ch));
         hits->setPen(QPen(channelColour(ch), 2));
-        addSeries(p, hits, ch, 0, ae::thinCurve(curves[i].hits, f), true);
+        addSeries(p, hits, ch, 0, ae::thinCurve(curves[i]->hits, f), true);
         auto* energy = new QLineSeries;
         energy->setPen(QPen(channelColour(ch), 1.5, Qt::DashLine));
-        addSeries(p, energy, ch, 1, ae::thinCurve(curves[i].energy, fe), true);
+        addSeries(p, energy, ch, 1, ae::thinCurve(curves[i]->energy, fe), true);
     }
     // One legend entry a channel: the axes' titles tell the lines apart.
     for (QLegendMarker* m : chart->legend()->markers())
         m->setVisible(!m->series()->name().isEmpty());
     // Times need the record's sampling rate (and, in a series, its start).
-    const bool hitsTicked = std::any_of(m_source.hits.begin(), m_source.hits.end(),
-                                        [&](const ae::AnalysisHit& h) { return channels.contains(h.channel); });
-    setPlotMessage(p, any || !hitsTicked ? QString()
+    setPlotMessage(p, any || !anyHitTicked(channels) ? QString()
                                          : tr("Времена импульсов неизвестны:\nнет частоты дискретизации "
                                               "или времени начала записи"));
 }
@@ -432,13 +460,11 @@ void TAnalysisWindow::drawAmplitudes(const QList<int>& channels)
 {
     const Plot p = AmplitudePlot;
     QChart* chart = m_views[std::size_t(p)]->chart();
-    std::vector<ae::AmplitudeDistribution> dist;
     int low = 0, high = 0;
     qint64 most = 1;
     bool any = false;
     for (int ch : channels) {
-        dist.push_back(ae::amplitudeDistribution(ae::channelAmplitudes(m_source.hits, ch)));
-        const ae::AmplitudeDistribution& d = dist.back();
+        const ae::AmplitudeDistribution& d = dataOf(ch).amplitudes;
         if (d.atLeast.empty())
             continue;
         const int top = d.lowest + int(d.atLeast.size());
@@ -454,9 +480,8 @@ void TAnalysisWindow::drawAmplitudes(const QList<int>& channels)
     f.logY = true;
     chart->addAxis(valueAxis(tr("Амплитуда, дБ (отн. 1 мкВ)"), f.x, "%.0f"), Qt::AlignBottom);
     chart->addAxis(logAxis(tr("Импульсы: на 1 дБ, N(≥A)"), f.y), Qt::AlignLeft);
-    for (std::size_t i = 0; i < dist.size(); ++i) {
-        const ae::AmplitudeDistribution& d = dist[i];
-        const int ch = channels[int(i)];
+    for (int ch : channels) {
+        const ae::AmplitudeDistribution& d = dataOf(ch).amplitudes;
         if (d.atLeast.empty())
             continue;
         const QColor colour = channelColour(ch);
@@ -479,7 +504,7 @@ void TAnalysisWindow::drawAmplitudes(const QList<int>& channels)
         cumulativeSeries->setPointsVisible(true);
         cumulativeSeries->setMarkerSize(MarkerPx + 1);
         cumulativeSeries->setLightMarker(markerImage(colour));
-        const std::optional<ae::BValueFit> fit = ae::bValueFit(d);
+        const std::optional<ae::BValueFit>& fit = dataOf(ch).fit;
         cumulativeSeries->setName(fit ? tr("К%1: b = %2").arg(ch).arg(number(fit->b, 2)) : tr("К%1: b —").arg(ch));
         addSeries(p, cumulativeSeries, ch, 1, std::move(atLeast), true);
         if (fit) {
@@ -507,13 +532,9 @@ void TAnalysisWindow::drawScatter(Plot p, const QList<int>& channels)
 {
     QChart* chart = m_views[std::size_t(p)]->chart();
     const bool duration = p == DurationPlot;
-    std::vector<ae::PlotPoints> sets;
     std::vector<const ae::PlotPoints*> all;
-    sets.reserve(std::size_t(channels.size()));
-    for (int ch : channels) {
-        sets.push_back(duration ? ae::durationPoints(m_source.hits, ch) : ae::frequencyPoints(m_source.hits, ch));
-        all.push_back(&sets.back());
-    }
+    for (int ch : channels)
+        all.push_back(duration ? &dataOf(ch).durations : &dataOf(ch).frequencies);
     ae::PlotFrame& f = m_frames[std::size_t(p)];
     f.logY = duration;
     f.x = ae::axisRange(all, false, false, duration ? ae::AxisRange{40, 100} : ae::AxisRange{0, 1});
@@ -526,9 +547,9 @@ void TAnalysisWindow::drawScatter(Plot p, const QList<int>& channels)
         chart->addAxis(valueAxis(tr("Ср. частота, кГц"), f.y), Qt::AlignLeft);
     }
     bool any = false;
-    for (std::size_t i = 0; i < sets.size(); ++i) {
+    for (std::size_t i = 0; i < all.size(); ++i) {
         const int ch = channels[int(i)];
-        any = any || !sets[i].empty();
+        any = any || !all[i]->empty();
         auto* s = new QLineSeries;
         s->setName(channelName(ch));
         s->setPen(Qt::NoPen);
@@ -536,16 +557,14 @@ void TAnalysisWindow::drawScatter(Plot p, const QList<int>& channels)
         s->setPointsVisible(true);
         s->setMarkerSize(MarkerPx);
         s->setLightMarker(markerImage(channelColour(ch)));
-        addSeries(p, s, ch, 0, ae::thinScatter(sets[i], f, CellPx), true);
+        addSeries(p, s, ch, 0, ae::thinScatter(*all[i], f, CellPx), true);
     }
     for (QLegendMarker* m : chart->legend()->markers()) {
         m->setShape(QLegend::MarkerShapeCircle);
         m->setBrush(static_cast<QXYSeries*>(m->series())->color());
     }
-    const bool hitsTicked = std::any_of(m_source.hits.begin(), m_source.hits.end(),
-                                        [&](const ae::AnalysisHit& h) { return channels.contains(h.channel); });
-    setPlotMessage(p, any || !hitsTicked ? QString()
-                                         : duration ? tr("Длительности неизвестны:\nнет частоты дискретизации "
+    setPlotMessage(p, any || !anyHitTicked(channels) ? QString()
+                                                     : duration ? tr("Длительности неизвестны:\nнет частоты дискретизации "
                                                          "или все импульсы из одного отсчёта")
                                                     : tr("Частоты и RA неизвестны:\nнет частоты дискретизации "
                                                          "или все импульсы из одного отсчёта"));
@@ -553,8 +572,9 @@ void TAnalysisWindow::drawScatter(Plot p, const QList<int>& channels)
 
 void TAnalysisWindow::fillSummary(const QList<int>& channels)
 {
-    const std::vector<ae::ChannelSummary> rows =
-        ae::summarizeAnalysis(m_source.hits, std::vector<int>(channels.begin(), channels.end()));
+    std::vector<ae::ChannelSummary> rows;
+    for (int ch : channels)
+        rows.push_back(dataOf(ch).summary);
     ui->summaryView->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
         QStringList fields = ae::summaryFields(rows[std::size_t(r)]);
@@ -571,11 +591,9 @@ void TAnalysisWindow::fillSummary(const QList<int>& channels)
 
 QByteArray TAnalysisWindow::summaryCsv() const
 {
-    const QList<int> ticked = tickedChannels();
     QByteArray out = ae::summaryCsvHeader().toUtf8() + '\n';
-    for (const ae::ChannelSummary& s :
-         ae::summarizeAnalysis(m_source.hits, std::vector<int>(ticked.begin(), ticked.end())))
-        out += ae::summaryCsvLine(m_source.title, s).toUtf8() + '\n';
+    for (int ch : tickedChannels())
+        out += ae::summaryCsvLine(m_source.title, dataOf(ch).summary).toUtf8() + '\n';
     return out;
 }
 

@@ -13,6 +13,8 @@
 #include <QWidget>
 
 #include <array>
+#include <map>
+#include <optional>
 #include <vector>
 
 class QChart;
@@ -99,12 +101,25 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override; // tooltips and double clicks
 
 private:
+    // What the plots of one channel draw, worked out once for a set of hits: a change of the
+    // ticks only places and thins it.
+    struct ChannelData
+    {
+        ae::Cumulative cumulative;
+        ae::PlotPoints durations, frequencies;
+        ae::AmplitudeDistribution amplitudes;
+        std::optional<ae::BValueFit> fit;
+        ae::ChannelSummary summary;
+    };
     struct Drawn
     {
         int channel = 0;
         int which = 0;
         ae::PlotPoints points;
     };
+    void rebuildData(); // m_data from the hits, channel boxes for its channels
+    const ChannelData& dataOf(int channel) const;
+    bool anyHitTicked(const QList<int>& channels) const;
     void makeChannelBoxes();
     void drawCumulative(const QList<int>& channels);
     void drawAmplitudes(const QList<int>& channels);
@@ -120,6 +135,7 @@ private:
     Ui::AnalysisWindow* ui = nullptr;
     QObject* m_owner = nullptr;
     ae::AnalysisSource m_source;
+    std::map<int, ChannelData> m_data;
     std::array<QChartView*, PlotCount> m_views{};
     std::array<ae::PlotFrame, PlotCount> m_frames{};
     std::array<std::vector<Drawn>, PlotCount> m_drawn;
