@@ -47,6 +47,10 @@ QMap<QString, QString> everyKey()
         {"FFT/WinFun", "3"},     {"OTHERS/OldDir", "/data/runs"}, {"AE_HITS/ThresholdUV", "2500"},
         {"AE_HITS/PDT", "150"},  {"AE_HITS/HDT", "600"},          {"AE_HITS/HLT", "0"},
     };
+    const char* const seriesKeys[][2] = {
+        {"Folder", "/data/vessel"}, {"Prefix", "v7"}, {"Count", "500"}, {"Pause", "10"}, {"FindHits", "1"}};
+    for (const auto& k : seriesKeys)
+        keys.insert(QStringLiteral("SERIES/") + QLatin1String(k[0]), QLatin1String(k[1]));
     for (int i = 0; i < 4; ++i) {
         keys.insert(QStringLiteral("WAVE_ADC/Gain%1").arg(i), QString::number(3 + i));
         int k = i;
@@ -185,6 +189,10 @@ void TestSettings::mainWindowLoadsAndSavesEveryKey()
     QCOMPARE((QList<double>{g_hitSettings.thresholdV, g_hitSettings.pdtUs, g_hitSettings.hdtUs,
                             g_hitSettings.hltUs}),
              (QList<double>{0.0025, 150, 600, 0}));
+    QCOMPARE((QStringList{g_seriesSettings.folder, g_seriesSettings.prefix}),
+             (QStringList{"/data/vessel", "v7"}));
+    QCOMPARE((QList<int>{g_seriesSettings.count, g_seriesSettings.pauseS, g_seriesSettings.findHits}),
+             (QList<int>{500, 10, 1}));
     for (int i = 0; i < 4; ++i) {
         const QColor colours[4] = {g_traceColours[i], g_cursorColours[i], g_readoutTextColours[i],
                                    g_readoutBackColours[i]};

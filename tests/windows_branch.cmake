@@ -1,5 +1,6 @@
-# Windows-only branches (the crash filter, the raw file writer's MoveFileExW) cannot run here;
-# when a MinGW cross compiler is at hand, at least compile them against the installed Qt headers.
+# Windows-only branches (the crash filter, the raw file writer's MoveFileExW, the series log's
+# FlushFileBuffers) cannot run here; when a MinGW cross compiler is at hand, at least compile them
+# against the installed Qt headers.
 find_program(MINGW_CXX x86_64-w64-mingw32-g++)
 if(MINGW_CXX)
   set(win_inc_flags "")
@@ -10,7 +11,8 @@ if(MINGW_CXX)
     endforeach()
   endforeach()
   foreach(pair "windows_crash_branch_compiles:libvelkit/src/vlk_winfault.cpp"
-               "rawfile_windows_branch_compiles:main/src/wave_stor.cpp")
+               "rawfile_windows_branch_compiles:main/src/wave_stor.cpp"
+               "series_log_windows_branch_compiles:main/src/series/series_log.cpp")
     string(REPLACE ":" ";" pair "${pair}")
     list(GET pair 0 test_name)
     list(GET pair 1 source)

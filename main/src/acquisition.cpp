@@ -20,6 +20,8 @@ void UnClosableDialog::closeEvent(QCloseEvent* event)
 void UnClosableDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
+        if (escapeStops)
+            emit escapePressed();
         event->ignore();
         return;
     }
@@ -40,8 +42,13 @@ bool tryThrice(Command command)
     return false;
 }
 
-bool run(TWaveStor& record, QWidget* mainWindow)
+bool run(TWaveStor& record, QWidget* mainWindow, AcquisitionReport& report)
 {
+    using F = AcquisitionReport;
+    auto failed = [&report](F::Failure f) {
+        report.failure = g_link.aborted ? F::Stopped : f;
+        return false;
+    };
     const int channels = record.channelCount();
     const int samples = record.length();
 
@@ -56,24 +63,31 @@ bool run(TWaveStor& record, QWidget* mainWindow)
 
     QToolButton* stop = dlg->findChild<QToolButton*>(QStringLiteral("tStop"));
     if (!stop || !QObject::connect(stop, SIGNAL(released()), mainWindow, SLOT(slot_tStopReleased()),
-                                   Qt::UniqueConnection))
+                                   Qt::UniqueConnection)) {
+        report.failure = F::NoWindow;
         return false;
+    }
+    dlg->escapeStops = report.escapeStops;
+    QObject::connect(dlg.get(), &UnClosableDialog::escapePressed, stop, &QToolButton::click);
     dlg->show();
 
     // A Stop of an earlier run must not end this one.
     resetLinkFlags();
 
     const AcquisitionParameters& p = g_acquisitionParameters;
-    if (!tryThrice([&] { return sendAcquisitionParameters(p); }))
-        return false;
+    if (!tryThrice([&] {
+            report.sentUtc = QDateTime::currentDateTimeUtc();
+            return sendAcquisitionParameters(p);
+        }))
+        return failed(F::Parameters);
 
     quint8 state = 1;
     do {
         if (!tryThrice([&] { return queryUnitState(&state); }))
-            return false;
+            return failed(F::UnitState);
         pauseWithEvents(100);
         if (g_link.aborted)
-            return false;
+            return failed(F::Stopped);
     } while (state != 0);
 
     bar->setValue(WaitStep);
@@ -81,11 +95,12 @@ bool run(TWaveStor& record, QWidget* mainWindow)
 
     for (int i = 0; i < channels; ++i) {
         TWaveView* view = record.channel(i);
-        if (!view)
-            return false;
-        if (!tryThrice([&] { return readChannelData(i, samples, bar, *view); }))
-            return false;
+        report.channel = i;
+        if (!view || !tryThrice([&] { return readChannelData(i, samples, bar, *view); }))
+            return failed(F::Channel);
     }
+    report.channel = -1;
+    report.readUtc = QDateTime::currentDateTimeUtc();
 
     TWaveHeader& h = record.header;
     h.winWidth = samples;
@@ -122,9 +137,29 @@ bool run(TWaveStor& record, QWidget* mainWindow)
 
 } // namespace
 
-bool acquireFromUnit(TWaveStor& record, QWidget* mainWindow)
+QString acquisitionFailureText(const AcquisitionReport& r)
 {
-    if (!mainWindow)
+    switch (r.failure) {
+    case AcquisitionReport::None: return QString();
+    case AcquisitionReport::NoWindow: return QStringLiteral("no window to acquire into");
+    case AcquisitionReport::Parameters: return QStringLiteral("no answer to the parameters");
+    case AcquisitionReport::UnitState: return QStringLiteral("no state from the unit");
+    case AcquisitionReport::Channel: return QStringLiteral("channel %1 not read").arg(r.channel + 1);
+    case AcquisitionReport::Stopped: return QStringLiteral("stopped");
+    }
+    return QString();
+}
+
+bool acquireFromUnit(TWaveStor& record, QWidget* mainWindow, AcquisitionReport* report)
+{
+    AcquisitionReport local;
+    AcquisitionReport& r = report ? *report : local;
+    r.sentUtc = r.readUtc = QDateTime();
+    r.failure = AcquisitionReport::None;
+    r.channel = -1;
+    if (!mainWindow) {
+        r.failure = AcquisitionReport::NoWindow;
         return false;
-    return run(record, mainWindow);
+    }
+    return run(record, mainWindow, r);
 }

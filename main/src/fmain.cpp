@@ -1,5 +1,6 @@
 #include "fmain.h"
 
+#include "acquisition.h"
 #include "ae/hit_dialog.h"
 #include "ae/hit_table.h"
 #include "com_dialog.h"
@@ -8,6 +9,8 @@
 #include "init.h"
 #include "print_dialog.h"
 #include "rs232.h"
+#include "series/series_dialog.h"
+#include "series/series_table.h"
 #include "set_record.h"
 #include "settings.h"
 #include "ui_AboutDialog.h"
@@ -21,6 +24,7 @@
 
 #include <Velkit/vlk_init.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QDialog>
@@ -360,6 +364,12 @@ bool MainWnd::setupWindow()
         }
         connect(ui->aFindHits, &QAction::triggered, this, &MainWnd::slot_aFindHitsTriggered,
                 Qt::UniqueConnection);
+        connect(ui->aSeries, &QAction::triggered, this, &MainWnd::slot_aSeriesTriggered,
+                Qt::UniqueConnection);
+        connect(ui->aSeriesStop, &QAction::triggered, this, &MainWnd::slot_aSeriesStopTriggered,
+                Qt::UniqueConnection);
+        connect(ui->aOpenSeries, &QAction::triggered, this, &MainWnd::slot_aOpenSeriesTriggered,
+                Qt::UniqueConnection);
 
         mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
         if (!mdiArea) {
@@ -453,6 +463,7 @@ bool MainWnd::setupWindow()
         bar->addWidget(zoomPanel);
         bar->addAction(ui->aRunADC);
         bar->addAction(ui->aADC);
+        bar->addAction(ui->aSeriesStop);
         if (!made(bar->addSeparator(), MainSetupFault::Separator)) {
             condition = 0xE602;
             break;
@@ -534,6 +545,11 @@ bool MainWnd::setupWindow()
         }
         frame->setParent(status);
         frame->show();
+        m_seriesLabel = new QLabel(frame);
+        m_seriesLabel->setObjectName(QStringLiteral("seriesLabel"));
+        m_seriesLabel->hide();
+        m_seriesClock = new QTimer(this);
+        connect(m_seriesClock, &QTimer::timeout, this, &MainWnd::showSeriesStatus);
         fitStatusFrame();
         for (QLabel* l : readoutLabels())
             l->hide();
@@ -639,6 +655,11 @@ void MainWnd::fitStatusFrame()
 {
     if (ui && ui->frameSBar && ui->statusbar && ui->frameSBar->parentWidget() == ui->statusbar)
         ui->frameSBar->setGeometry(0, 0, ui->statusbar->width(), ui->statusbar->height());
+    // The series' progress takes the room right of the readouts.
+    if (ui && ui->frameSBar && m_seriesLabel) {
+        const int left = ui->yl4 ? ui->yl4->geometry().right() + 12 : 830;
+        m_seriesLabel->setGeometry(left, 4, std::max(ui->frameSBar->width() - left - 4, 0), 16);
+    }
 }
 
 void MainWnd::resizeEvent(QResizeEvent* event)
@@ -649,6 +670,14 @@ void MainWnd::resizeEvent(QResizeEvent* event)
 
 void MainWnd::closeEvent(QCloseEvent* event)
 {
+    if (seriesRunning()) {
+        bool deferred = false;
+        if (!askStopSeries(deferred)) {
+            m_closeAfterSeries = deferred;
+            event->ignore();
+            return;
+        }
+    }
     // A request that reaches a running transform through its event processing (the session
     // ending, say) must not take windows from under it, nor ask questions on the way.
     for (TWForm* f : forms()) {
@@ -1171,6 +1200,8 @@ void MainWnd::slot_aReadTriggered(bool)
 
 void MainWnd::slot_aSaveTriggered(bool)
 {
+    if (refusedBySeries(activeForm(), false))
+        return;
     saveRawFile();
 }
 
@@ -1187,6 +1218,8 @@ void MainWnd::slot_aPrintTriggered(bool)
 
 void MainWnd::slot_aRunADCTriggered(bool)
 {
+    if (refusedBySeries(nullptr, true))
+        return;
     runAcquisition();
 }
 
@@ -1203,6 +1236,8 @@ void MainWnd::slot_aSinTriggered(bool)
 
 void MainWnd::slot_aCOMTriggered(bool)
 {
+    if (refusedBySeries(nullptr, true))
+        return;
     runComPortDialog(this);
 }
 
@@ -1269,6 +1304,8 @@ void MainWnd::slot_aFilteringTriggered(bool checked)
 
 void MainWnd::slot_aZeroSignTriggered(bool)
 {
+    if (refusedBySeries(activeForm(), false))
+        return;
     if (TWForm* w = activeForm())
         w->zeroSignal();
 }
@@ -1281,6 +1318,8 @@ void MainWnd::slot_aFFTViewTriggered(bool)
 
 void MainWnd::slot_aDirectFFTTriggered(bool)
 {
+    if (refusedBySeries(activeForm(), false))
+        return;
     directFFT();
 }
 
@@ -1447,13 +1486,256 @@ void MainWnd::slot_BeforeQuit()
 
 void MainWnd::slot_tStopReleased()
 {
-    abortLink();
+    // STOP (or Escape) in the progress dialog of a series ends the series.
+    if (seriesRunning())
+        stopSeries();
+    else
+        abortLink();
 }
 
 void MainWnd::slot_aFindHitsTriggered(bool)
 {
     TWForm* w = activeForm();
-    if (!w || w->isSpectrum || !runHitSettingsDialog(this, g_hitSettings))
+    if (!w || w->isSpectrum || refusedBySeries(w, false) || !runHitSettingsDialog(this, g_hitSettings))
         return;
     THitTable::showFor(this, w, g_hitSettings);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Series of records
+
+void MainWnd::slot_aSeriesTriggered(bool)
+{
+    if (refusedBySeries(nullptr, true))
+        return;
+    series::Settings s = g_seriesSettings;
+    if (s.folder.isEmpty())
+        s.folder = lastDir;
+    if (!runSeriesDialog(this, s))
+        return;
+    g_seriesSettings = s;
+    startSeries(s);
+}
+
+void MainWnd::slot_aSeriesStopTriggered(bool)
+{
+    stopSeries();
+}
+
+void MainWnd::slot_aOpenSeriesTriggered(bool)
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Открыть серию"), lastDir);
+    if (folder.isEmpty())
+        return;
+    lastDir = QDir::toNativeSeparators(folder);
+    openSeriesFolder(folder);
+}
+
+TSeriesTable* MainWnd::openSeriesFolder(const QString& folder)
+{
+    return TSeriesTable::showFor(this, folder, [this](const QString& path) { openRawPath(path); });
+}
+
+TWForm* MainWnd::seriesWindow() const
+{
+    return qobject_cast<TWForm*>(m_seriesWindow.data());
+}
+
+bool MainWnd::seriesRunning() const
+{
+    return m_series && m_series->running();
+}
+
+bool MainWnd::refusedBySeries(const TWForm* w, bool usesUnit)
+{
+    if (!seriesRunning())
+        return false;
+    if (usesUnit)
+        umisc::showWarning(StringsKit::WarnSeriesUnitBusy);
+    else if (w && w == m_seriesWindow)
+        umisc::showWarning(StringsKit::WarnSeriesWindowBusy, w->windowTitle());
+    else
+        return false;
+    return true;
+}
+
+bool MainWnd::startSeries(const series::Settings& given)
+{
+    if (!mdiArea || !ui || refusedBySeries(nullptr, true))
+        return false;
+    series::Settings s = given;
+    if (s.folder.isEmpty()) {
+        umisc::showWarning(StringsKit::WarnSeriesNoFolder);
+        return false;
+    }
+    if (!QFileInfo(s.folder).isDir()) {
+        umisc::showWarning(StringsKit::WarnSeriesFolderMissing, QDir::toNativeSeparators(s.folder));
+        return false;
+    }
+    if (!series::validPrefix(s.prefix)) {
+        umisc::showWarning(StringsKit::WarnSeriesBadPrefix, s.prefix);
+        return false;
+    }
+    s.folder = QDir(s.folder).absolutePath();
+    const QString title = tr("Серия — %1").arg(QDir::toNativeSeparators(s.folder));
+    TWForm* w = nullptr;
+    for (TWForm* f : forms())
+        if (f->windowTitle() == title && !f->isSpectrum && !f->hasSpectrum && !f->transforming)
+            w = f;
+    if (!w) {
+        w = new TWForm(nullptr);
+        if (!w->initEmpty()) {
+            delete w;
+            return false;
+        }
+        w->setWindowTitle(title);
+        showNewWindow(w);
+    }
+    mdiArea->setActiveSubWindow(w);
+    m_seriesWindow = w;
+    w->installEventFilter(this);
+
+    series::Hooks hooks;
+    hooks.acquire = [this] {
+        series::Acquired a;
+        AcquisitionReport report;
+        report.escapeStops = true;
+        TWForm* f = seriesWindow();
+        a.ok = f && f->acquire(channelCount, 2 * int(g_acquisitionParameters.halfLength), &report);
+        a.record = f ? f->record : nullptr;
+        a.startUtc = report.sentUtc;
+        a.endUtc = report.readUtc;
+        a.failure = f ? acquisitionFailureText(report) : QStringLiteral("series window closed");
+        return a;
+    };
+    hooks.abort = [] { abortLink(); };
+    // A dialog may hold the series window's record, and the acquisition's own dialog is modal.
+    hooks.mayAcquire = [] { return QApplication::activeModalWidget() == nullptr; };
+    hooks.saved = [this](const QString&) {
+        if (TWForm* f = seriesWindow())
+            f->unsavedRecording = false;
+    };
+    const QString folder = s.folder;
+    hooks.status = [this, folder](const series::Status& st) {
+        showSeriesStatus();
+        if (st.phase == series::Phase::Pausing && st.attempt > 0)
+            TSeriesTable::refreshFolder(this, folder);
+    };
+    hooks.finished = [this](const series::Outcome& o) { seriesFinished(o); };
+    m_series = new series::Run(s, s.findHits ? &g_hitSettings : nullptr, hooks, this);
+    m_closeAfterSeries = false;
+    m_closeWindowAfterSeries = nullptr;
+    ui->aSeriesStop->setEnabled(true);
+    m_seriesClock->start(1000);
+    m_series->start();
+    return true;
+}
+
+void MainWnd::stopSeries()
+{
+    if (seriesRunning())
+        m_series->stop();
+}
+
+bool MainWnd::startCommandLineSeries(const series::CommandLine& line)
+{
+    switch (line.error) {
+    case series::CommandLine::NoFolder: umisc::showWarning(StringsKit::WarnSeriesNoFolder); return false;
+    case series::CommandLine::BadValue:
+        if (line.badValue.isEmpty())
+            umisc::showWarning(StringsKit::WarnSeriesNoValue, line.badOption);
+        else
+            umisc::showWarning(StringsKit::WarnSeriesBadValue, line.badOption, line.badValue);
+        return false;
+    case series::CommandLine::NoError: break;
+    }
+    if (!line.series)
+        return false;
+    // adc.ini's values for the rest; what the command line gave is not kept.
+    series::Settings s = g_seriesSettings;
+    s.folder = line.folder;
+    s.count = line.count.value_or(s.count);
+    s.pauseS = line.pause.value_or(s.pauseS);
+    s.prefix = line.prefix.value_or(s.prefix);
+    return startSeries(s);
+}
+
+void MainWnd::showSeriesStatus()
+{
+    if (!m_series || !m_seriesLabel)
+        return;
+    series::Status st = m_series->status();
+    st.elapsedMs = m_series->elapsedMs();
+    m_seriesLabel->setText(series::statusText(st, m_series->settings()));
+    m_seriesLabel->show();
+}
+
+void MainWnd::seriesFinished(const series::Outcome& o)
+{
+    series::Run* run = m_series;
+    m_series = nullptr;
+    m_seriesClock->stop();
+    ui->aSeriesStop->setEnabled(false);
+    m_seriesLabel->setText(series::statusText(o.status, run->settings(), o.end));
+    m_seriesLabel->show();
+    TSeriesTable::refreshFolder(this, run->settings().folder);
+    if (TWForm* f = seriesWindow()) {
+        f->removeEventFilter(this);
+        // The window keeps the last record; failed and stopped acquisitions are logged as not
+        // saved and are not asked about on closing, a whole record that could not be saved is.
+        if (o.end != series::End::SaveFailed && o.end != series::End::NoFreeName)
+            f->unsavedRecording = false;
+    }
+    run->deleteLater();
+    // From the event loop: the run returns first, and a deferred close finds it gone.
+    QTimer::singleShot(0, this, [this, o] {
+        switch (o.end) {
+        case series::End::LoadFailed:
+            umisc::showWarning(StringsKit::WarnSeriesLoadFailed, QString::number(o.status.failuresInRow),
+                               QString::number(o.status.saved));
+            break;
+        case series::End::SaveFailed:
+            umisc::showWarning(StringsKit::WarnSeriesWriteFailed, QDir::toNativeSeparators(o.path),
+                               QString::number(o.writeResult));
+            break;
+        case series::End::NoFreeName:
+            umisc::showWarning(StringsKit::WarnSeriesNoFreeName, QDir::toNativeSeparators(o.path));
+            break;
+        default: break;
+        }
+        if (m_closeWindowAfterSeries)
+            m_closeWindowAfterSeries->close();
+        m_closeWindowAfterSeries = nullptr;
+        if (m_closeAfterSeries)
+            close();
+    });
+}
+
+bool MainWnd::askStopSeries(bool& deferred)
+{
+    deferred = false;
+    const QString folder = QDir::toNativeSeparators(m_series->settings().folder);
+    if (umisc::askQuestion(StringsKit::AskStopSeries, folder, QString(), false, true,
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    // The answer may come after the series ended by itself.
+    if (!seriesRunning())
+        return true;
+    deferred = m_series->status().phase == series::Phase::Acquiring;
+    stopSeries();
+    return !deferred;
+}
+
+bool MainWnd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Close && watched == m_seriesWindow && seriesRunning()) {
+        bool deferred = false;
+        if (!askStopSeries(deferred)) {
+            if (deferred)
+                m_closeWindowAfterSeries = m_seriesWindow;
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "export/export_dialog.h"
+#include "series/series_cli.h"
+#include "series/series_run.h"
 
 #include <QColor>
 #include <QDate>
 #include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -20,6 +24,8 @@ class QMdiArea;
 class QMdiSubWindow;
 class QScrollBar;
 class QSpinBox;
+class QTimer;
+class TSeriesTable;
 class TWForm;
 class TWaveStor;
 
@@ -137,6 +143,23 @@ public:
     // failed set-up, or on a window that is a spectrum, has one or is being transformed.
     TWForm* directFFT();
 
+    // ---- series of records (series/) ----
+    // Starts a series with s into the window "Серия — <folder>" (made, or reused when one is
+    // open); false after its warning when the folder is missing, the prefix is unusable or a
+    // series runs already.
+    bool startSeries(const series::Settings& s);
+    // Stop: at once during a pause, else once the acquisition under way has stopped.
+    void stopSeries();
+    bool seriesRunning() const;
+    TWForm* seriesWindow() const;
+    // The series under way, null when none runs.
+    const series::Run* seriesRun() const { return m_series; }
+    // The unattended start: the values given on the command line over those of adc.ini. A bad
+    // value shows its warning and starts nothing; false then, or without --series.
+    bool startCommandLineSeries(const series::CommandLine& line);
+    // The table of the records of folder (made, or the open one read anew).
+    TSeriesTable* openSeriesFolder(const QString& folder);
+
     // ---- called by the waveform windows ----
     void syncToWindow(TWForm* window);
     void syncStretchSlider(TWForm* window);
@@ -227,6 +250,9 @@ public slots:
     void slot_tStopReleased();
     // Hit search on the active window: settings dialog, then its hit table.
     void slot_aFindHitsTriggered(bool checked);
+    void slot_aSeriesTriggered(bool checked);
+    void slot_aSeriesStopTriggered(bool checked);
+    void slot_aOpenSeriesTriggered(bool checked);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -237,11 +263,22 @@ protected:
     // Files dropped on the window open as from the command line.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Closing the series window while the series runs asks first.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QList<QLabel*> readoutLabels() const; // tl1 ... tl4, yl1 ... yl4; empty when one is missing
     void chooseColour(int group);
     void fitStatusFrame();
+    // True, after its warning, when a command would disturb the running series: one that uses
+    // the unit, or one that changes the series window w.
+    bool refusedBySeries(const TWForm* w, bool usesUnit);
+    // Asks whether to stop the running series; on Yes stops it. True when nothing runs any more
+    // (answered Yes during a pause); false when the caller must wait for the end (then it is
+    // deferred) or must not go on (No).
+    bool askStopSeries(bool& deferred);
+    void showSeriesStatus();
+    void seriesFinished(const series::Outcome& outcome);
 
     Ui::MainWindow* ui = nullptr;
     QMdiArea* mdiArea = nullptr;
@@ -249,6 +286,13 @@ private:
     bool m_unitVolts = true;
     // The export options last chosen: the next export offers them again.
     dataexport::Choice m_exportChoice;
+
+    series::Run* m_series = nullptr;
+    QPointer<QMdiSubWindow> m_seriesWindow; // the TWForm the series acquires into
+    QLabel* m_seriesLabel = nullptr;        // in the status frame, right of the readouts
+    QTimer* m_seriesClock = nullptr;        // the elapsed time in the label
+    bool m_closeAfterSeries = false;        // the program closes once the series has ended
+    QPointer<QMdiSubWindow> m_closeWindowAfterSeries;
 };
 
 // Lets tests make one check of MainWnd::setupWindow fail as if its object could not be made or

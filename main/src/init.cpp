@@ -3,6 +3,7 @@
 #include "build/files_list.h"
 #include "errors.h"
 #include "fmain.h"
+#include "series/series_cli.h"
 #include "umisc.h"
 #include "ustrings.h"
 
@@ -41,11 +42,7 @@ bool connectQuitSignal(QObject* sender, const QMetaMethod& signal, MainWnd* main
 
 QStringList commandLineFiles(const QStringList& arguments)
 {
-    QStringList paths;
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        if (!arguments[i].isEmpty() && !arguments[i].startsWith(QLatin1Char('-')))
-            paths << arguments[i];
-    return paths;
+    return series::parseCommandLine(arguments).files;
 }
 
 void openCommandLineFiles(const QStringList& arguments)
@@ -58,6 +55,18 @@ void openCommandLineFiles(const QStringList& arguments)
     QTimer::singleShot(0, g_mainWnd, [paths] {
         if (g_mainWnd)
             g_mainWnd->openPaths(paths);
+    });
+}
+
+void startCommandLineSeries(const QStringList& arguments)
+{
+    const series::CommandLine line = series::parseCommandLine(arguments);
+    if ((!line.series && line.error == series::CommandLine::NoError) || !g_mainWnd)
+        return;
+    // After the files: the series window opens last, in front of them.
+    QTimer::singleShot(0, g_mainWnd, [line] {
+        if (g_mainWnd)
+            g_mainWnd->startCommandLineSeries(line);
     });
 }
 

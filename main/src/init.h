@@ -23,12 +23,16 @@ extern velkit::MainContext g_mainContext;
 // The whole start-up sequence; 0 or a start-up result (0xA008, 0xA00B, 0xA00C).
 int initApplication(const QStringList& arguments);
 
-// The files named on the command line: every argument after the program's name that is not an
-// option (options begin with '-' and are ignored).
+// The files named on the command line: every argument after the program's name that is neither
+// an option (options begin with '-'; those the program does not know are ignored) nor the value
+// of one (--series DIR, --count N, --pause S, --prefix P).
 QStringList commandLineFiles(const QStringList& arguments);
 // Opens the files named on the command line in the main window, one waveform window each, once
 // the event loop runs.
 void openCommandLineFiles(const QStringList& arguments);
+// Starts the series asked for on the command line (--series) once the event loop runs; a bad
+// value shows its warning instead.
+void startCommandLineSeries(const QStringList& arguments);
 
 // Connects a shutdown signal of sender to the main window's slot_BeforeQuit() exactly once.
 // Returns true when it failed (a null argument, or the connection was refused).

@@ -17,6 +17,7 @@
 
 int g_winFun = 0;
 ae::HitSettings g_hitSettings;
+series::Settings g_seriesSettings;
 bool g_logScale = false;
 
 int packColour(const QColor& colour)
@@ -116,6 +117,19 @@ void readSettings(const QString& path, ProgramSettings& s)
     s.hits.hdtUs = readBounded(ini, QStringLiteral("HDT"), 0, MaxHitTimeUs, defaults.hdtUs);
     s.hits.hltUs = readBounded(ini, QStringLiteral("HLT"), 0, MaxHitTimeUs, defaults.hltUs);
     ini.endGroup();
+
+    const series::Settings seriesDefaults;
+    ini.beginGroup(QStringLiteral("SERIES"));
+    s.series.folder = ini.value(QStringLiteral("Folder")).toString();
+    const QString prefix = ini.value(QStringLiteral("Prefix"), seriesDefaults.prefix).toString();
+    s.series.prefix = series::validPrefix(prefix) ? prefix : seriesDefaults.prefix;
+    s.series.count =
+        int(readBounded(ini, QStringLiteral("Count"), 0, series::MaxCount, seriesDefaults.count));
+    s.series.pauseS =
+        int(readBounded(ini, QStringLiteral("Pause"), 0, series::MaxPauseS, seriesDefaults.pauseS));
+    s.series.findHits =
+        readBounded(ini, QStringLiteral("FindHits"), 0, 1, seriesDefaults.findHits ? 1 : 0) != 0;
+    ini.endGroup();
 }
 
 bool writeSettings(const QString& path, const ProgramSettings& s)
@@ -163,6 +177,14 @@ bool writeSettings(const QString& path, const ProgramSettings& s)
     ini.setValue(QStringLiteral("HLT"), wholeWithin(s.hits.hltUs, 0, MaxHitTimeUs));
     ini.endGroup();
 
+    ini.beginGroup(QStringLiteral("SERIES"));
+    ini.setValue(QStringLiteral("Folder"), QDir::toNativeSeparators(s.series.folder));
+    ini.setValue(QStringLiteral("Prefix"), s.series.prefix);
+    ini.setValue(QStringLiteral("Count"), s.series.count);
+    ini.setValue(QStringLiteral("Pause"), s.series.pauseS);
+    ini.setValue(QStringLiteral("FindHits"), s.series.findHits ? 1 : 0);
+    ini.endGroup();
+
     ini.sync();
     return ini.status() == QSettings::NoError;
 }
@@ -200,6 +222,7 @@ void MainWnd::loadSettings()
     g_winFun = s.winFun;
     lastDir = s.lastDir;
     g_hitSettings = s.hits;
+    g_seriesSettings = s.series;
 }
 
 void MainWnd::saveSettings()
@@ -221,6 +244,7 @@ void MainWnd::saveSettings()
     s.winFun = g_winFun;
     s.lastDir = lastDir;
     s.hits = g_hitSettings;
+    s.series = g_seriesSettings;
 
     for (;;) {
         QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -2,6 +2,7 @@
 
 #include "ae/hits.h"
 #include "rs232.h"
+#include "series/series_run.h"
 
 #include <QColor>
 #include <QString>
@@ -10,6 +11,8 @@
 extern int g_winFun;
 // Settings of the hit search, as last accepted in its dialog; kept in the settings file.
 extern ae::HitSettings g_hitSettings;
+// The series dialog's values (folder, prefix, count, pause, hit search); kept in the settings file.
+extern series::Settings g_seriesSettings;
 // New spectra are made and read out in dB; chosen in the FFT settings, not kept in the file.
 extern bool g_logScale;
 
@@ -28,6 +31,7 @@ struct ProgramSettings
     int winFun = 0;
     QString lastDir;
     ae::HitSettings hits;
+    series::Settings series;
 };
 
 // Limits of the hit settings in the file: threshold in whole microvolts, times in whole

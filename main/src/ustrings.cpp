@@ -29,12 +29,26 @@ void StringsKit::fill()
     m_tooNarrowForFFT = tr("Ширина отображаемого участка недостаточна для Фурье-преобразования!\n"
                            "Необходимо увеличить масштаб.");
     m_noSamplingRate = tr("Частота дискретизации записи не задана:\nфайл WAV не записан.");
+    m_seriesWindowBusy = tr("Окно %1 занято серией записей.\nКоманда будет доступна после окончания серии.");
+    m_seriesUnitBusy = tr("Идёт серия записей: блок оцифровки занят.\n"
+                          "Команда будет доступна после окончания серии.");
+    m_seriesLoadFailed = tr("Ошибка загрузки!\nНеудачных попыток подряд: %1. Серия остановлена, "
+                            "записей сохранено: %2.");
+    m_seriesWriteFailed = tr("Ошибка записи файла %1 (%2).\nСерия остановлена.");
+    m_seriesNoFolder = tr("Не указана папка серии.\nСерия не запущена.");
+    m_seriesFolderMissing = tr("Папка %1 не найдена.\nСерия не запущена.");
+    m_seriesBadValue = tr("Неверное значение %1: \"%2\".\nСерия не запущена.");
+    m_seriesBadPrefix = tr("Недопустимое начало имён файлов \"%1\".\nНельзя: пустое, точка или пробел "
+                           "в начале, символы / \\ : * ? \" < > | и запятая.");
+    m_seriesNoFreeName = tr("Все номера записей %1 заняты.\nСерия остановлена.");
+    m_seriesNoValue = tr("Не задано значение %1.\nСерия не запущена.");
     m_info = QStringLiteral("%1");
     m_askInverseFFT = tr("Выполнить обратное преобразование?");
     m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
     m_askWindowFunction = tr("Была использована оконная функция.\nДанные будут искажены.\n"
                              "Выполнить преобразование?");
     m_askRetryIniSave = tr("Ошибка сохранения ini-файла.\nПовторить?");
+    m_askStopSeries = tr("Идёт серия записей в папку %1.\nОстановить серию?");
 }
 
 QString StringsKit::warnText(int number) const
@@ -51,6 +65,16 @@ QString StringsKit::warnText(int number) const
     case WarnZeroNeedsSelection: return m_zeroNeedsSelection;
     case WarnTooNarrowForFFT: return m_tooNarrowForFFT;
     case WarnNoSamplingRate: return m_noSamplingRate;
+    case WarnSeriesWindowBusy: return m_seriesWindowBusy;
+    case WarnSeriesUnitBusy: return m_seriesUnitBusy;
+    case WarnSeriesLoadFailed: return m_seriesLoadFailed;
+    case WarnSeriesWriteFailed: return m_seriesWriteFailed;
+    case WarnSeriesNoFolder: return m_seriesNoFolder;
+    case WarnSeriesFolderMissing: return m_seriesFolderMissing;
+    case WarnSeriesBadValue: return m_seriesBadValue;
+    case WarnSeriesBadPrefix: return m_seriesBadPrefix;
+    case WarnSeriesNoFreeName: return m_seriesNoFreeName;
+    case WarnSeriesNoValue: return m_seriesNoValue;
     default: return QString::number(number);
     }
 }
@@ -67,6 +91,7 @@ QString StringsKit::questionText(int number) const
     case AskCloseChanged: return m_askCloseChanged;
     case AskWindowFunction: return m_askWindowFunction;
     case AskRetryIniSave: return m_askRetryIniSave;
+    case AskStopSeries: return m_askStopSeries;
     default: return QString::number(number);
     }
 }

@@ -21,6 +21,17 @@ public:
         WarnZeroNeedsSelection = 0x150D,
         WarnTooNarrowForFFT = 0x1510,
         WarnNoSamplingRate = 0x1511,
+        // Series of records.
+        WarnSeriesWindowBusy = 0x1530,
+        WarnSeriesUnitBusy = 0x1531,
+        WarnSeriesLoadFailed = 0x1532,
+        WarnSeriesWriteFailed = 0x1533,
+        WarnSeriesNoFolder = 0x1534,
+        WarnSeriesFolderMissing = 0x1535,
+        WarnSeriesBadValue = 0x1536,
+        WarnSeriesBadPrefix = 0x1537,
+        WarnSeriesNoFreeName = 0x1538,
+        WarnSeriesNoValue = 0x1539,
     };
     enum Information { InfoText = 0x1401 };
     enum Question {
@@ -28,6 +39,7 @@ public:
         AskCloseChanged = 0x1705,
         AskWindowFunction = 0x1707,
         AskRetryIniSave = 0x1709,
+        AskStopSeries = 0x1730,
     };
 
     static StringsKit& instance();
@@ -61,9 +73,20 @@ private:
     QString m_zeroNeedsSelection;
     QString m_tooNarrowForFFT;
     QString m_noSamplingRate;
+    QString m_seriesWindowBusy;
+    QString m_seriesUnitBusy;
+    QString m_seriesLoadFailed;
+    QString m_seriesWriteFailed;
+    QString m_seriesNoFolder;
+    QString m_seriesFolderMissing;
+    QString m_seriesBadValue;
+    QString m_seriesBadPrefix;
+    QString m_seriesNoFreeName;
+    QString m_seriesNoValue;
     QString m_info;
     QString m_askInverseFFT;
     QString m_askCloseChanged;
     QString m_askWindowFunction;
     QString m_askRetryIniSave;
+    QString m_askStopSeries;
 };

@@ -609,7 +609,7 @@ bool TWForm::initFromFile(const QString& path)
     return true;
 }
 
-bool TWForm::acquire(int channelCount, int length)
+bool TWForm::acquire(int channelCount, int length, AcquisitionReport* report)
 {
     if (!record || !plot || transforming)
         return false;
@@ -621,7 +621,7 @@ bool TWForm::acquire(int channelCount, int length)
             return false; // reported by the record
         layoutFrame(nullptr);
     }
-    const bool ok = g_mainWnd && acquireFromUnit(*record, g_mainWnd.data());
+    const bool ok = g_mainWnd && acquireFromUnit(*record, g_mainWnd.data(), report);
     if (g_mainWnd)
         unsavedRecording = true; // even a failed run may have overwritten some channels
     updateScrollBar();

@@ -19,6 +19,7 @@
 #include <vector>
 
 class QAbstractSlider;
+struct AcquisitionReport;
 class QMouseEvent;
 class QPainter;
 class QScrollBar;
@@ -213,8 +214,8 @@ public:
     // two. False after a critical error (the caller deletes the window).
     bool initSpectrum(TWForm* source);
     // One acquisition from the unit into the record, made anew when its size differs; the
-    // acquisition's result.
-    bool acquire(int channelCount, int length);
+    // acquisition's result (report, when given, as acquireFromUnit fills it).
+    bool acquire(int channelCount, int length, AcquisitionReport* report = nullptr);
     // 100 without a record, else the writer's result (0 on success).
     int save(const QString& path);
 

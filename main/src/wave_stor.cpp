@@ -506,7 +506,7 @@ int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& 
     return RawWriteOk;
 }
 
-int TWaveStor::writeFile(const QString& path)
+int TWaveStor::writeFile(const QString& path, bool replaceExisting)
 {
     const int n = channelCount();
     const int samples = length();
@@ -518,7 +518,7 @@ int TWaveStor::writeFile(const QString& path)
         if (!channelSlots[i].view || channelSlots[i].view->count != samples)
             return RawWriteFailed;
     }
-    return writeFileSafely(path, [this, n, samples](QIODevice& out) {
+    const auto body = [this, n, samples](QIODevice& out) {
         header.verMinor = RawVersionMinor;
         header.verMajor = RawVersionMajor;
         if (out.write(RawMagic, RawMagicSize) != RawMagicSize ||
@@ -542,7 +542,10 @@ int TWaveStor::writeFile(const QString& path)
             }
         }
         return true;
-    });
+    };
+    TemporaryFileOptions options;
+    options.replaceExisting = replaceExisting;
+    return writeFileSafely(path, body, options);
 }
 
 // ---- layout and scales ----

@@ -172,8 +172,9 @@ public:
     quint16 readFileCondition(const QString& path);
     // 0, or RawWriteFailed / RawWriteNotReplaced / RawWriteRenameFailed, written through
     // writeFileSafely. A record without samples, or whose channels do not hold the samples the
-    // header announces, is not written: RawWriteFailed.
-    int writeFile(const QString& path);
+    // header announces, is not written: RawWriteFailed. With replaceExisting false nothing at path
+    // is replaced (RawWriteNotReplaced), even a file that appears while the record is written.
+    int writeFile(const QString& path, bool replaceExisting = true);
 
     // ---- layout and scales ----
     void setPlotRect(const QRect& plotRect);
