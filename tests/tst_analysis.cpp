@@ -1,13 +1,20 @@
 // The analysis plots' data: the hits of a record on a relative and an absolute time axis, the
 // cumulative curves, the axes' ranges, and the thinning of points to the cells of a plot; the
 // analysis window on a known list of hits: what each plot draws per channel, the ticks, a point
-// under the mouse and double-clicked, the exports, hits without times, hits added later.
+// under the mouse and double-clicked, the exports, hits without times, hits added later; the
+// plots of a series folder from its table, following the series.
 
 #include "ae/analysis.h"
 #include "ae/analysis_window.h"
+#include "series/series_table.h"
+#include "settings.h"
+#include "uidriver.h"
+#include "wave_form.h"
 #include "wave_stor.h"
 
 #include <QCheckBox>
+#include <QPushButton>
+#include <QtCharts/QDateTimeAxis>
 #include <QGraphicsSimpleTextItem>
 #include <QSvgRenderer>
 #include <QtCharts/QChart>
@@ -51,6 +58,7 @@ private slots:
     void thinning();
     void windowPlots();
     void windowWithoutTimes();
+    void seriesPlots();
 };
 
 void TestAnalysis::hitsOfARecord()
@@ -299,6 +307,78 @@ void TestAnalysis::windowWithoutTimes()
     w.setSource({});
     QCOMPARE(w.channels(), QList<int>{});
     QCOMPARE(plotMessage(w, W::CumulativePlot), QString());
+}
+
+void TestAnalysis::seriesPlots()
+{
+    startLibrary();
+    QPointer<MainWnd> main = makeMainWindow(QSize(1000, 700));
+    QVERIFY(main);
+    QTemporaryDir dir;
+    // 1 µs a sample: rec 1 has hits at samples 100 and 250, rec 2 one at 50, rec 4 (later) at 200.
+    auto write = [&](const char* name, QList<int> at) {
+        return writeRecord(dir.filePath(QString::fromLatin1(name)), 1, 400,
+                           [&](int, int i) { return qint8(at.contains(i) ? 60 : 0); },
+                           [](TWaveStor& r) {
+                               r.header.clockKHz = 12000;
+                               r.header.divider = 12;
+                           });
+    };
+    QVERIFY(write("rec_00001.raw", {100, 250}) && write("rec_00002.raw", {50}));
+    // A failed acquisition, a record whose file is gone and a line that cannot be read.
+    const QByteArray header = "file,start_utc,end_utc,channels,samples,rate_hz,hits,status\n";
+    QFile log(dir.filePath(QStringLiteral("series.csv")));
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write(header + "rec_00001.raw,2026-12-07T10:15:02.347Z,2026-12-07T10:15:02.400Z,1,400,1000000,2,ok\n"
+                       ",2026-12-07T10:15:03.000Z,,0,0,0,,failed: no answer to the parameters\n"
+                       "rec_00002.raw,2026-12-07T10:15:04.000Z,2026-12-07T10:15:04.100Z,1,400,1000000,1,ok\n"
+                       "rec_00003.raw,2026-12-07T10:15:05.000Z,2026-12-07T10:15:05.100Z,1,400,1000000,0,ok\n"
+                       "rec_00009.raw,yesterday,,1,400,1000000,0,ok\n");
+    log.close();
+    g_hitSettings = ae::HitSettings{0.5, 10, 20, 0};
+    TSeriesTable* table = main->openSeriesFolder(dir.path());
+    QVERIFY(table);
+    table->findChild<QPushButton*>(QStringLiteral("plotsBtn"))->click();
+    TAnalysisWindow* w = TAnalysisWindow::windowOf(main, table);
+    QVERIFY(w && QTest::qWaitForWindowExposed(w));
+
+    // On the clock: ms since the epoch, the record's start + the arrival.
+    const double t1 = double(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 2, 347), Qt::UTC).toMSecsSinceEpoch());
+    const double t2 = t1 + 1653;
+    using W = TAnalysisWindow;
+    QCOMPARE(listed(*w->drawnPoints(W::CumulativePlot, 1)), (Points{{t1 + 0.1, 1, 0}, {t1 + 0.25, 2, 1}, {t2 + 0.05, 3, 2}}));
+    QVERIFY(qobject_cast<QDateTimeAxis*>(w->chartView(W::CumulativePlot)->chart()->axes(Qt::Horizontal).value(0)));
+    QCOMPARE(w->source().records, (QStringList{dir.filePath(QStringLiteral("rec_00001.raw")),
+                                               dir.filePath(QStringLiteral("rec_00002.raw"))}));
+    QVERIFY2(w->source().note.contains(QStringLiteral("записей не сохранено (строки журнала с ошибкой): 1; файлов нет "
+                                                      "или они не читаются: 1; нечитаемых строк журнала: 1")),
+             qPrintable(w->source().note));
+    QVERIFY(w->hitText(2).contains(QStringLiteral("rec_00002.raw, канал 1\nВремя: 2026-12-07T10:15:04.000050Z")));
+
+    // A double click on rec 2's hit opens that record with the cursor on it; a second one finds
+    // the window open.
+    QChartView* view = w->chartView(W::CumulativePlot);
+    const QPoint at = view->mapFromScene(
+        view->chart()->mapToScene(view->chart()->mapToPosition({t2 + 0.05, 3}, view->chart()->series()[0])));
+    for (int k = 0; k < 2; ++k) {
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(main->forms().size(), 1);
+        TWForm* f = main->forms()[0];
+        QCOMPARE(f->windowTitle(), QDir::toNativeSeparators(dir.filePath(QStringLiteral("rec_00002.raw"))));
+        QCOMPARE(f->record->channel(0)->cursor, 50);
+    }
+
+    // The series goes on: a new record, its line, the table read anew (as after every record of a
+    // running series): its hit joins the plots.
+    QVERIFY(write("rec_00004.raw", {200}));
+    QVERIFY(log.open(QIODevice::Append));
+    log.write("rec_00004.raw,2026-12-07T10:15:06.000Z,2026-12-07T10:15:06.100Z,1,400,1000000,1,ok\n");
+    log.close();
+    table->reload();
+    QCOMPARE(w->drawnPoints(W::CumulativePlot, 1)->size(), std::size_t(4));
+    QCOMPARE(w->source().records.size(), 3);
+    QCOMPARE(w->source().hits.back().record, 2);
+    delete main.data();
 }
 
 QTEST_MAIN(TestAnalysis)

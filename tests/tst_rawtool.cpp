@@ -87,6 +87,35 @@ private slots:
             QTest::newRow(Cases[i].name) << i;
     }
 
+    // time_utc from the series.csv beside the files: its start_utc + the arrival (3.4 µs at 2.3 V,
+    // rounded to 3 µs); empty for a file the log does not name, or names on a line whose time
+    // cannot be read, and for a file without a log.
+    void timeFromSeriesLog()
+    {
+        QTemporaryDir dir;
+        const QString at = dir.path() + '/';
+        QVERIFY(QDir(at).mkpath(QStringLiteral("other")));
+        for (const char* name : {"rec_00001.raw", "rec_00002.raw", "rec_00003.raw", "other/rec_00001.raw"})
+            QVERIFY(QFile::copy(Fixtures + "one-channel.raw", at + name));
+        QFile log(at + "series.csv");
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("file,start_utc,end_utc,channels,samples,rate_hz,hits,status\n"
+                  "rec_00001.raw,2026-12-07T10:15:02.347Z,2026-12-07T10:15:02.400Z,1,40,5000000,1,ok\n"
+                  ",2026-12-07T10:15:03.000Z,,0,0,0,,failed: no answer to the parameters\n"
+                  "rec_00003.raw,2026-12-07 10:15:04,2026-12-07T10:15:04.100Z,1,40,5000000,1,ok\n");
+        log.close();
+        QProcess tool;
+        tool.start(QStringLiteral(TAVREL_BIN_DIR "/rawtool"),
+                   {QStringLiteral("hits"), QStringLiteral("--threshold"), QStringLiteral("2.3"), at + "rec_00001.raw",
+                    at + "rec_00002.raw", at + "rec_00003.raw", at + "other/rec_00001.raw"});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        QStringList times;
+        for (const QString& line : QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+            times << line.section(',', 14);
+        QCOMPARE(times, (QStringList{"time_utc", "2026-12-07T10:15:02.347003Z", "", "", ""}));
+    }
+
     // Inputs: a.raw (one channel, 5 MHz), b.raw (two channels), sub/a.raw (a copy of b.raw),
     // bad.raw (cut short), norate.raw (divider 0).
     void convert()

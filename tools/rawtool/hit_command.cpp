@@ -7,6 +7,7 @@
 #include "ae/hit_csv.h"
 #include "ae/hit_features.h"
 #include "ae/hits.h"
+#include "ae/series_hits.h"
 #include "wave_stor.h"
 
 #include <cmath>
@@ -43,7 +44,7 @@ int runHits(const Arguments& a, Streams& s)
         const double period = record.samplePeriodUs();
         if (!summary) {
             QByteArray rows;
-            ae::appendHitsCsv(rows, file, hits, period);
+            ae::appendHitsCsv(rows, file, hits, period, ae::recordStartUtcUs(file));
             s.out << QString::fromUtf8(rows);
             return;
         }

@@ -173,7 +173,8 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
         QFont titleFont = font();
         titleFont.setBold(true);
         chart->setTitleFont(titleFont);
-        chart->legend()->setAlignment(Qt::AlignBottom);
+        // The b-values need their room: that legend stands at the side.
+        chart->legend()->setAlignment(p == AmplitudePlot ? Qt::AlignRight : Qt::AlignBottom);
         chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
         // The plots share the window: no frame or padding around them.
         chart->setMargins(QMargins(2, 2, 2, 2));
@@ -231,8 +232,7 @@ void TAnalysisWindow::setSource(ae::AnalysisSource source)
     m_source = std::move(source);
     ae::sortByTime(m_source.hits);
     setWindowTitle(tr("Анализ АЭ — %1").arg(m_source.title));
-    ui->noteLabel->setText(m_source.note);
-    ui->noteLabel->setVisible(!m_source.note.isEmpty());
+    setNote(m_source.note);
     rebuildData();
     redraw();
 }
@@ -244,6 +244,13 @@ void TAnalysisWindow::appendHits(std::vector<ae::AnalysisHit> hits, const QStrin
     ae::sortByTime(m_source.hits);
     rebuildData();
     redraw();
+}
+
+void TAnalysisWindow::setNote(const QString& note)
+{
+    m_source.note = note;
+    ui->noteLabel->setText(note);
+    ui->noteLabel->setVisible(!note.isEmpty());
 }
 
 void TAnalysisWindow::rebuildData()

@@ -62,6 +62,8 @@ public:
     // the list of records.
     void appendHits(std::vector<ae::AnalysisHit> hits, const QStringList& newRecords);
     const ae::AnalysisSource& source() const { return m_source; }
+    // The text above the plots (hidden when empty).
+    void setNote(const QString& note);
 
     // The channels (from 1) with a tick box, and those ticked.
     QList<int> channels() const;

@@ -1,6 +1,7 @@
 #include "ae/hit_table.h"
 
 #include "ae/hit_csv.h"
+#include "ae/series_hits.h"
 #include "init.h"
 #include "umisc.h"
 #include "ustrings.h"
@@ -315,7 +316,8 @@ void THitTable::detect(const ae::HitSettings& s)
     marks.reserve(int(found.size()));
     for (const ae::Hit& h : found)
         marks.push_back({h.channel, int(h.first), int(h.last)});
-    m_model->setHits(std::move(found), period);
+    // A record listed in a series log beside it has absolute times.
+    m_model->setHits(std::move(found), period, ae::recordStartUtcUs(m_form->windowTitle()));
     ui->hitView->resizeColumnsToContents();
     m_file = m_form->windowTitle();
     setWindowTitle(tr("Импульсы АЭ — %1").arg(m_file));
