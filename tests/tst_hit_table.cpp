@@ -47,11 +47,13 @@ private slots:
     void stopDuringSearch();
 
 private:
-    // A recording of the emulated unit, 40000 samples at 120 kHz, in a new active window.
+    // A recording of the emulated unit (seed 1), 40000 samples at 120 kHz, in a new active window.
     TWForm* record()
     {
         g_link.portName = demoPortName();
         demoUnit().setPaced(false);
+        demoUnit().setSeed(1); // the same signals on every run
+        demoUnit().setVarySeed(false);
         g_acquisitionParameters.halfLength = 20000;
         g_acquisitionParameters.waitCount = 24;
         main->form()->aRunADC->trigger();

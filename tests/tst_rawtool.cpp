@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include "wave_stor.h"
+
 #include <QProcess>
 
 namespace {
@@ -65,6 +67,37 @@ const Case Cases[] = {
      "@b.raw,1,1,0.00011294012069702148,127.92,\n@b.raw,2,0,,,\n"},
     {"hits, one damaged", "hits @bad.raw @a.raw", "", 1, "", "@bad.raw: channel data cut short"},
     {"hits, threshold 0", "hits --threshold 0 @a.raw", "", 2, "", "a number of volts above 0"},
+    // plane.raw: one burst on channels 3, 1, 2 at 1100, 1120, 1200 µs, from (0, 0) 0.5, 0.6 and 1 m
+    // away at 5000 m/s. line.raw: sensors at 0 and 1 m; a burst from 0.3 m (1060 and 1140 µs),
+    // then one beyond the second sensor (5300 and 5000 µs: 1.5 m of path for a 1 m gap, joined by
+    // an event window of 400 µs).
+    {"locate, plane",
+     "locate --sensor 3:0.3,0.4 --sensor 1:0,-0.6 --sensor 2:0.8,-0.6 --velocity 5000 @plane.raw", "", 0, "",
+     "file,event,time_us,x_m,y_m,residual_m,channels\n@plane.raw,1,1100.000,0.0000,0.0000,0.0000,3 1 2\n"},
+    {"locate, line",
+     "locate @line.raw --sensor 1:0 --sensor=2:1 --velocity 5e3 --pick threshold --event-window 400", "", 0,
+     "",
+     "file,event,time_us,x_m,y_m,residual_m,channels\n@line.raw,1,1060.000,0.3000,,0.0000,1 2\n"
+     "@line.raw,2,5000.000,1.0000,,0.5000,2 1\n"},
+    {"locate, a channel lacking",
+     "locate @line.raw @plane.raw --sensor 1:0,0 --sensor 2:1,0 --sensor 3:0,1 --velocity 5000", "", 1, "",
+     "@line.raw: no channel 3 (the record has 2)\nfile,event,"},
+    {"locate, no rate", "locate @norate.raw --sensor 1:0 --sensor 2:1 --velocity 5000", "", 1, "",
+     "@norate.raw: no sampling rate"},
+    {"locate, no velocity", "locate @line.raw --sensor 1:0 --sensor 2:1", "", 2, "",
+     "--velocity M_PER_S is required"},
+    {"locate, velocity 0", "locate @line.raw --sensor 1:0 --sensor 2:1 --velocity 0", "", 2, "",
+     "--velocity 0: a speed"},
+    {"locate, velocity nan", "locate @line.raw --sensor 1:0 --sensor 2:1 --velocity nan", "", 2, "",
+     "--velocity nan: a speed"},
+    {"locate, one sensor", "locate @line.raw --sensor 1:0 --velocity 5000", "", 2, "",
+     "at least two --sensor"},
+    {"locate, channel twice", "locate @line.raw --sensor 2:0 --sensor 2:1 --velocity 5000", "", 2, "",
+     "channel 2 is named twice"},
+    {"locate, 1-D and 2-D", "locate @line.raw --sensor 1:0 --sensor 2:1,0 --velocity 5000", "", 2, "",
+     "one coordinate (a line) or every one two"},
+    {"locate, coincident", "locate @line.raw --sensor 1:0.5 --sensor 2:0.5 --velocity 5000", "", 2, "",
+     "channels 1 and 2 stand in one place"},
     {"help", "--help", "", 0, "", "csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]"},
     // A wrong command line does nothing: status 2.
     {"unknown command", "hit @a.raw", "", 2, "", "unknown command 'hit'"},
@@ -132,6 +165,22 @@ private slots:
                                        {"cut-last-samples.raw", "bad.raw"},
                                        {"hostile-narrow.raw", "norate.raw"}})
             QVERIFY(QFile::copy(Fixtures + from, at + to));
+        // Sharp bursts (±60 from their first sample on) over silence at 1 µs a sample.
+        for (const auto& [name, onsets] : {std::pair{"plane.raw", QList<QList<int>>{{1120}, {1200}, {1100}}},
+                                           {"line.raw", QList<QList<int>>{{1060, 5300}, {1140, 5000}}}}) {
+            TWaveStor r;
+            QVERIFY(r.init(int(onsets.size()), 8000));
+            r.header.clockKHz = 12000;
+            r.header.divider = 12;
+            for (int ch = 0; ch < int(onsets.size()); ++ch) {
+                for (int i = 0; i < 8000; ++i)
+                    r.channel(ch)->setSample(i, 0);
+                for (int at : onsets[ch])
+                    for (int i = 0; i < 40; ++i)
+                        r.channel(ch)->setSample(at + i, qint8(i % 2 ? -60 : 60));
+            }
+            QCOMPARE(r.writeFile(at + QLatin1String(name)), 0);
+        }
         for (const QString& name : mine.split(' ', Qt::SkipEmptyParts)) {
             QFile f(at + name);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write("mine") == 4);

@@ -41,12 +41,33 @@ int packed(int k)
 QMap<QString, QString> everyKey()
 {
     QMap<QString, QString> keys{
-        {"WAVE_ADC/YAxis", "1"}, {"WAVE_ADC/ForAll", "0"},        {"WAVE_ADC/NumItems", "20000"},
-        {"WAVE_ADC/WaitA", "2"}, {"WAVE_ADC/Sync", "1"},          {"WAVE_ADC/Detector", "0"},
-        {"WAVE_ADC/Mux", "5"},   {"COM/ComName", "K4-DEMO"},      {"COM/Baud", "57600"},
-        {"FFT/WinFun", "3"},     {"OTHERS/OldDir", "/data/runs"}, {"AE_HITS/ThresholdUV", "2500"},
-        {"AE_HITS/PDT", "150"},  {"AE_HITS/HDT", "600"},          {"AE_HITS/HLT", "0"},
+        {"WAVE_ADC/YAxis", "1"},
+        {"WAVE_ADC/ForAll", "0"},
+        {"WAVE_ADC/NumItems", "20000"},
+        {"WAVE_ADC/WaitA", "2"},
+        {"WAVE_ADC/Sync", "1"},
+        {"WAVE_ADC/Detector", "0"},
+        {"WAVE_ADC/Mux", "5"},
+        {"COM/ComName", "K4-DEMO"},
+        {"COM/Baud", "57600"},
+        {"FFT/WinFun", "3"},
+        {"OTHERS/OldDir", "/data/runs"},
+        {"AE_HITS/ThresholdUV", "2500"},
+        {"AE_HITS/PDT", "150"},
+        {"AE_HITS/HDT", "600"},
+        {"AE_HITS/HLT", "0"},
+        {"AE_LOCATION/Velocity", "3200.5"},
+        {"AE_LOCATION/Pick", "threshold"},
+        {"AE_LOCATION/AicWindow", "150"},
+        {"AE_LOCATION/EventWindow", "90"},
     };
+    const char* x[5] = {"-1.25", "2.5", "0.125", "3.75", "-0.375"};
+    const char* y[5] = {"0.625", "", "1.5", "-2.25", "4.125"};
+    for (int i = 0; i < 5; ++i) {
+        keys.insert(QStringLiteral("AE_LOCATION/Sensor%1").arg(i + 1), i < 4 ? "0" : "1");
+        keys.insert(QStringLiteral("AE_LOCATION/X%1").arg(i + 1), x[i]);
+        keys.insert(QStringLiteral("AE_LOCATION/Y%1").arg(i + 1), y[i]);
+    }
     const char* const seriesKeys[][2] = {
         {"Folder", "/data/vessel"}, {"Prefix", "v7"}, {"Count", "500"}, {"Pause", "10"}, {"FindHits", "1"}};
     for (const auto& k : seriesKeys)
@@ -189,6 +210,13 @@ void TestSettings::mainWindowLoadsAndSavesEveryKey()
     QCOMPARE((QList<double>{g_hitSettings.thresholdV, g_hitSettings.pdtUs, g_hitSettings.hdtUs,
                             g_hitSettings.hltUs}),
              (QList<double>{0.0025, 150, 600, 0}));
+    const ae::LocationSetup& l = g_locationSetup;
+    QCOMPARE((QList<double>{l.velocityMps, double(l.pick), l.aicWindowUs, l.eventWindowUs}),
+             (QList<double>{3200.5, double(ae::PickMethod::Threshold), 150, 90}));
+    QCOMPARE((QList<double>{double(l.channels[0].used), l.channels[0].x, l.channels[0].y,
+                            double(l.channels[4].used), l.channels[4].x, l.channels[4].y, l.channels[3].y}),
+             (QList<double>{0, -1.25, 0.625, 1, -0.375, 4.125, -2.25}));
+    QVERIFY(std::isnan(l.channels[1].y)); // an empty Y: one coordinate
     QCOMPARE((QStringList{g_seriesSettings.folder, g_seriesSettings.prefix}),
              (QStringList{"/data/vessel", "v7"}));
     QCOMPARE((QList<int>{g_seriesSettings.count, g_seriesSettings.pauseS, g_seriesSettings.findHits}),

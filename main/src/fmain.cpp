@@ -3,6 +3,8 @@
 #include "acquisition.h"
 #include "ae/hit_dialog.h"
 #include "ae/hit_table.h"
+#include "ae/location_dialog.h"
+#include "ae/location_window.h"
 #include "com_dialog.h"
 #include "errors.h"
 #include "fft_dialog.h"
@@ -364,6 +366,8 @@ bool MainWnd::setupWindow()
         }
         connect(ui->aFindHits, &QAction::triggered, this, &MainWnd::slot_aFindHitsTriggered,
                 Qt::UniqueConnection);
+        connect(ui->aLocate, &QAction::triggered, this, &MainWnd::slot_aLocateTriggered,
+                Qt::UniqueConnection);
         connect(ui->aSeries, &QAction::triggered, this, &MainWnd::slot_aSeriesTriggered,
                 Qt::UniqueConnection);
         connect(ui->aSeriesStop, &QAction::triggered, this, &MainWnd::slot_aSeriesStopTriggered,
@@ -639,6 +643,7 @@ void MainWnd::refreshActions()
     ui->aExportCsv->setEnabled(!w->isSpectrum);
     ui->aExportWav->setEnabled(!w->isSpectrum);
     ui->aFindHits->setEnabled(!w->isSpectrum);
+    ui->aLocate->setEnabled(!w->isSpectrum);
     if (w->isSpectrum && aSelectMode)
         aSelectMode->setChecked(false);
 
@@ -1499,6 +1504,15 @@ void MainWnd::slot_aFindHitsTriggered(bool)
     if (!w || w->isSpectrum || refusedBySeries(w, false) || !runHitSettingsDialog(this, g_hitSettings))
         return;
     THitTable::showFor(this, w, g_hitSettings);
+}
+
+void MainWnd::slot_aLocateTriggered(bool)
+{
+    TWForm* w = activeForm();
+    if (!w || w->isSpectrum || !w->record || refusedBySeries(w, false) ||
+        !runLocationDialog(this, w->record->channelCount(), g_locationSetup, g_hitSettings))
+        return;
+    TLocationWindow::showFor(this, w, g_locationSetup, g_hitSettings);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -250,6 +250,7 @@ public slots:
     void slot_tStopReleased();
     // Hit search on the active window: settings dialog, then its hit table.
     void slot_aFindHitsTriggered(bool checked);
+    void slot_aLocateTriggered(bool checked);
     void slot_aSeriesTriggered(bool checked);
     void slot_aSeriesStopTriggered(bool checked);
     void slot_aOpenSeriesTriggered(bool checked);

@@ -50,9 +50,58 @@ quint64 streamKey(quint32 seed, int input, quint64 salt)
     return finalise((quint64(seed) << 32) ^ (quint64(quint32(input)) << 8) ^ salt);
 }
 
+// A burst as its source emits it on the plate.
 struct Burst
 {
-    double t0, amplitude, tau, rise, omega, phase, life;
+    double t0, x, y, amplitude, tau, rise, omega, phase;
+};
+
+// The bursts of a group of four inputs, one after another from their own random stream: all four
+// sensors of the group hear the same sources.
+class BurstStream
+{
+public:
+    BurstStream(const K4Setup& setup, quint32 seed)
+        : m_draws(streamKey(seed, GroupBase + setup.mux, 0x33))
+    {
+        quint64 character = streamKey(seed, GroupBase + setup.mux, 0x11);
+        m_rate = 40.0 + 40.0 * uniform(character);                        // bursts per second
+        m_centreHz = 50e3 * std::exp(uniform(character) * std::log(7.0)); // 50 ... 350 kHz
+        m_next = gap();
+    }
+    double nextTime() const { return m_next; }
+    Burst take()
+    {
+        Burst b;
+        b.t0 = m_next;
+        b.x = K4PlateSide * uniform(m_draws);
+        b.y = K4PlateSide * uniform(m_draws);
+        b.amplitude = 8.0 * std::exp(2.8 * uniform(m_draws)); // ~8 ... 130 steps at the source
+        b.tau = 30e-6 * std::exp(2.3 * uniform(m_draws));     // 30 ... 300 us
+        b.rise = 1e-6 + 3e-6 * uniform(m_draws);
+        b.omega = 2.0 * Pi * m_centreHz * std::exp(0.5 * (uniform(m_draws) - 0.5));
+        // A burst starts well away from a zero crossing, so that its first sample stands out.
+        const double turn = 2.0 * uniform(m_draws);
+        b.phase = Pi / 4.0 + Pi / 2.0 * (turn - std::floor(turn)) + Pi * std::floor(turn);
+        m_next += gap();
+        return b;
+    }
+
+private:
+    static constexpr int GroupBase = 256; // keys of groups, apart from those of inputs
+    double gap() { return -std::log(1.0 - uniform(m_draws)) / m_rate; }
+
+    quint64 m_draws;
+    double m_rate = 1.0;
+    double m_centreHz = 1.0;
+    double m_next = 0.0;
+};
+
+// A burst as one sensor receives it.
+struct Arrival
+{
+    qint64 start; // its first sample
+    double amplitude, tau, rise, omega, phase, life;
 };
 
 quint8 sumOf(const QByteArray& data)
@@ -108,10 +157,37 @@ K4Fault::Kind K4Fault::kindFromName(const QByteArray& name, bool* ok)
     return None;
 }
 
-// Acoustic emission as the unit would see it: bursts of decaying oscillation at random times over
-// low noise. Every input has its own burst rate, loudness, band and noise level. Bursts are drawn
-// one after another from their own random stream and noise is a hash of the sample index, so a
-// longer record begins with the samples of a shorter one.
+double k4SensorX(int channel)
+{
+    return channel == 1 || channel == 2 ? K4PlateSide : 0.0;
+}
+
+double k4SensorY(int channel)
+{
+    return channel == 2 || channel == 3 ? K4PlateSide : 0.0;
+}
+
+double k4Attenuation(double metres)
+{
+    return std::exp(-1.5 * metres);
+}
+
+std::vector<K4Source> k4Sources(const K4Setup& setup, quint32 seed, double untilS)
+{
+    std::vector<K4Source> out;
+    BurstStream stream(setup, seed);
+    while (stream.nextTime() <= untilS) {
+        const Burst b = stream.take();
+        out.push_back({b.t0, b.x, b.y, b.amplitude});
+    }
+    return out;
+}
+
+// Acoustic emission as the unit would see it: bursts of decaying oscillation from random points
+// of the plate, reaching each sensor after the travel from the source, weaker with the distance,
+// over the sensor's own noise. Every input has its own sensitivity and noise level. Bursts are
+// drawn one after another and noise is a hash of the sample index, so a longer record begins with
+// the samples of a shorter one.
 QByteArray k4ChannelBytes(const K4Setup& setup, quint32 seed, int channel, int count)
 {
     if (count < 0)
@@ -122,49 +198,54 @@ QByteArray k4ChannelBytes(const K4Setup& setup, quint32 seed, int channel, int c
 
     const int input = setup.input(channel);
     quint64 character = streamKey(seed, input, 0x11);
-    const double ratePerS = 12.0 + 40.0 * uniform(character);
-    const double loudness = 0.6 + 0.9 * uniform(character);
-    const double centreHz = 50e3 * std::exp(uniform(character) * std::log(7.0)); // 50..350 kHz
-    const double noiseSigma = 0.45 + 0.5 * uniform(character);
+    const double sensitivity = 0.8 + 0.4 * uniform(character);
+    const double noiseSigma = 0.45 + 0.1 * uniform(character);
     const quint64 noiseKey = streamKey(seed, input, 0x22);
-    quint64 events = streamKey(seed, input, 0x33);
+    BurstStream stream(setup, seed);
+    const double sx = k4SensorX(channel), sy = k4SensorY(channel);
 
     const double gain = std::ldexp(1.0, std::min<int>(setup.gain[channel], 24));
     const double dt = 1.0 / setup.samplingHz();
     const bool detector = setup.detector != 0;
 
-    auto gap = [&]() { return -std::log(1.0 - uniform(events)) / ratePerS; };
-    double nextT = gap();
-    std::vector<Burst> active;
+    std::vector<Arrival> active;
     char* dst = out.data();
     for (int i = 0; i < count; ++i) {
         const double t = i * dt;
-        while (nextT <= t) {
-            Burst b;
-            b.t0 = nextT;
-            b.amplitude = loudness * 3.0 * std::exp(3.4 * uniform(events)); // ~2..90 steps
-            b.tau = 30e-6 * std::exp(2.3 * uniform(events));                // 30..300 us
-            b.rise = 3e-6 + 7e-6 * uniform(events);
-            b.omega = 2.0 * Pi * centreHz * std::exp(0.5 * (uniform(events) - 0.5));
-            b.phase = 2.0 * Pi * uniform(events);
-            b.life = b.tau * std::log(std::max(2.0, 4.0 * b.amplitude * gain)) + 5.0 * b.rise;
-            active.push_back(b);
-            nextT += gap();
+        // A burst emitted since the last sample reaches the sensor a whole number of samples
+        // later, the travel at the sampling rate in force.
+        while (stream.nextTime() <= t) {
+            const Burst b = stream.take();
+            const double metres = std::hypot(b.x - sx, b.y - sy);
+            Arrival a;
+            a.start = i + std::llround(metres / K4PlateVelocity / dt);
+            a.amplitude = b.amplitude * sensitivity * k4Attenuation(metres);
+            a.tau = b.tau;
+            a.rise = b.rise;
+            a.omega = b.omega;
+            a.phase = b.phase;
+            a.life = b.tau * std::log(std::max(2.0, 4.0 * a.amplitude * gain)) + 5.0 * b.rise;
+            active.push_back(a);
         }
         double wave = 0.0;
         double envelope = 0.0;
         for (std::size_t k = 0; k < active.size();) {
-            const Burst& b = active[k];
-            const double d = t - b.t0;
+            const Arrival& b = active[k];
+            if (i < b.start) {
+                ++k; // still on its way
+                continue;
+            }
+            const double d = double(i - b.start) * dt;
             if (d > b.life) {
                 active[k] = active.back();
                 active.pop_back();
                 continue;
             }
-            const double a = b.amplitude * (1.0 - std::exp(-d / b.rise)) * std::exp(-d / b.tau);
+            ++k;
+            // The first sample already carries the rise of one sample period.
+            const double a = b.amplitude * (1.0 - std::exp(-(d + dt) / b.rise)) * std::exp(-d / b.tau);
             wave += a * std::sin(b.omega * d + b.phase);
             envelope += a;
-            ++k;
         }
         const double noise = noiseSigma * gaussianAt(noiseKey, quint64(i));
         double v;

@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <limits>
+#include <vector>
 
 // The unit's view of a parameter block (command 0x21).
 struct K4Setup
@@ -51,6 +52,29 @@ struct K4Fault
     // Parses names as the k4sim tool takes them ("no-ack", "stall" ...); None for an unknown name.
     static Kind kindFromName(const QByteArray& name, bool* ok = nullptr);
 };
+
+// The plate the emulated unit's sensors sit on: a square of K4PlateSide metres with the sensors
+// of channels 0 ... 3 at its corners (0, 0), (side, 0), (side, side), (0, side), the waves
+// travelling at K4PlateVelocity m/s.
+constexpr double K4PlateSide = 0.5;
+constexpr double K4PlateVelocity = 5000.0;
+double k4SensorX(int channel);
+double k4SensorY(int channel);
+// The share of a burst's amplitude left after travelling metres.
+double k4Attenuation(double metres);
+
+// A burst's source: when (s from the start of the acquisition) and where (m) it happened, and
+// its amplitude there in converter steps at gain 1.
+struct K4Source
+{
+    double timeS = 0.0;
+    double x = 0.0;
+    double y = 0.0;
+    double amplitude = 0.0;
+};
+// The sources the group of inputs of setup (its mux) hears in an acquisition with seed, up to
+// untilS seconds, in time order: the ones k4ChannelBytes emits.
+std::vector<K4Source> k4Sources(const K4Setup& setup, quint32 seed, double untilS);
 
 // The exact bytes the unit sends for channel (0..3) of an acquisition with setup and seed:
 // count bytes (2 x halfLength when count is negative). A longer record starts with the bytes of a

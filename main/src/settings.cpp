@@ -2,6 +2,7 @@
 
 #include "fmain.h"
 #include "init.h"
+#include "k4demo.h"
 #include "umisc.h"
 #include "ustrings.h"
 #include "wave_stor.h"
@@ -19,6 +20,16 @@ int g_winFun = 0;
 ae::HitSettings g_hitSettings;
 series::Settings g_seriesSettings;
 bool g_logScale = false;
+ae::LocationSetup g_locationSetup = defaultLocationSetup();
+
+ae::LocationSetup defaultLocationSetup()
+{
+    ae::LocationSetup s;
+    for (int ch = 0; ch < 4; ++ch)
+        s.channels[ch] = {true, k4SensorX(ch), k4SensorY(ch)};
+    s.velocityMps = K4PlateVelocity;
+    return s;
+}
 
 int packColour(const QColor& colour)
 {
@@ -55,6 +66,65 @@ double readBounded(QSettings& ini, const QString& key, int low, int high, double
 int wholeWithin(double v, int low, int high)
 {
     return std::isnan(v) ? low : int(std::clamp(std::round(v), double(low), double(high)));
+}
+
+// A number within -limit ... limit (0 ... limit when positive), else fallback.
+double readNumber(QSettings& ini, const QString& key, double limit, bool positive, double fallback)
+{
+    bool ok = false;
+    const double v = ini.value(key).toString().toDouble(&ok);
+    return ok && std::isfinite(v) && std::fabs(v) <= limit && (!positive || v > 0.0) ? v : fallback;
+}
+
+QString numberText(double v)
+{
+    return QString::number(v, 'g', 12);
+}
+
+void readLocation(QSettings& ini, ae::LocationSetup& s)
+{
+    const ae::LocationSetup d = defaultLocationSetup();
+    ini.beginGroup(QStringLiteral("AE_LOCATION"));
+    s.velocityMps = readNumber(ini, QStringLiteral("Velocity"), MaxLocationVelocity, true, d.velocityMps);
+    const QString pick = ini.value(QStringLiteral("Pick")).toString();
+    s.pick = pick == QLatin1String("threshold") ? ae::PickMethod::Threshold
+             : pick == QLatin1String("aic")     ? ae::PickMethod::Aic
+                                                : d.pick;
+    s.aicWindowUs = readBounded(ini, QStringLiteral("AicWindow"), 1, MaxAicWindowUs, d.aicWindowUs);
+    s.eventWindowUs = readBounded(ini, QStringLiteral("EventWindow"), 0, MaxEventWindowUs, d.eventWindowUs);
+    for (int ch = 0; ch < ae::LocationSetup::Channels; ++ch) {
+        const QString n = QString::number(ch + 1);
+        ae::LocationSetup::Channel& c = s.channels[ch];
+        const ae::LocationSetup::Channel& dc = d.channels[ch];
+        bool ok = false;
+        const int used = ini.value(QStringLiteral("Sensor") + n).toInt(&ok);
+        c.used = ok && (used == 0 || used == 1) ? used == 1 : dc.used;
+        c.x = readNumber(ini, QStringLiteral("X") + n, MaxSensorCoordinate, false, dc.x);
+        // An empty Y is a sensor of linear location.
+        const QVariant y = ini.value(QStringLiteral("Y") + n);
+        c.y = y.isValid() && y.toString().trimmed().isEmpty()
+                  ? std::nan("")
+                  : readNumber(ini, QStringLiteral("Y") + n, MaxSensorCoordinate, false, dc.y);
+    }
+    ini.endGroup();
+}
+
+void writeLocation(QSettings& ini, const ae::LocationSetup& s)
+{
+    ini.beginGroup(QStringLiteral("AE_LOCATION"));
+    ini.setValue(QStringLiteral("Velocity"), numberText(s.velocityMps));
+    ini.setValue(QStringLiteral("Pick"),
+                 s.pick == ae::PickMethod::Threshold ? QStringLiteral("threshold") : QStringLiteral("aic"));
+    ini.setValue(QStringLiteral("AicWindow"), wholeWithin(s.aicWindowUs, 1, MaxAicWindowUs));
+    ini.setValue(QStringLiteral("EventWindow"), wholeWithin(s.eventWindowUs, 0, MaxEventWindowUs));
+    for (int ch = 0; ch < ae::LocationSetup::Channels; ++ch) {
+        const QString n = QString::number(ch + 1);
+        const ae::LocationSetup::Channel& c = s.channels[ch];
+        ini.setValue(QStringLiteral("Sensor") + n, c.used ? 1 : 0);
+        ini.setValue(QStringLiteral("X") + n, numberText(c.x));
+        ini.setValue(QStringLiteral("Y") + n, std::isnan(c.y) ? QString() : numberText(c.y));
+    }
+    ini.endGroup();
 }
 
 } // namespace
@@ -118,6 +188,7 @@ void readSettings(const QString& path, ProgramSettings& s)
     s.hits.hltUs = readBounded(ini, QStringLiteral("HLT"), 0, MaxHitTimeUs, defaults.hltUs);
     ini.endGroup();
 
+    readLocation(ini, s.location);
     const series::Settings seriesDefaults;
     ini.beginGroup(QStringLiteral("SERIES"));
     s.series.folder = ini.value(QStringLiteral("Folder")).toString();
@@ -177,6 +248,7 @@ bool writeSettings(const QString& path, const ProgramSettings& s)
     ini.setValue(QStringLiteral("HLT"), wholeWithin(s.hits.hltUs, 0, MaxHitTimeUs));
     ini.endGroup();
 
+    writeLocation(ini, s.location);
     ini.beginGroup(QStringLiteral("SERIES"));
     ini.setValue(QStringLiteral("Folder"), QDir::toNativeSeparators(s.series.folder));
     ini.setValue(QStringLiteral("Prefix"), s.series.prefix);
@@ -222,6 +294,7 @@ void MainWnd::loadSettings()
     g_winFun = s.winFun;
     lastDir = s.lastDir;
     g_hitSettings = s.hits;
+    g_locationSetup = s.location;
     g_seriesSettings = s.series;
 }
 
@@ -244,6 +317,7 @@ void MainWnd::saveSettings()
     s.winFun = g_winFun;
     s.lastDir = lastDir;
     s.hits = g_hitSettings;
+    s.location = g_locationSetup;
     s.series = g_seriesSettings;
 
     for (;;) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ae/hits.h"
+#include "ae/location.h"
 #include "rs232.h"
 #include "series/series_run.h"
 
@@ -11,10 +12,16 @@
 extern int g_winFun;
 // Settings of the hit search, as last accepted in its dialog; kept in the settings file.
 extern ae::HitSettings g_hitSettings;
+// Settings of source location, as last accepted in its dialog; kept in the settings file.
+extern ae::LocationSetup g_locationSetup;
 // The series dialog's values (folder, prefix, count, pause, hit search); kept in the settings file.
 extern series::Settings g_seriesSettings;
 // New spectra are made and read out in dB; chosen in the FFT settings, not kept in the file.
 extern bool g_logScale;
+
+// The location settings a new user starts with: the plate of the emulated unit (channels 1 ... 4
+// at its corners, 5000 m/s), AIC picks.
+ae::LocationSetup defaultLocationSetup();
 
 // Everything the settings file adc.ini holds, as the program uses it.
 struct ProgramSettings
@@ -31,6 +38,7 @@ struct ProgramSettings
     int winFun = 0;
     QString lastDir;
     ae::HitSettings hits;
+    ae::LocationSetup location = defaultLocationSetup();
     series::Settings series;
 };
 
@@ -38,6 +46,12 @@ struct ProgramSettings
 // microseconds. A value outside them reads as its default.
 constexpr int MaxHitThresholdUV = 10000000; // 10 V
 constexpr int MaxHitTimeUs = 1000000;       // 1 s
+
+// Limits of the location settings in the file; a value outside them reads as its default.
+constexpr double MaxLocationVelocity = 1e6; // m/s
+constexpr double MaxSensorCoordinate = 1e4; // m, either sign
+constexpr int MaxAicWindowUs = 100000;
+constexpr int MaxEventWindowUs = 1000000;
 
 // Colours are stored as one integer: red + green x 256 + blue x 65536.
 int packColour(const QColor& colour);

@@ -29,6 +29,15 @@ void StringsKit::fill()
     m_tooNarrowForFFT = tr("Ширина отображаемого участка недостаточна для Фурье-преобразования!\n"
                            "Необходимо увеличить масштаб.");
     m_noSamplingRate = tr("Частота дискретизации записи не задана:\nфайл WAV не записан.");
+    m_locationNoPeriod = tr("Частота дискретизации записи неизвестна: времена прихода не определены,\n"
+                            "локация источников невозможна.");
+    m_locationMissingChannel = tr("В записи нет канала %1, для которого задан датчик.");
+    m_locationCoincident = tr("Датчики каналов %1 и %2 стоят в одной точке.");
+    m_locationMixed = tr("Задайте для всех отмеченных датчиков либо только X (линейная локация),\n"
+                         "либо X и Y (плоскостная локация).");
+    m_locationTooFew = tr("Отметьте не меньше двух датчиков (для плоскостной локации — не меньше трёх).");
+    m_locationVelocity = tr("Скорость волны должна быть больше 0.");
+    m_locationPosition = tr("Неправильная координата датчика канала %1: %2");
     m_seriesWindowBusy = tr("Окно %1 занято серией записей.\nКоманда будет доступна после окончания серии.");
     m_seriesUnitBusy = tr("Идёт серия записей: блок оцифровки занят.\n"
                           "Команда будет доступна после окончания серии.");
@@ -65,6 +74,13 @@ QString StringsKit::warnText(int number) const
     case WarnZeroNeedsSelection: return m_zeroNeedsSelection;
     case WarnTooNarrowForFFT: return m_tooNarrowForFFT;
     case WarnNoSamplingRate: return m_noSamplingRate;
+    case WarnLocationNoPeriod: return m_locationNoPeriod;
+    case WarnLocationMissingChannel: return m_locationMissingChannel;
+    case WarnLocationCoincident: return m_locationCoincident;
+    case WarnLocationMixed: return m_locationMixed;
+    case WarnLocationTooFew: return m_locationTooFew;
+    case WarnLocationVelocity: return m_locationVelocity;
+    case WarnLocationPosition: return m_locationPosition;
     case WarnSeriesWindowBusy: return m_seriesWindowBusy;
     case WarnSeriesUnitBusy: return m_seriesUnitBusy;
     case WarnSeriesLoadFailed: return m_seriesLoadFailed;

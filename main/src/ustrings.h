@@ -21,6 +21,13 @@ public:
         WarnZeroNeedsSelection = 0x150D,
         WarnTooNarrowForFFT = 0x1510,
         WarnNoSamplingRate = 0x1511,
+        WarnLocationNoPeriod = 0x1520,
+        WarnLocationMissingChannel = 0x1521,
+        WarnLocationCoincident = 0x1522,
+        WarnLocationMixed = 0x1523,
+        WarnLocationTooFew = 0x1524,
+        WarnLocationVelocity = 0x1525,
+        WarnLocationPosition = 0x1526,
         // Series of records.
         WarnSeriesWindowBusy = 0x1530,
         WarnSeriesUnitBusy = 0x1531,
@@ -73,6 +80,13 @@ private:
     QString m_zeroNeedsSelection;
     QString m_tooNarrowForFFT;
     QString m_noSamplingRate;
+    QString m_locationNoPeriod;
+    QString m_locationMissingChannel;
+    QString m_locationCoincident;
+    QString m_locationMixed;
+    QString m_locationTooFew;
+    QString m_locationVelocity;
+    QString m_locationPosition;
     QString m_seriesWindowBusy;
     QString m_seriesUnitBusy;
     QString m_seriesLoadFailed;

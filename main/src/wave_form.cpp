@@ -666,6 +666,24 @@ void TWForm::showSample(int ch, int i)
     plot->update();
 }
 
+void TWForm::showCursors(const QVector<QPair<int, int>>& cursors)
+{
+    if (!record || !plot || cursors.isEmpty())
+        return;
+    const int last = std::max(record->length() - 1, 0);
+    const wform::View n =
+        wform::viewShowing(view(), std::clamp(cursors[0].second, 0, last), record->length());
+    if (n != view())
+        viewChanged(n, false);
+    for (const QPair<int, int>& c : cursors) {
+        if (TWaveView* v = record->channel(c.first)) {
+            v->cursor = std::clamp(c.second, 0, last);
+            refreshReadout(c.first);
+        }
+    }
+    plot->update();
+}
+
 void TWForm::setSpanMarks(const QVector<wform::SpanMark>& marks)
 {
     m_spanMarks = marks;

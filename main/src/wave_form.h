@@ -268,6 +268,9 @@ public:
     wform::View view() const;
     // Scrolls sample i of channel ch into view and puts the channel's cursor on it.
     void showSample(int ch, int i);
+    // Puts the cursors of several channels on their samples (channel, sample) at once, the first
+    // one's sample scrolled into view.
+    void showCursors(const QVector<QPair<int, int>>& cursors);
     // Stretches marked over the traces until replaced (a hit table marks its hits; a channel's
     // marks do not overlap). They are drawn into the kept picture of the traces, merged per
     // column: a paint that changes nothing else only copies them, whatever their number.

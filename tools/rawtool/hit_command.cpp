@@ -14,9 +14,8 @@
 
 namespace rawtool {
 
-int runHits(const Arguments& a, Streams& s)
+int readHitSettings(const Arguments& a, Streams& s, ae::HitSettings& settings)
 {
-    ae::HitSettings settings;
     const std::pair<const char*, double*> numbers[] = {{"--threshold", &settings.thresholdV},
                                                        {"--pdt", &settings.pdtUs},
                                                        {"--hdt", &settings.hdtUs},
@@ -37,6 +36,14 @@ int runHits(const Arguments& a, Streams& s)
         }
         *value = v;
     }
+    return ExitOk;
+}
+
+int runHits(const Arguments& a, Streams& s)
+{
+    ae::HitSettings settings;
+    if (readHitSettings(a, s, settings) != ExitOk)
+        return ExitUsage;
     const bool summary = a.switches.contains(QStringLiteral("--summary"));
     s.out << (summary ? ae::summaryCsvHeader() : ae::hitsCsvHeader()) << '\n';
     return forEachRecord(a, s, [&](const QString& file, const TWaveStor& record) {

@@ -4,6 +4,8 @@
 //   rawtool csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]
 //   rawtool wav FILE… [-o DIR] [--force]
 //   rawtool hits FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US] [--summary]
+//   rawtool locate FILE… --sensor CH:X[,Y] … --velocity M_PER_S [hit options] [--pick aic|threshold]
+//                  [--aic-window US] [--event-window US]
 
 #include "rawtool.h"
 
@@ -72,6 +74,39 @@ const std::vector<Subcommand>& subcommands()
            QStringLiteral("instead of the hits, one row per file and channel: file, channel,\n"
                           "                     hits, energy_v2s, peak_db_max, b_value")}},
          runHits},
+        {QStringLiteral("locate"),
+         QStringLiteral(
+             "FILE… --sensor CH:X[,Y] … --velocity M_PER_S [--threshold V] [--pdt US]\n"
+             "      [--hdt US] [--hlt US] [--pick aic|threshold] [--aic-window US] [--event-window US]"),
+         QStringLiteral("Locates the sources of the acoustic-emission hits of each file, as the program's\n"
+                        "location does: arrivals picked, hits of several sensors grouped into events,\n"
+                        "each event placed on the line between two sensors (positions with X only) or on\n"
+                        "the plane (X and Y). One CSV on standard output:\n"
+                        "file,event,time_us,x_m,y_m,residual_m,channels (y_m empty for a line)."),
+         {{QStringLiteral("--sensor"), QStringLiteral("CH:X[,Y]"),
+           QStringLiteral("a sensor on channel CH (1 … 5) at X[,Y] metres; at least two,\n"
+                          "                     all with one coordinate (a line) or all with two (a plane)")},
+          {QStringLiteral("--velocity"), QStringLiteral("M_PER_S"),
+           QStringLiteral("wave velocity in m/s, above 0 (required)")},
+          {QStringLiteral("--threshold"), QStringLiteral("V"),
+           QStringLiteral("hit threshold in volts (default 0.1)")},
+          {QStringLiteral("--pdt"), QStringLiteral("US"),
+           QStringLiteral("peak definition time in microseconds (default 200)")},
+          {QStringLiteral("--hdt"), QStringLiteral("US"),
+           QStringLiteral("hit definition time in microseconds (default 800)")},
+          {QStringLiteral("--hlt"), QStringLiteral("US"),
+           QStringLiteral("hit lockout time in microseconds (default 1000)")},
+          {QStringLiteral("--pick"), QStringLiteral("aic|threshold"),
+           QStringLiteral("arrival: the onset by the Akaike criterion (default) or the\n"
+                          "                     first crossing of the threshold")},
+          {QStringLiteral("--aic-window"), QStringLiteral("US"),
+           QStringLiteral("microseconds before the first crossing searched for the onset\n"
+                          "                     (default 200)")},
+          {QStringLiteral("--event-window"), QStringLiteral("US"),
+           QStringLiteral("microseconds after an event's first hit within which the other\n"
+                          "                     channels' hits join it (default: the largest sensor\n"
+                          "                     distance / velocity x 1.2)")}},
+         runLocate},
     };
     return table;
 }
@@ -85,7 +120,11 @@ void printSubcommand(QTextStream& out, const Subcommand& c)
         out << "      " << line << '\n';
     for (const Option& o : c.options) {
         const QString name = o.value.isEmpty() ? o.name : o.name + QLatin1Char(' ') + o.value;
-        out << "      " << name.leftJustified(14) << ' ' << o.help << '\n';
+        // A long name has its help on the next line, in the column of the others.
+        if (name.size() > 14)
+            out << "      " << name << '\n' << QString(21, QLatin1Char(' ')) << o.help << '\n';
+        else
+            out << "      " << name.leftJustified(14) << ' ' << o.help << '\n';
     }
 }
 
@@ -185,6 +224,7 @@ int dispatch(const QStringList& args, Streams& s)
                 value = args[i];
             }
             parsed.values.insert(name, value);
+            parsed.all[name] << value;
         }
     }
     if (parsed.files.isEmpty())

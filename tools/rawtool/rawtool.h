@@ -13,6 +13,9 @@
 #include <vector>
 
 class TWaveStor;
+namespace ae {
+struct HitSettings;
+}
 
 namespace rawtool {
 
@@ -33,7 +36,8 @@ struct Arguments
 {
     QStringList files;
     QSet<QString> switches;         // names of the switches given
-    QHash<QString, QString> values; // option name -> value
+    QHash<QString, QString> values; // option name -> value (the last one given)
+    QHash<QString, QStringList> all; // option name -> every value given, in order
 };
 
 struct Streams
@@ -61,6 +65,12 @@ int runCsv(const Arguments& arguments, Streams& streams);
 int runWav(const Arguments& arguments, Streams& streams);
 
 // hit_command.cpp
+// The hit settings of --threshold, --pdt, --hdt, --hlt over the defaults: ExitOk, or ExitUsage
+// after the reason.
+int readHitSettings(const Arguments& arguments, Streams& streams, ae::HitSettings& settings);
 int runHits(const Arguments& arguments, Streams& streams);
+
+// locate_command.cpp
+int runLocate(const Arguments& arguments, Streams& streams);
 
 } // namespace rawtool

@@ -1,5 +1,6 @@
 #include "ae/analysis_window.h"
 
+#include "ae/chart_util.h"
 #include "ae/hit_csv.h"
 #include "umisc.h"
 #include "ustrings.h"
@@ -18,7 +19,6 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMouseEvent>
-#include <QSvgGenerator>
 #include <QTimer>
 #include <QToolTip>
 #include <QtCharts/QChart>
@@ -646,24 +646,7 @@ void TAnalysisWindow::chooseSummaryFile()
 int TAnalysisWindow::exportPlot(Plot p, const QString& path) const
 {
     QChartView* view = chartView(p);
-    if (!view)
-        return RawWriteFailed;
-    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        return writeFileSafely(path, [view](QIODevice& out) {
-            QSvgGenerator svg;
-            svg.setOutputDevice(&out);
-            svg.setSize(view->size());
-            svg.setViewBox(QRect(QPoint(0, 0), view->size()));
-            svg.setTitle(view->chart()->title());
-            QPainter painter;
-            if (!painter.begin(&svg))
-                return false;
-            view->render(&painter);
-            return painter.end();
-        });
-    }
-    const QImage image = view->grab().toImage();
-    return writeFileSafely(path, [&image](QIODevice& out) { return image.save(&out, "PNG"); });
+    return view ? ae::exportWidgetImage(view, path) : int(RawWriteFailed);
 }
 
 void TAnalysisWindow::choosePlotFile(Plot p, bool svg)
