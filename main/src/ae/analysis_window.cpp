@@ -90,18 +90,20 @@ QLogValueAxis* logAxis(const QString& title, const ae::AxisRange& r)
     return a;
 }
 
-// The time axis of a series: clock times, with seconds' fractions when it spans less than a minute.
+// The time axis of a series: clock times, as fine as the span needs and short enough for four
+// labels in a narrow plot.
 QDateTimeAxis* clockAxis(const ae::AxisRange& r)
 {
     auto* a = new QDateTimeAxis;
     a->setTitleText(QCoreApplication::translate("TAnalysisWindow", "Время (местное)"));
     const double span = r.high - r.low;
-    a->setFormat(span < 60e3 ? QStringLiteral("HH:mm:ss.zzz")
-                 : span < 86400e3 ? QStringLiteral("HH:mm:ss")
-                                  : QStringLiteral("dd.MM HH:mm"));
+    a->setFormat(span < 10e3       ? QStringLiteral("mm:ss.zzz")
+                 : span < 3600e3   ? QStringLiteral("HH:mm:ss")
+                 : span < 86400e3  ? QStringLiteral("HH:mm")
+                                   : QStringLiteral("dd.MM HH:mm"));
     a->setRange(QDateTime::fromMSecsSinceEpoch(qint64(std::floor(r.low))),
                 QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(r.high))));
-    a->setTickCount(5);
+    a->setTickCount(4);
     return a;
 }
 
