@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "fft_dialog.h"
 #include "init.h"
+#include "language/language.h"
 #include "print_dialog.h"
 #include "rs232.h"
 #include "series/series_dialog.h"
@@ -374,6 +375,7 @@ bool MainWnd::setupWindow()
                 Qt::UniqueConnection);
         connect(ui->aOpenSeries, &QAction::triggered, this, &MainWnd::slot_aOpenSeriesTriggered,
                 Qt::UniqueConnection);
+        language::setUpMenu(ui->aLangRu, ui->aLangEn, chosenLanguage, [this](int l) { chooseLanguage(l); });
 
         mdiArea = made(new QMdiArea(nullptr), MainSetupFault::MdiArea);
         if (!mdiArea) {

@@ -178,6 +178,10 @@ public:
     // Read once at the end of set-up; written only by the save command.
     void loadSettings();
     void saveSettings();
+    // The interface language of the next start, from the menu "Язык интерфейса": stored at
+    // once (UI/Language alone, asking again when the file cannot be written) and said to
+    // take effect at the next start.
+    void chooseLanguage(int language);
 
     // ---- program-wide state ----
     quint16 channelCount = 4; // channels of a new acquisition
@@ -185,7 +189,8 @@ public:
     bool forAll = true;       // option of the acquisition parameters dialog
     bool syncingFilter = false;
     QString settingsDir;
-    QString lastDir; // last directory of the file dialogs
+    QString lastDir;        // last directory of the file dialogs
+    int chosenLanguage = 0; // UI/Language; the running one is g_language
     bool slidersSyncing = false;
 
     // ---- widgets made by setupWindow (owned) ----
@@ -270,6 +275,7 @@ protected:
 private:
     QList<QLabel*> readoutLabels() const; // tl1 ... tl4, yl1 ... yl4; empty when one is missing
     void chooseColour(int group);
+    void showLanguageChoice();
     void fitStatusFrame();
     // True, after its warning, when a command would disturb the running series: one that uses
     // the unit, or one that changes the series window w.

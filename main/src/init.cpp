@@ -3,7 +3,9 @@
 #include "build/files_list.h"
 #include "errors.h"
 #include "fmain.h"
+#include "language/language.h"
 #include "series/series_cli.h"
+#include "settings.h"
 #include "umisc.h"
 #include "ustrings.h"
 
@@ -72,7 +74,12 @@ void startCommandLineSeries(const QStringList& arguments)
 
 int initApplication(const QStringList& arguments)
 {
-    Q_UNUSED(arguments); // options are ignored; files named there open later (openCommandLineFiles)
+    // Files named on the command line open later (openCommandLineFiles); --lang sets the
+    // language of this run over the one chosen in the settings.
+    const language::Option languageOption = language::option(arguments);
+    g_language = language::startLanguage(languageOption,
+                                         readLanguageSetting(QDir::toNativeSeparators(g_appDir) +
+                                                             QDir::separator() + QStringLiteral("adc.ini")));
 
     g_vlkParams = umisc::programHooks();
     int result = velkit::vlkInit(g_vlkParams);
@@ -91,10 +98,8 @@ int initApplication(const QStringList& arguments)
         REPORT_CRITICAL(0xA404);
         return velkit::StartupCriticalShown;
     }
-    if (g_language == 1) {
-        if (!g_translator->load(QStringLiteral(":/build/qm/en.qm"), QString(), QString(), QString())) {
-            // No English catalogue shipped: the texts stay as written.
-        }
+    if (!language::apply(g_language, *g_translator)) {
+        // No English catalogue shipped: the texts stay as written.
     }
     QCoreApplication::installTranslator(g_translator);
     StringsKit::instance().fill();
@@ -114,6 +119,12 @@ int initApplication(const QStringList& arguments)
     result = velkit::vlkSetMainWindow(g_mainContext);
     if (result != 0)
         return result;
+    if (languageOption.given && !languageOption.valid) {
+        // Told once the window stands, in the language the run falls back to.
+        QTimer::singleShot(0, g_mainWnd, [value = languageOption.value] {
+            umisc::showWarning(StringsKit::WarnBadLanguage, value, QString(), true, false);
+        });
+    }
 
     QCoreApplication::addLibraryPath(g_appDir + QDir::separator() + QStringLiteral("plugins"));
     if (!g_app) {

@@ -16,7 +16,7 @@ extern QApplication* g_app;
 extern QString g_appDir;
 extern QPointer<MainWnd> g_mainWnd; // guarded: the window deletes itself when closed
 extern QTranslator* g_translator;
-extern qint32 g_language; // 0: the program's Russian texts
+extern qint32 g_language; // 0: the program's Russian texts, 1: English (--lang, setting UI/Language)
 extern velkit::LibraryHooks g_vlkParams;
 extern velkit::MainContext g_mainContext;
 

@@ -1,9 +1,12 @@
 #include "fmain.h"
 #include "init.h"
+#include "language/language.h"
 #include "series/series_cli.h"
+#include "settings.h"
 
 #include <QApplication>
 #include <QStringList>
+#include <QTranslator>
 
 #include <cstdio>
 #include <new>
@@ -17,6 +20,14 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     if (series::parseCommandLine(arguments).help) {
+        // In the language the program would start in; a core application only, for the catalogue.
+        QCoreApplication core(argc, argv);
+        QTranslator catalogue;
+        language::apply(language::startLanguage(language::option(arguments),
+                                                readLanguageSetting(QCoreApplication::applicationDirPath() +
+                                                                    QStringLiteral("/adc.ini"))),
+                        catalogue);
+        QCoreApplication::installTranslator(&catalogue);
         std::fputs(series::helpText().toUtf8().constData(), stdout);
         return 0;
     }

@@ -3,6 +3,8 @@
 #include "fmain.h"
 #include "init.h"
 #include "k4demo.h"
+#include "language/language.h"
+#include "ui_MainWindow.h"
 #include "umisc.h"
 #include "ustrings.h"
 #include "wave_stor.h"
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 int g_winFun = 0;
 ae::HitSettings g_hitSettings;
@@ -261,7 +264,41 @@ bool writeSettings(const QString& path, const ProgramSettings& s)
     return ini.status() == QSettings::NoError;
 }
 
+int readLanguageSetting(const QString& path)
+{
+    QSettings ini(path, QSettings::IniFormat);
+    return ini.value(QStringLiteral("UI/Language")).toString() == QLatin1String("en") ? 1 : 0;
+}
+
+bool writeLanguageSetting(const QString& path, int language)
+{
+    QSettings ini(path, QSettings::IniFormat);
+    ini.setValue(QStringLiteral("UI/Language"), language == 1 ? QStringLiteral("en") : QStringLiteral("ru"));
+    ini.sync();
+    return ini.status() == QSettings::NoError;
+}
+
 // ---- the main window's side ----
+
+namespace {
+
+// Runs write under the wait cursor until it succeeds or the user answers the question 0x1709
+// with No; whether it succeeded.
+bool writeAskingAgain(const std::function<bool()>& write)
+{
+    for (;;) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool ok = write();
+        QApplication::restoreOverrideCursor();
+        if (ok)
+            return true;
+        if (umisc::askQuestion(StringsKit::AskRetryIniSave, QString(), QString(), true, true,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
+            return false;
+    }
+}
+
+} // namespace
 
 void MainWnd::loadSettings()
 {
@@ -296,6 +333,8 @@ void MainWnd::loadSettings()
     g_hitSettings = s.hits;
     g_locationSetup = s.location;
     g_seriesSettings = s.series;
+    chosenLanguage = readLanguageSetting(settingsDir + QStringLiteral("adc.ini"));
+    showLanguageChoice();
 }
 
 void MainWnd::saveSettings()
@@ -320,14 +359,23 @@ void MainWnd::saveSettings()
     s.location = g_locationSetup;
     s.series = g_seriesSettings;
 
-    for (;;) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const bool ok = writeSettings(settingsDir + QStringLiteral("adc.ini"), s);
-        QApplication::restoreOverrideCursor();
-        if (ok)
-            return;
-        if (umisc::askQuestion(StringsKit::AskRetryIniSave, QString(), QString(), true, true,
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
-            return;
-    }
+    writeAskingAgain([&] { return writeSettings(settingsDir + QStringLiteral("adc.ini"), s); });
+}
+
+void MainWnd::chooseLanguage(int language)
+{
+    if (language == chosenLanguage)
+        return;
+    if (writeAskingAgain(
+            [&] { return writeLanguageSetting(settingsDir + QStringLiteral("adc.ini"), language); }))
+        chosenLanguage = language;
+    showLanguageChoice(); // a choice that could not be stored is taken back
+    if (chosenLanguage == language && language != g_language)
+        umisc::showInformation(StringsKit::InfoLanguageNextStart);
+}
+
+void MainWnd::showLanguageChoice()
+{
+    if (ui)
+        (chosenLanguage == language::English ? ui->aLangEn : ui->aLangRu)->setChecked(true);
 }

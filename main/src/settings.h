@@ -64,3 +64,9 @@ void readSettings(const QString& path, ProgramSettings& s);
 
 // Writes s and flushes the file; false when the settings class reports an error.
 bool writeSettings(const QString& path, const ProgramSettings& s);
+
+// The interface language chosen for the next start, group UI key Language: "en" is English (1),
+// anything else, the key missing included, Russian (0). It is read before the main window
+// exists and written when the user chooses, alone; the save command leaves it as it is.
+int readLanguageSetting(const QString& path);
+bool writeLanguageSetting(const QString& path, int language);

@@ -51,7 +51,10 @@ void StringsKit::fill()
                            "в начале, символы / \\ : * ? \" < > | и запятая.");
     m_seriesNoFreeName = tr("Все номера записей %1 заняты.\nСерия остановлена.");
     m_seriesNoValue = tr("Не задано значение %1.\nСерия не запущена.");
+    m_badLanguage = tr("Неизвестный язык интерфейса \"%1\" в параметре --lang.\n"
+                       "Допустимы ru и en; язык взят из настроек.");
     m_info = QStringLiteral("%1");
+    m_languageNextStart = tr("Язык интерфейса сменится при следующем запуске программы.");
     m_askInverseFFT = tr("Выполнить обратное преобразование?");
     m_askCloseChanged = tr("Данные в окне %1 изменены!\nЗакрыть окно?");
     m_askWindowFunction = tr("Была использована оконная функция.\nДанные будут искажены.\n"
@@ -91,13 +94,18 @@ QString StringsKit::warnText(int number) const
     case WarnSeriesBadPrefix: return m_seriesBadPrefix;
     case WarnSeriesNoFreeName: return m_seriesNoFreeName;
     case WarnSeriesNoValue: return m_seriesNoValue;
+    case WarnBadLanguage: return m_badLanguage;
     default: return QString::number(number);
     }
 }
 
 QString StringsKit::infoText(int number) const
 {
-    return number == InfoText ? m_info : QString::number(number);
+    switch (number) {
+    case InfoText: return m_info;
+    case InfoLanguageNextStart: return m_languageNextStart;
+    default: return QString::number(number);
+    }
 }
 
 QString StringsKit::questionText(int number) const

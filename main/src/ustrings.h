@@ -39,8 +39,12 @@ public:
         WarnSeriesBadPrefix = 0x1537,
         WarnSeriesNoFreeName = 0x1538,
         WarnSeriesNoValue = 0x1539,
+        WarnBadLanguage = 0x1550,
     };
-    enum Information { InfoText = 0x1401 };
+    enum Information {
+        InfoText = 0x1401,
+        InfoLanguageNextStart = 0x1450,
+    };
     enum Question {
         AskInverseFFT = 0x1702,
         AskCloseChanged = 0x1705,
@@ -97,7 +101,9 @@ private:
     QString m_seriesBadPrefix;
     QString m_seriesNoFreeName;
     QString m_seriesNoValue;
+    QString m_badLanguage;
     QString m_info;
+    QString m_languageNextStart;
     QString m_askInverseFFT;
     QString m_askCloseChanged;
     QString m_askWindowFunction;

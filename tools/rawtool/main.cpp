@@ -1,7 +1,7 @@
 // rawtool: the program's raw record files on the command line, no display needed.
 //
 //   rawtool info FILE…
-//   rawtool csv FILE… [--volts|--raw|--processed] [-o DIR] [--force]
+//   rawtool csv FILE… [--volts|--raw|--processed] [-o DIR] [--force] [--lang ru|en]
 //   rawtool wav FILE… [-o DIR] [--force]
 //   rawtool hits FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US] [--summary]
 //   rawtool locate FILE… --sensor CH:X[,Y] … --velocity M_PER_S [hit options] [--pick aic|threshold]
@@ -35,18 +35,21 @@ const std::vector<Subcommand>& subcommands()
          {},
          runInfo},
         {QStringLiteral("csv"),
-         QStringLiteral("FILE… [--volts|--raw|--processed] [-o DIR] [--force]"),
+         QStringLiteral("FILE… [--volts|--raw|--processed] [-o DIR] [--force] [--lang ru|en]"),
          QStringLiteral("Writes each file as NAME.csv: UTF-8 with a byte order mark, comma-separated,\n"
                         "dot decimals, a title row, then one row per sample: the time in microseconds\n"
                         "from the first sample (empty when the header has no sampling rate) and one\n"
-                        "column per channel, titled by its input (\"Вход 9\")."),
+                        "column per channel, titled by its input (\"Вход 9\", or \"Input 9\" with\n"
+                        "--lang en)."),
          {{QStringLiteral("--volts"), QString(),
            QStringLiteral("values in volts, as the program's amplitude readout converts them (default)")},
           {QStringLiteral("--raw"), QString(), QStringLiteral("the stored converter codes, -128 … 127")},
           {QStringLiteral("--processed"), QString(),
            QStringLiteral("the values of the processing mode saved in the file")},
           OutputDir,
-          Force},
+          Force,
+          {QStringLiteral("--lang"), QStringLiteral("LANG"),
+           QStringLiteral("language of the titles: ru (default) or en, as the program's")}},
          runCsv},
         {QStringLiteral("wav"),
          QStringLiteral("FILE… [-o DIR] [--force]"),

@@ -4,10 +4,13 @@
 
 #include "export/raw_info.h"
 #include "export/record_export.h"
+#include "language/language.h"
 #include "wave_stor.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTranslator>
 
 namespace rawtool {
 
@@ -133,7 +136,23 @@ int runCsv(const Arguments& a, Streams& s)
         return ExitUsage;
     }
     const ValueMode mode = raw ? ValueMode::Raw : processed ? ValueMode::Processed : ValueMode::Volts;
-    return convertFiles(Format::Csv, mode, a, s);
+    // The column titles come from the program's catalogue: Russian as written, English with
+    // --lang en. The messages of the tool stay English either way.
+    const QString lang = a.values.value(QStringLiteral("--lang"), QStringLiteral("ru"));
+    const int titles = language::fromCode(lang);
+    if (titles < 0) {
+        s.err << "rawtool: csv: --lang takes ru or en, not '" << lang << "'\n";
+        return ExitUsage;
+    }
+    QTranslator catalogue;
+    if (!language::apply(titles, catalogue)) {
+        s.err << "rawtool: csv: the English catalogue is missing from this build\n";
+        return ExitFailed;
+    }
+    QCoreApplication::installTranslator(&catalogue);
+    const int status = convertFiles(Format::Csv, mode, a, s);
+    QCoreApplication::removeTranslator(&catalogue);
+    return status;
 }
 
 int runWav(const Arguments& a, Streams& s)

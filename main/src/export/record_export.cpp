@@ -3,6 +3,7 @@
 #include "convert.h"
 #include "wave_stor.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 
 #include <algorithm>
@@ -195,9 +196,16 @@ QString suffix(Format format)
     return format == Format::Csv ? QStringLiteral(".csv") : QStringLiteral(".wav");
 }
 
+// The titles follow the catalogue installed in the application: Russian as written, English
+// when the program (or rawtool --lang en) loaded the English one.
 QString timeColumnTitle()
 {
-    return QStringLiteral("Время (мкс)");
+    return QCoreApplication::translate("dataexport", "Время (мкс)");
+}
+
+QString inputColumnTitle(int input)
+{
+    return QCoreApplication::translate("dataexport", "Вход %1").arg(input);
 }
 
 quint32 wavSampleRate(const TWaveStor& record)
@@ -228,7 +236,7 @@ int writeCsv(QIODevice& out, TWaveStor& record, const Request& request)
     const Cells integers = integerCells();
     for (size_t ch = 0; ch < n; ++ch) {
         const TChannelHeader* h = record.channelHeader(int(ch));
-        title += ',' + QStringLiteral("Вход %1").arg(h->input).toUtf8();
+        title += ',' + inputColumnTitle(h->input).toUtf8();
         const int gainCode = h->gainCode;
         cells.push_back(request.mode == ValueMode::Volts ? voltCells(views[ch]->unipolar, gainCode)
                                                          : integers);

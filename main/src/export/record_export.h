@@ -58,7 +58,9 @@ int writeWav(QIODevice& out, TWaveStor& record, const Request& request);
 // divider, or a rate that rounds to 0).
 quint32 wavSampleRate(const TWaveStor& record);
 
-// Title of the CSV time column.
+// Titles of the CSV time column and of a channel's column ("Вход 9"), in the language of the
+// installed catalogue.
 QString timeColumnTitle();
+QString inputColumnTitle(int input);
 
 } // namespace dataexport

@@ -12,10 +12,12 @@ const QString SeriesOption = QStringLiteral("--series");
 const QString CountOption = QStringLiteral("--count");
 const QString PauseOption = QStringLiteral("--pause");
 const QString PrefixOption = QStringLiteral("--prefix");
+const QString LanguageOption = QStringLiteral("--lang"); // read by the start-up (language/)
 
 bool takesValue(const QString& option)
 {
-    return option == SeriesOption || option == CountOption || option == PauseOption || option == PrefixOption;
+    return option == SeriesOption || option == CountOption || option == PauseOption ||
+           option == PrefixOption || option == LanguageOption;
 }
 
 std::optional<int> numberWithin(const QString& text, int low, int high)
@@ -62,6 +64,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         else if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--")))
             value = arguments[++i];
 
+        if (option == LanguageOption)
+            continue;
         if (option == SeriesOption) {
             c.series = true;
             if (value && !value->isEmpty())
@@ -96,6 +100,7 @@ QString helpText()
     return QCoreApplication::translate(
                "tavrel",
                "Использование: tavrel [ФАЙЛ.raw ...] [--series ПАПКА [--count N] [--pause S] [--prefix P]]\n"
+               "                      [--lang ru|en]\n"
                "\n"
                "Ввод и обработка сигналов акустических датчиков (блок ZORIV-K4).\n"
                "\n"
@@ -105,6 +110,8 @@ QString helpText()
                "  --count N        число записей серии, 0 - до остановки (%1 и меньше)\n"
                "  --pause S        пауза между записями в секундах, 0 ... %2\n"
                "  --prefix P       начало имён файлов (по умолчанию rec)\n"
+               "  --lang ru|en     язык интерфейса этого запуска: русский или английский\n"
+               "                   (без него - выбранный в меню, adc.ini, группа UI)\n"
                "  -h, --help       показать эту справку и выйти\n"
                "\n"
                "Не заданные значения серии и поиск импульсов АЭ берутся из adc.ini (группа SERIES).\n")

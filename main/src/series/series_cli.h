@@ -2,8 +2,9 @@
 
 // The program's command line: files to open, --help, and the unattended start of a series
 //   tavrel --series DIR [--count N] [--pause S] [--prefix P]
-// Values follow their option as the next argument or after '=' (--count=5). Other arguments
-// beginning with '-' are ignored, as they always were.
+// Values follow their option as the next argument or after '=' (--count=5). --lang and its value
+// are the start-up's (language/); other arguments beginning with '-' are ignored, as they always
+// were.
 
 #include <QString>
 #include <QStringList>
