@@ -82,7 +82,8 @@ BENCHMARK(BM_DetectAboveThresholdEverywhere)->Unit(benchmark::kMillisecond);
 // Time per hit: the counter's rate inverted.
 benchmark::Counter perHit(double hits)
 {
-    return benchmark::Counter(hits, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    return benchmark::Counter(hits,
+                              benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_SpectraOfDemoHits(benchmark::State& state)
@@ -129,7 +130,13 @@ void BM_SpectrumOfHitOfLength(benchmark::State& state)
     }
     state.counters["s_per_hit"] = perHit(1);
 }
-BENCHMARK(BM_SpectrumOfHitOfLength)->Arg(2)->Arg(64)->Arg(1024)->Arg(16384)->Arg(65536)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumOfHitOfLength)
+    ->Arg(2)
+    ->Arg(64)
+    ->Arg(1024)
+    ->Arg(16384)
+    ->Arg(65536)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -213,7 +213,8 @@ void TestAe::noPeriod()
         QByteArray csv;
         ae::appendHitsCsv(csv, QStringLiteral("x.raw"), hits, rec.samplePeriodUs());
         // No times, energy, frequencies or RA: empty fields, never "nan" or "inf".
-        QCOMPARE(csv, QByteArray("x.raw,1,,0.1953125,105.81,,,1,1,,,,,,\nx.raw,1,,0.1953125,105.81,,,0,0,,,,,,\n"));
+        QCOMPARE(csv, QByteArray(
+                          "x.raw,1,,0.1953125,105.81,,,1,1,,,,,,\nx.raw,1,,0.1953125,105.81,,,0,0,,,,,,\n"));
         QVERIFY(ae::detectHits(empty, ae::HitSettings()).empty());
     }
 }
@@ -228,10 +229,12 @@ void TestAe::csv()
     // 1/3 µs a sample: arrival 400 µs, rise 10, duration 100; 12 counts in 100 µs; 20 log10(250000);
     // RA 0.01 ms / 0.25 V; 3000 kHz × 0.125 and × 0.15; the start + 400 µs.
     const qint64 start = QDateTime::fromString(QStringLiteral("2026-12-07T10:15:02.347Z"), Qt::ISODateWithMs)
-                             .toMSecsSinceEpoch() * 1000;
-    QCOMPARE(ae::hitsCsvLine(QStringLiteral("a,\"b\".raw"), ae::hitRow(h, 1.0 / 3, start)),
-             QStringLiteral("\"a,\"\"b\"\".raw\",4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000,0.04,"
-                            "375.000,450.000,2026-12-07T10:15:02.347400Z"));
+                             .toMSecsSinceEpoch() *
+                         1000;
+    QCOMPARE(
+        ae::hitsCsvLine(QStringLiteral("a,\"b\".raw"), ae::hitRow(h, 1.0 / 3, start)),
+        QStringLiteral("\"a,\"\"b\"\".raw\",4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000,0.04,"
+                       "375.000,450.000,2026-12-07T10:15:02.347400Z"));
     // Without a start no absolute time; without a period none of the times, RA or frequencies.
     QCOMPARE(ae::hitsCsvLine(QStringLiteral("a"), ae::hitRow(h, 1.0 / 3)).section(',', 11),
              QStringLiteral("0.04,375.000,450.000,"));
@@ -327,7 +330,8 @@ void TestAe::spectrum()
     const auto [plainPeak, plainCentroid] = plainDft(x);
     QCOMPARE(plainPeak, peakBin);
     QCOMPARE(peak, double(peakBin) / size);
-    QVERIFY2(std::abs(centroid * size - plainCentroid) < 1e-9 * size, qPrintable(QString::number(centroid * size)));
+    QVERIFY2(std::abs(centroid * size - plainCentroid) < 1e-9 * size,
+             qPrintable(QString::number(centroid * size)));
     QVERIFY(near == 0 || std::abs(centroid * size / peakBin - 1) < near);
 }
 
@@ -342,8 +346,11 @@ void TestAe::spectrumInSearch()
     rec.channelHeader(1)->gainCode = 2;
     for (int i = 0; i < 70100; ++i) {
         const int j = i - 50;
-        const int v = j < 0 || j >= 70000 ? 0 : j < 65536 ? (j % 4 == 0 ? 60 : j % 4 == 2 ? -60 : 0)
-                                                          : (j % 8 < 4 ? 120 : -120);
+        const int v = j < 0 || j >= 70000 ? 0
+                      : j < 65536         ? (j % 4 == 0   ? 60
+                                             : j % 4 == 2 ? -60
+                                                          : 0)
+                                          : (j % 8 < 4 ? 120 : -120);
         rec.channel(0)->setSample(i, qint8(v));
         rec.channel(1)->setSample(i, qint8(i >= 30 && i < 40 ? (i % 2 ? 50 : -50) : 0));
     }
@@ -373,20 +380,19 @@ void TestAe::spectrumInSearch()
 void TestAe::bValue_data()
 {
     QTest::addColumn<Groups>("groups");
-    QTest::addColumn<double>("b");                         // 0: none
+    QTest::addColumn<double>("b"); // 0: none
     // N(60) = 1000, N(61) = 100, N(62) = 10: the slope is -1 a dB.
     const Groups tens{{60.5, 900}, {61.2, 90}, {62.9, 10}};
     QTest::newRow("powers of ten") << tens << 20.0;
     // N = 1003, 103, 13, then 3 up to 70: left out; slope (log10 13 - log10 1003) / 2.
     QTest::newRow("levels under five left out") << (tens + Groups{{70.0, 3}}) << 18.8735758;
     // N = 100, 50, 25, 13, 6 at 40 ... 44: slope -0.3028724 by the least squares of five points.
-    QTest::newRow("five levels")
-        << Groups{{40.0, 50}, {41.99, 25}, {42.0, 12}, {43.5, 7}, {44.0, 6}} << 6.0574483;
+    QTest::newRow("five levels") << Groups{{40.0, 50}, {41.99, 25}, {42.0, 12}, {43.5, 7}, {44.0, 6}}
+                                 << 6.0574483;
     // Ten hits on exactly three levels: N = 10, 5, 5 (61 holds none); slope (log10 5 - 1) / 2.
     const Groups three{{60.0, 5}, {62.0, 5}};
     QTest::newRow("ten hits, three levels") << three << 3.0103;
-    QTest::newRow("not a number left out")
-        << (three + Groups{{std::nan(""), 2}, {INFINITY, 1}}) << 3.0103;
+    QTest::newRow("not a number left out") << (three + Groups{{std::nan(""), 2}, {INFINITY, 1}}) << 3.0103;
     QTest::newRow("nine hits") << Groups{{60.0, 4}, {62.0, 5}} << 0.0;
     QTest::newRow("two levels") << Groups{{60.0, 5}, {61.0, 5}} << 0.0;
     QTest::newRow("one level") << Groups{{60.7, 30}} << 0.0;

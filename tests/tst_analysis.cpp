@@ -13,12 +13,12 @@
 #include "wave_stor.h"
 
 #include <QCheckBox>
-#include <QPushButton>
-#include <QtCharts/QDateTimeAxis>
 #include <QGraphicsSimpleTextItem>
+#include <QPushButton>
 #include <QSvgRenderer>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QXYSeries>
 #include <QtTest>
 
@@ -64,14 +64,16 @@ private slots:
 void TestAnalysis::hitsOfARecord()
 {
     // Channel, first, peak, last, peak V, counts, to peak, sum of V²; 2 µs a sample.
-    std::vector<ae::Hit> hits{{1, 500, 510, 600, 0.5, 8, 2, 4.0}, {0, 1000, 1000, 1000, 0.25, 1, 1, 1.0},
+    std::vector<ae::Hit> hits{{1, 500, 510, 600, 0.5, 8, 2, 4.0},
+                              {0, 1000, 1000, 1000, 0.25, 1, 1, 1.0},
                               {1, 200, 250, 260, 0.1, 3, 1, 2.0}};
     const qint64 start = 1'800'000'000'000'000;
     std::vector<ae::AnalysisHit> rel = ae::analysisHits(hits, 2.0, 4, start, false);
     std::vector<ae::AnalysisHit> abs = ae::analysisHits(hits, 2.0, 4, start, true);
-    QCOMPARE((QList<double>{rel[0].timeMs, abs[0].timeMs, rel[0].durationUs, rel[0].energyV2s * 1e6,
-                            rel[0].avgFreqKHz, rel[0].raMsPerV, double(rel[0].channel), double(rel[0].record)}),
-             (QList<double>{1.0, 1'800'000'000'001.0, 200, 8.0, 40, 0.04, 2, 4}));
+    QCOMPARE(
+        (QList<double>{rel[0].timeMs, abs[0].timeMs, rel[0].durationUs, rel[0].energyV2s * 1e6,
+                       rel[0].avgFreqKHz, rel[0].raMsPerV, double(rel[0].channel), double(rel[0].record)}),
+        (QList<double>{1.0, 1'800'000'000'001.0, 200, 8.0, 40, 0.04, 2, 4}));
     // One sample: no average frequency; without a start no absolute time, without a period none.
     QVERIFY(std::isnan(rel[1].avgFreqKHz) && rel[1].durationUs == 0);
     QVERIFY(std::isnan(ae::analysisHits(hits, 2.0, 0, std::nullopt, true)[0].timeMs));
@@ -127,13 +129,14 @@ void TestAnalysis::thinning_data()
     QTest::newRow("first of a cell")
         << Points{{0.5, 0.5, 0}, {1.9, 1.2, 1}, {2.1, 0.5, 2}, {0.2, 9.9, 3}, {0.1, 0.1, 4}} << false << false
         << QList<int>{0, 2, 3};
-    QTest::newRow("outside left out") << Points{{-0.1, 5, 0}, {5, 10.1, 1}, {10, 10, 2}} << false << false
-                                      << QList<int>{2};
+    QTest::newRow("outside left out")
+        << Points{{-0.1, 5, 0}, {5, 10.1, 1}, {10, 10, 2}} << false << false << QList<int>{2};
     // 10 and 11 lie at pixel 5 of 1 … 100 (log10 11 = 1.04), 16 at pixel 6 (1.20): the next cell.
     QTest::newRow("logarithmic x") << Points{{10, 5, 0}, {11, 5, 1}, {16, 5, 2}} << true << false
                                    << QList<int>{0, 2};
     // A curve: the first and the last of every pixel column.
-    QTest::newRow("curve") << Points{{0.1, 1, 0}, {0.5, 2, 1}, {0.7, 3, 2}, {0.9, 4, 3}, {3.5, 5, 4}, {9.9, 6, 5}}
+    QTest::newRow("curve") << Points{{0.1, 1, 0}, {0.5, 2, 1}, {0.7, 3, 2},
+                                     {0.9, 4, 3}, {3.5, 5, 4}, {9.9, 6, 5}}
                            << false << true << QList<int>{0, 3, 4, 5};
 }
 
@@ -216,12 +219,13 @@ void TestAnalysis::windowPlots()
     QCOMPARE(seriesCounts(*w, W::AmplitudePlot), (QList<qsizetype>{12, 3, 2, 12, 3}));
     QCOMPARE(seriesCounts(*w, W::DurationPlot), (QList<qsizetype>{11, 3}));
     QCOMPARE(seriesCounts(*w, W::FrequencyPlot), (QList<qsizetype>{11, 3}));
-    QVERIFY(w->chartView(W::AmplitudePlot)->chart()->series()[1]->name().startsWith(QStringLiteral("К1: b = ")));
+    QVERIFY(
+        w->chartView(W::AmplitudePlot)->chart()->series()[1]->name().startsWith(QStringLiteral("К1: b = ")));
     QCOMPARE(w->chartView(W::AmplitudePlot)->chart()->series()[4]->name(), QStringLiteral("К3: b —"));
     QCOMPARE(w->summaryCsv(), QByteArray("file,channel,hits,energy_v2s,peak_db_max,b_value\n"
                                          "known.raw,1,12,7.43865966796875e-05,62.90,") +
-                                  QByteArray::number(*ae::bValue({60.2, 60.2, 61.5, 61.5, 61.5, 61.5, 61.5, 62.9,
-                                                                  62.9, 62.9, 62.9, 62.9}),
+                                  QByteArray::number(*ae::bValue({60.2, 60.2, 61.5, 61.5, 61.5, 61.5, 61.5,
+                                                                  62.9, 62.9, 62.9, 62.9, 62.9}),
                                                      'f', 3) +
                                   "\nknown.raw,3,3,4.00543212890625e-05,84.00,\n");
 
@@ -240,7 +244,8 @@ void TestAnalysis::windowPlots()
     QVERIFY(red);
     QCOMPARE(w->hitAt(W::DurationPlot, at + QPoint(3, 2)), 4);
     QCOMPARE(w->hitAt(W::DurationPlot, at + QPoint(12, 0)), -1);
-    QVERIFY(w->hitText(4).contains(QStringLiteral("known.raw, канал 1\nПриход: 9000.000 мкс\nАмплитуда: 61.50 дБ")));
+    QVERIFY(w->hitText(4).contains(
+        QStringLiteral("known.raw, канал 1\nПриход: 9000.000 мкс\nАмплитуда: 61.50 дБ")));
     QSignalSpy activated(w, &TAnalysisWindow::hitActivated);
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(activated.size(), 1);
@@ -268,8 +273,10 @@ void TestAnalysis::windowPlots()
     // Every plot as PNG (the view's picture) and SVG.
     QTemporaryDir dir;
     for (int p = 0; p < W::PlotCount; ++p) {
-        const QString png = dir.filePath(QStringLiteral("p%1.png").arg(p)), svg = dir.filePath(QStringLiteral("p%1.svg").arg(p));
-        QCOMPARE((QList<int>{w->exportPlot(W::Plot(p), png), w->exportPlot(W::Plot(p), svg)}), (QList<int>{0, 0}));
+        const QString png = dir.filePath(QStringLiteral("p%1.png").arg(p)),
+                      svg = dir.filePath(QStringLiteral("p%1.svg").arg(p));
+        QCOMPARE((QList<int>{w->exportPlot(W::Plot(p), png), w->exportPlot(W::Plot(p), svg)}),
+                 (QList<int>{0, 0}));
         QCOMPARE(QImage(png).size(), w->chartView(W::Plot(p))->size());
         QVERIFY(QSvgRenderer(svg).isValid());
     }
@@ -317,12 +324,13 @@ void TestAnalysis::seriesPlots()
     QTemporaryDir dir;
     // 1 µs a sample: rec 1 has hits at samples 100 and 250, rec 2 one at 50, rec 4 (later) at 200.
     auto write = [&](const char* name, QList<int> at) {
-        return writeRecord(dir.filePath(QString::fromLatin1(name)), 1, 400,
-                           [&](int, int i) { return qint8(at.contains(i) ? 60 : 0); },
-                           [](TWaveStor& r) {
-                               r.header.clockKHz = 12000;
-                               r.header.divider = 12;
-                           });
+        return writeRecord(
+            dir.filePath(QString::fromLatin1(name)), 1, 400,
+            [&](int, int i) { return qint8(at.contains(i) ? 60 : 0); },
+            [](TWaveStor& r) {
+                r.header.clockKHz = 12000;
+                r.header.divider = 12;
+            });
     };
     QVERIFY(write("rec_00001.raw", {100, 250}) && write("rec_00002.raw", {50}));
     // A failed acquisition, a record whose file is gone and a line that cannot be read.
@@ -343,17 +351,22 @@ void TestAnalysis::seriesPlots()
     QVERIFY(w && QTest::qWaitForWindowExposed(w));
 
     // On the clock: ms since the epoch, the record's start + the arrival.
-    const double t1 = double(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 2, 347), Qt::UTC).toMSecsSinceEpoch());
+    const double t1 =
+        double(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 2, 347), Qt::UTC).toMSecsSinceEpoch());
     const double t2 = t1 + 1653;
     using W = TAnalysisWindow;
-    QCOMPARE(listed(*w->drawnPoints(W::CumulativePlot, 1)), (Points{{t1 + 0.1, 1, 0}, {t1 + 0.25, 2, 1}, {t2 + 0.05, 3, 2}}));
-    QVERIFY(qobject_cast<QDateTimeAxis*>(w->chartView(W::CumulativePlot)->chart()->axes(Qt::Horizontal).value(0)));
+    QCOMPARE(listed(*w->drawnPoints(W::CumulativePlot, 1)),
+             (Points{{t1 + 0.1, 1, 0}, {t1 + 0.25, 2, 1}, {t2 + 0.05, 3, 2}}));
+    QVERIFY(qobject_cast<QDateTimeAxis*>(
+        w->chartView(W::CumulativePlot)->chart()->axes(Qt::Horizontal).value(0)));
     QCOMPARE(w->source().records, (QStringList{dir.filePath(QStringLiteral("rec_00001.raw")),
                                                dir.filePath(QStringLiteral("rec_00002.raw"))}));
-    QVERIFY2(w->source().note.contains(QStringLiteral("записей не сохранено (строки журнала с ошибкой): 1; файлов нет "
-                                                      "или они не читаются: 1; нечитаемых строк журнала: 1")),
+    QVERIFY2(w->source().note.contains(
+                 QStringLiteral("записей не сохранено (строки журнала с ошибкой): 1; файлов нет "
+                                "или они не читаются: 1; нечитаемых строк журнала: 1")),
              qPrintable(w->source().note));
-    QVERIFY(w->hitText(2).contains(QStringLiteral("rec_00002.raw, канал 1\nВремя: 2026-12-07T10:15:04.000050Z")));
+    QVERIFY(
+        w->hitText(2).contains(QStringLiteral("rec_00002.raw, канал 1\nВремя: 2026-12-07T10:15:04.000050Z")));
 
     // A double click on rec 2's hit opens that record with the cursor on it; a second one finds
     // the window open.

@@ -247,11 +247,13 @@ void TestHitTable::doubleClickAndClose()
         counted += qsizetype(plots->drawnPoints(TAnalysisWindow::CumulativePlot, ch)->back().y);
     QCOMPARE(counted, t->model().rowCount());
     const int ch = plots->tickedChannels().last();
+    QVERIFY(!plots->drawnPoints(TAnalysisWindow::DurationPlot, ch)->empty());
     const ae::PlotPoint q = plots->drawnPoints(TAnalysisWindow::DurationPlot, ch)->front();
     QChartView* chart = plots->chartView(TAnalysisWindow::DurationPlot);
     QAbstractSeries* series = chart->chart()->series()[plots->tickedChannels().size() - 1];
-    QTest::mouseDClick(chart->viewport(), Qt::LeftButton, {},
-                       chart->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition({q.x, q.y}, series))));
+    QTest::mouseDClick(
+        chart->viewport(), Qt::LeftButton, {},
+        chart->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition({q.x, q.y}, series))));
     QCOMPARE(f->record->channel(ch - 1)->cursor, int(plots->source().hits[std::size_t(q.hit)].first));
 
     // Closing the window closes its table and the table's plots.

@@ -139,12 +139,14 @@ private slots:
         log.close();
         QProcess tool;
         tool.start(QStringLiteral(TAVREL_BIN_DIR "/rawtool"),
-                   {QStringLiteral("hits"), QStringLiteral("--threshold"), QStringLiteral("2.3"), at + "rec_00001.raw",
-                    at + "rec_00002.raw", at + "rec_00003.raw", at + "other/rec_00001.raw"});
+                   {QStringLiteral("hits"), QStringLiteral("--threshold"), QStringLiteral("2.3"),
+                    at + "rec_00001.raw", at + "rec_00002.raw", at + "rec_00003.raw",
+                    at + "other/rec_00001.raw"});
         QVERIFY(tool.waitForFinished(60000));
         QCOMPARE(tool.exitCode(), 0);
         QStringList times;
-        for (const QString& line : QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        for (const QString& line :
+             QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
             times << line.section(',', 14);
         QCOMPARE(times, (QStringList{"time_utc", "2026-12-07T10:15:02.347003Z", "", "", ""}));
     }

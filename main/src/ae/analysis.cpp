@@ -56,7 +56,8 @@ void sortByTime(std::vector<AnalysisHit>& hits)
     });
 }
 
-std::vector<ChannelSummary> summarizeAnalysis(const std::vector<AnalysisHit>& hits, const std::vector<int>& channels)
+std::vector<ChannelSummary> summarizeAnalysis(const std::vector<AnalysisHit>& hits,
+                                              const std::vector<int>& channels)
 {
     std::vector<HitRow> rows(hits.size());
     for (std::size_t i = 0; i < hits.size(); ++i) {

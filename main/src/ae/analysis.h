@@ -21,9 +21,9 @@ constexpr double NoValue = std::numeric_limits<double>::quiet_NaN();
 // One hit as the plots read it; a value it does not have is NoValue.
 struct AnalysisHit
 {
-    int channel = 1;  // from 1
-    int record = 0;   // its record in the list of the window's source
-    qint64 first = 0; // its arrival, a sample of that record
+    int channel = 1;         // from 1
+    int record = 0;          // its record in the list of the window's source
+    qint64 first = 0;        // its arrival, a sample of that record
     double timeMs = NoValue; // on the time axis: ms from the record's start, or since the epoch
     double peakDb = NoValue;
     double energyV2s = NoValue;
@@ -40,7 +40,8 @@ std::vector<AnalysisHit> analysisHits(const std::vector<Hit>& hits, double perio
 // Stable by time, hits without one last: the order of the cumulative curves and of the thinning.
 void sortByTime(std::vector<AnalysisHit>& hits);
 // The summary of each channel of channels over hits (see summarizeChannels).
-std::vector<ChannelSummary> summarizeAnalysis(const std::vector<AnalysisHit>& hits, const std::vector<int>& channels);
+std::vector<ChannelSummary> summarizeAnalysis(const std::vector<AnalysisHit>& hits,
+                                              const std::vector<int>& channels);
 
 // A point of a plot and the hit (index into the hits) it stands for.
 struct PlotPoint

@@ -10,12 +10,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
-#include <QGraphicsLayout>
 #include <QFileInfo>
+#include <QGraphicsLayout>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -97,10 +97,10 @@ QDateTimeAxis* clockAxis(const ae::AxisRange& r)
     auto* a = new QDateTimeAxis;
     a->setTitleText(QCoreApplication::translate("TAnalysisWindow", "Время (местное)"));
     const double span = r.high - r.low;
-    a->setFormat(span < 10e3       ? QStringLiteral("mm:ss.zzz")
-                 : span < 3600e3   ? QStringLiteral("HH:mm:ss")
-                 : span < 86400e3  ? QStringLiteral("HH:mm")
-                                   : QStringLiteral("dd.MM HH:mm"));
+    a->setFormat(span < 10e3      ? QStringLiteral("mm:ss.zzz")
+                 : span < 3600e3  ? QStringLiteral("HH:mm:ss")
+                 : span < 86400e3 ? QStringLiteral("HH:mm")
+                                  : QStringLiteral("dd.MM HH:mm"));
     a->setRange(QDateTime::fromMSecsSinceEpoch(qint64(std::floor(r.low))),
                 QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(r.high))));
     a->setTickCount(4);
@@ -162,8 +162,9 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
         QT_TRANSLATE_NOOP("TAnalysisWindow", "Средняя частота и RA"),
     };
     static const char* const tips[PlotCount] = {
-        QT_TRANSLATE_NOOP("TAnalysisWindow", "Число импульсов (сплошные линии, левая ось) и их суммарная энергия "
-                                             "(штриховые, правая ось) с начала"),
+        QT_TRANSLATE_NOOP("TAnalysisWindow",
+                          "Число импульсов (сплошные линии, левая ось) и их суммарная энергия "
+                          "(штриховые, правая ось) с начала"),
         QT_TRANSLATE_NOOP("TAnalysisWindow", "Импульсы на 1 дБ амплитуды (линии), N(≥A) (точки) и прямая, "
                                              "по наклону которой найдено b-value (штриховая)"),
         QT_TRANSLATE_NOOP("TAnalysisWindow", "Точка на импульс: длинные слабые импульсы обычно шум"),
@@ -193,7 +194,8 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
         // The points are thinned to the plot's size: a plot that grows gets them anew.
         connect(chart, &QChart::plotAreaChanged, this, [this, p](const QRectF& area) {
             const ae::PlotFrame& f = m_frames[std::size_t(p)];
-            if (std::abs(area.width() - f.width) >= 2 * CellPx || std::abs(area.height() - f.height) >= 2 * CellPx)
+            if (std::abs(area.width() - f.width) >= 2 * CellPx ||
+                std::abs(area.height() - f.height) >= 2 * CellPx)
                 QTimer::singleShot(0, this, [this] { redraw(); });
         });
     }
@@ -203,8 +205,7 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
             [this] { choosePlotFile(Plot(ui->plotChoice->currentIndex()), false); });
     connect(ui->svgBtn, &QPushButton::clicked, this,
             [this] { choosePlotFile(Plot(ui->plotChoice->currentIndex()), true); });
-    QStringList heads{tr("Канал"), tr("Импульсы"), tr("Энергия, В²·с"), tr("Макс., дБ"),
-                      tr("b-value")};
+    QStringList heads{tr("Канал"), tr("Импульсы"), tr("Энергия, В²·с"), tr("Макс., дБ"), tr("b-value")};
     ui->summaryView->setColumnCount(int(heads.size()));
     ui->summaryView->setHorizontalHeaderLabels(heads);
     ui->summaryView->verticalHeader()->hide();
@@ -285,7 +286,8 @@ const TAnalysisWindow::ChannelData& TAnalysisWindow::dataOf(int channel) const
 
 bool TAnalysisWindow::anyHitTicked(const QList<int>& channels) const
 {
-    return std::any_of(channels.begin(), channels.end(), [this](int ch) { return dataOf(ch).summary.hits > 0; });
+    return std::any_of(channels.begin(), channels.end(),
+                       [this](int ch) { return dataOf(ch).summary.hits > 0; });
 }
 
 void TAnalysisWindow::makeChannelBoxes()
@@ -438,8 +440,8 @@ void TAnalysisWindow::drawCumulative(const QList<int>& channels)
     ae::PlotFrame fe = f;
     fe.y = ae::axisRange(energies, true, false, {0, 1});
     fe.y.low = 0;
-    QAbstractAxis* x = m_source.absoluteTime ? static_cast<QAbstractAxis*>(clockAxis(f.x))
-                                             : valueAxis(tr("Время, мс"), f.x);
+    QAbstractAxis* x =
+        m_source.absoluteTime ? static_cast<QAbstractAxis*>(clockAxis(f.x)) : valueAxis(tr("Время, мс"), f.x);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(valueAxis(tr("Импульсы (сплошные)"), f.y, "%.0f"), Qt::AlignLeft);
     chart->addAxis(valueAxis(tr("Энергия, В²·с (штрихи)"), fe.y, "%.3g"), Qt::AlignRight);
@@ -460,9 +462,10 @@ void TAnalysisWindow::drawCumulative(const QList<int>& channels)
     for (QLegendMarker* m : chart->legend()->markers())
         m->setVisible(!m->series()->name().isEmpty());
     // Times need the record's sampling rate (and, in a series, its start).
-    setPlotMessage(p, any || !anyHitTicked(channels) ? QString()
-                                         : tr("Времена импульсов неизвестны:\nнет частоты дискретизации "
-                                              "или времени начала записи"));
+    setPlotMessage(p, any || !anyHitTicked(channels)
+                          ? QString()
+                          : tr("Времена импульсов неизвестны:\nнет частоты дискретизации "
+                               "или времени начала записи"));
 }
 
 void TAnalysisWindow::drawAmplitudes(const QList<int>& channels)
@@ -514,7 +517,8 @@ void TAnalysisWindow::drawAmplitudes(const QList<int>& channels)
         cumulativeSeries->setMarkerSize(MarkerPx + 1);
         cumulativeSeries->setLightMarker(markerImage(colour));
         const std::optional<ae::BValueFit>& fit = dataOf(ch).fit;
-        cumulativeSeries->setName(fit ? tr("К%1: b = %2").arg(ch).arg(number(fit->b, 2)) : tr("К%1: b —").arg(ch));
+        cumulativeSeries->setName(fit ? tr("К%1: b = %2").arg(ch).arg(number(fit->b, 2))
+                                      : tr("К%1: b —").arg(ch));
         addSeries(p, cumulativeSeries, ch, 1, std::move(atLeast), true);
         if (fit) {
             auto* line = new QLineSeries;
@@ -573,10 +577,10 @@ void TAnalysisWindow::drawScatter(Plot p, const QList<int>& channels)
         m->setBrush(static_cast<QXYSeries*>(m->series())->color());
     }
     setPlotMessage(p, any || !anyHitTicked(channels) ? QString()
-                                                     : duration ? tr("Длительности неизвестны:\nнет частоты дискретизации "
-                                                         "или все импульсы из одного отсчёта")
-                                                    : tr("Частоты и RA неизвестны:\nнет частоты дискретизации "
-                                                         "или все импульсы из одного отсчёта"));
+                      : duration ? tr("Длительности неизвестны:\nнет частоты дискретизации "
+                                      "или все импульсы из одного отсчёта")
+                                 : tr("Частоты и RA неизвестны:\nнет частоты дискретизации "
+                                      "или все импульсы из одного отсчёта"));
 }
 
 void TAnalysisWindow::fillSummary(const QList<int>& channels)
@@ -640,7 +644,8 @@ void reportWrite(int result, const QString& path)
 
 void TAnalysisWindow::chooseSummaryFile()
 {
-    const QString path = askSaveFile(this, tr("Экспорт сводки АЭ"), tr("CSV (*.csv)"), QStringLiteral(".csv"));
+    const QString path =
+        askSaveFile(this, tr("Экспорт сводки АЭ"), tr("CSV (*.csv)"), QStringLiteral(".csv"));
     if (!path.isEmpty())
         reportWrite(exportSummaryCsv(path), path);
 }
@@ -653,8 +658,9 @@ int TAnalysisWindow::exportPlot(Plot p, const QString& path) const
 
 void TAnalysisWindow::choosePlotFile(Plot p, bool svg)
 {
-    const QString path = svg ? askSaveFile(this, tr("Сохранить график"), tr("SVG (*.svg)"), QStringLiteral(".svg"))
-                             : askSaveFile(this, tr("Сохранить график"), tr("PNG (*.png)"), QStringLiteral(".png"));
+    const QString path =
+        svg ? askSaveFile(this, tr("Сохранить график"), tr("SVG (*.svg)"), QStringLiteral(".svg"))
+            : askSaveFile(this, tr("Сохранить график"), tr("PNG (*.png)"), QStringLiteral(".png"));
     if (!path.isEmpty())
         reportWrite(exportPlot(p, path), path);
 }
@@ -672,7 +678,8 @@ int TAnalysisWindow::hitAt(Plot p, const QPoint& pos) const
     if (p < 0 || p >= PlotCount)
         return -1;
     QChartView* view = m_views[std::size_t(p)];
-    const QPointF at = view->chart()->mapFromScene(view->mapToScene(pos)) - view->chart()->plotArea().topLeft();
+    const QPointF at =
+        view->chart()->mapFromScene(view->mapToScene(pos)) - view->chart()->plotArea().topLeft();
     const ae::PlotFrame& f = m_frames[std::size_t(p)];
     const QRectF area = view->chart()->plotArea();
     double best = PickPx * PickPx;
@@ -734,7 +741,8 @@ bool TAnalysisWindow::eventFilter(QObject* watched, QEvent* event)
         if (hit >= 0)
             QToolTip::showText(help->globalPos(), hitText(hit), m_views[std::size_t(p)]);
         else
-            QToolTip::showText(help->globalPos(), m_views[std::size_t(p)]->toolTip(), m_views[std::size_t(p)]);
+            QToolTip::showText(help->globalPos(), m_views[std::size_t(p)]->toolTip(),
+                               m_views[std::size_t(p)]);
         return true;
     }
     if (p >= 0 && event->type() == QEvent::MouseButtonDblClick) {

@@ -145,7 +145,8 @@ std::optional<double> bValue(const std::vector<double>& amplitudesDb)
     return std::nullopt;
 }
 
-std::vector<ChannelSummary> summarizeChannels(const std::vector<HitRow>& rows, const std::vector<int>& channels)
+std::vector<ChannelSummary> summarizeChannels(const std::vector<HitRow>& rows,
+                                              const std::vector<int>& channels)
 {
     std::vector<ChannelSummary> out(channels.size());
     std::vector<std::vector<double>> amplitudes(channels.size());

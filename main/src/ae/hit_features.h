@@ -74,6 +74,7 @@ struct ChannelSummary
 };
 // One summary per channel of channels (numbered from 1, in that order) over the rows of that
 // channel; rows of other channels are left out.
-std::vector<ChannelSummary> summarizeChannels(const std::vector<HitRow>& rows, const std::vector<int>& channels);
+std::vector<ChannelSummary> summarizeChannels(const std::vector<HitRow>& rows,
+                                              const std::vector<int>& channels);
 
 } // namespace ae

@@ -57,7 +57,8 @@ double HitTableModel::sortKey(const Hit& h, int column, double periodUs)
     case CountsToPeakColumn: return h.countsToPeak;
     case EnergyColumn: return h.sumSquares;
     // Counts per sample, samples per volt, cycles per sample: the order of what is shown.
-    case AvgFreqColumn: return timed && h.last > h.first ? double(h.counts) / double(h.last - h.first) : absent;
+    case AvgFreqColumn:
+        return timed && h.last > h.first ? double(h.counts) / double(h.last - h.first) : absent;
     case RaColumn: return timed && h.peakV > 0.0 ? double(h.peak - h.first) / h.peakV : absent;
     case PeakFreqColumn: return timed && h.peakCycles >= 0.0 ? h.peakCycles : absent;
     case CentroidColumn: return timed && h.centroidCycles >= 0.0 ? h.centroidCycles : absent;

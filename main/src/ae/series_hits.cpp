@@ -32,8 +32,7 @@ std::optional<qint64> recordStartUtcUs(const QString& rawFilePath)
 SeriesHitCollector::SeriesHitCollector(const QString& folder, const HitSettings& settings)
     : m_folder(folder)
     , m_settings(settings)
-{
-}
+{}
 
 QVector<series::LogRow> SeriesHitCollector::pending(const series::FolderListing& listing) const
 {
@@ -44,7 +43,8 @@ QVector<series::LogRow> SeriesHitCollector::pending(const series::FolderListing&
     return rows;
 }
 
-bool SeriesHitCollector::collect(const series::LogRow& row, std::vector<AnalysisHit>& hits, QStringList& records)
+bool SeriesHitCollector::collect(const series::LogRow& row, std::vector<AnalysisHit>& hits,
+                                 QStringList& records)
 {
     m_done.insert(row.file);
     const QString path = QDir(m_folder).filePath(row.file);
@@ -76,11 +76,13 @@ QString SeriesHitCollector::note(const series::FolderListing& listing) const
     say(failed, QT_TRANSLATE_NOOP("TAnalysisWindow", "записей не сохранено (строки журнала с ошибкой): %1"));
     say(m_unreadable, QT_TRANSLATE_NOOP("TAnalysisWindow", "файлов нет или они не читаются: %1"));
     say(listing.unreadable, QT_TRANSLATE_NOOP("TAnalysisWindow", "нечитаемых строк журнала: %1"));
-    say(m_withoutStart, QT_TRANSLATE_NOOP("TAnalysisWindow", "записей без времени начала (их импульсов нет на "
-                                                              "графиках по времени): %1"));
+    say(m_withoutStart,
+        QT_TRANSLATE_NOOP("TAnalysisWindow", "записей без времени начала (их импульсов нет на "
+                                             "графиках по времени): %1"));
     QString text;
     if (!parts.isEmpty())
-        text = QCoreApplication::translate("TAnalysisWindow", "Пропущено: %1.").arg(parts.join(QStringLiteral("; ")));
+        text = QCoreApplication::translate("TAnalysisWindow", "Пропущено: %1.")
+                   .arg(parts.join(QStringLiteral("; ")));
     if (!listing.hasLog)
         text = (text.isEmpty() ? QString() : text + QLatin1Char(' ')) +
                QCoreApplication::translate("TAnalysisWindow", "Журнала series.csv нет: время записи — время "

@@ -10,11 +10,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMdiArea>
-#include <QProgressDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QProgressDialog>
 #include <QTableView>
 
 #include <utility>
