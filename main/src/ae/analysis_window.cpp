@@ -194,9 +194,15 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
         // The points are thinned to the plot's size: a plot that grows gets them anew.
         connect(chart, &QChart::plotAreaChanged, this, [this, p](const QRectF& area) {
             const ae::PlotFrame& f = m_frames[std::size_t(p)];
-            if (std::abs(area.width() - f.width) >= 2 * CellPx ||
-                std::abs(area.height() - f.height) >= 2 * CellPx)
-                QTimer::singleShot(0, this, [this] { redraw(); });
+            const bool moved = std::abs(area.width() - f.width) >= 2 * CellPx ||
+                               std::abs(area.height() - f.height) >= 2 * CellPx;
+            if (moved && !m_redrawPending) {
+                m_redrawPending = true; // one redraw for all the plots that changed
+                QTimer::singleShot(0, this, [this] {
+                    m_redrawPending = false;
+                    redraw();
+                });
+            }
         });
     }
     for (int p = 0; p < PlotCount; ++p)
@@ -384,8 +390,7 @@ void TAnalysisWindow::setPlotMessage(Plot p, const QString& text)
     item->setPos(area.center() - QPointF(box.width() / 2, box.height() / 2));
 }
 
-QXYSeries* TAnalysisWindow::addSeries(Plot p, QXYSeries* s, int channel, int which, ae::PlotPoints points,
-                                      bool thinned)
+QXYSeries* TAnalysisWindow::addSeries(Plot p, QXYSeries* s, int channel, int which, ae::PlotPoints points)
 {
     QChart* chart = m_views[std::size_t(p)]->chart();
     s->replace(qtPoints(points));
@@ -395,8 +400,7 @@ QXYSeries* TAnalysisWindow::addSeries(Plot p, QXYSeries* s, int channel, int whi
     for (QAbstractAxis* a : chart->axes())
         if (a->orientation() == Qt::Horizontal || a->alignment() == side)
             s->attachAxis(a);
-    if (thinned)
-        m_drawn[std::size_t(p)].push_back({channel, which, std::move(points)});
+    m_drawn[std::size_t(p)].push_back({channel, which, std::move(points)});
     return s;
 }
 
@@ -453,10 +457,10 @@ void TAnalysisWindow::drawCumulative(const QList<int>& channels)
         auto* hits = new QLineSeries;
         hits->setName(channelName(ch));
         hits->setPen(QPen(channelColour(ch), 2));
-        addSeries(p, hits, ch, 0, ae::thinCurve(curves[i]->hits, f), true);
+        addSeries(p, hits, ch, 0, ae::thinCurve(curves[i]->hits, f));
         auto* energy = new QLineSeries;
         energy->setPen(QPen(channelColour(ch), 1.5, Qt::DashLine));
-        addSeries(p, energy, ch, 1, ae::thinCurve(curves[i]->energy, fe), true);
+        addSeries(p, energy, ch, 1, ae::thinCurve(curves[i]->energy, fe));
     }
     // One legend entry a channel: the axes' titles tell the lines apart.
     for (QLegendMarker* m : chart->legend()->markers())
@@ -509,7 +513,7 @@ void TAnalysisWindow::drawAmplitudes(const QList<int>& channels)
         }
         auto* barSeries = new QLineSeries;
         barSeries->setPen(QPen(colour, 1.2));
-        addSeries(p, barSeries, ch, 0, std::move(bars), true);
+        addSeries(p, barSeries, ch, 0, std::move(bars));
         auto* cumulativeSeries = new QLineSeries;
         cumulativeSeries->setPen(Qt::NoPen);
         cumulativeSeries->setColor(colour);
@@ -519,14 +523,14 @@ void TAnalysisWindow::drawAmplitudes(const QList<int>& channels)
         const std::optional<ae::BValueFit>& fit = dataOf(ch).fit;
         cumulativeSeries->setName(fit ? tr("К%1: b = %2").arg(ch).arg(number(fit->b, 2))
                                       : tr("К%1: b —").arg(ch));
-        addSeries(p, cumulativeSeries, ch, 1, std::move(atLeast), true);
+        addSeries(p, cumulativeSeries, ch, 1, std::move(atLeast));
         if (fit) {
             auto* line = new QLineSeries;
             line->setPen(QPen(colour.darker(140), 1.5, Qt::DashLine));
             ae::PlotPoints ends;
             for (int level : {fit->first, fit->last})
                 ends.push_back({double(level), std::pow(10.0, fit->intercept + fit->slope * level), -1});
-            addSeries(p, line, ch, 2, std::move(ends), true);
+            addSeries(p, line, ch, 2, std::move(ends));
         }
     }
     // Only the points' entries (with the b-value) stand in the legend.
@@ -570,7 +574,7 @@ void TAnalysisWindow::drawScatter(Plot p, const QList<int>& channels)
         s->setPointsVisible(true);
         s->setMarkerSize(MarkerPx);
         s->setLightMarker(markerImage(channelColour(ch)));
-        addSeries(p, s, ch, 0, ae::thinScatter(*all[i], f, CellPx), true);
+        addSeries(p, s, ch, 0, ae::thinScatter(*all[i], f, CellPx));
     }
     for (QLegendMarker* m : chart->legend()->markers()) {
         m->setShape(QLegend::MarkerShapeCircle);

@@ -129,7 +129,8 @@ private:
     void fillSummary(const QList<int>& channels);
     // Says why plot p is empty (no times), or nothing.
     void setPlotMessage(Plot p, const QString& text);
-    QXYSeries* addSeries(Plot p, QXYSeries* s, int channel, int which, ae::PlotPoints points, bool thinned);
+    // Adds s with points to plot p on its axes; drawnPoints() gives them back.
+    QXYSeries* addSeries(Plot p, QXYSeries* s, int channel, int which, ae::PlotPoints points);
     // The plotting area of p in pixels, and where x, y fall in it.
     ae::PlotFrame frameOf(Plot p) const;
     int plotOf(const QObject* viewport) const;
@@ -143,4 +144,5 @@ private:
     std::array<std::vector<Drawn>, PlotCount> m_drawn;
     std::array<QGraphicsSimpleTextItem*, PlotCount> m_messages{};
     std::vector<QCheckBox*> m_boxes;
+    bool m_redrawPending = false;
 };
