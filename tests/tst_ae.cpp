@@ -1,11 +1,13 @@
 // Acoustic-emission hits: the detector on short signals whose hits are worked out by hand, a hit
 // across the record's blocks, records without a period, the CSV line (the keys of adc.ini:
-// tst_location).
+// tst_location); the spectral features against a plain DFT, the b-value and the per-channel summary.
 
 #include "ae/hit_csv.h"
+#include "ae/hit_features.h"
 #include "ae/hits.h"
 #include "wave_stor.h"
 
+#include <QDateTime>
 #include <QtTest>
 
 #include <cmath>
@@ -39,6 +41,12 @@ private slots:
     void blocksAndSpans();
     void noPeriod();
     void csv();
+    void spectrum_data();
+    void spectrum();
+    void spectrumInSearch();
+    void bValue_data();
+    void bValue();
+    void summary();
 };
 
 void TestAe::hits_data()
@@ -202,8 +210,9 @@ void TestAe::noPeriod()
         const std::vector<ae::Hit> hits = ae::detectHits(rec, ae::HitSettings{5 * Bip, 10, 50, 0});
         QByteArray csv;
         ae::appendHitsCsv(csv, QStringLiteral("x.raw"), hits, rec.samplePeriodUs());
-        // No times, energy or frequency: empty fields, never "nan" or "inf".
-        QCOMPARE(csv, QByteArray("x.raw,1,,0.1953125,105.81,,,1,1,,\nx.raw,1,,0.1953125,105.81,,,0,0,,\n"));
+        // No times, energy, frequencies or RA: empty fields, never "nan" or "inf".
+        QCOMPARE(csv, QByteArray(
+                          "x.raw,1,,0.1953125,105.81,,,1,1,,,,,,\nx.raw,1,,0.1953125,105.81,,,0,0,,,,,,\n"));
         QVERIFY(ae::detectHits(empty, ae::HitSettings()).empty());
     }
 }
@@ -211,12 +220,199 @@ void TestAe::noPeriod()
 void TestAe::csv()
 {
     QCOMPARE(ae::hitsCsvHeader(), QStringLiteral("file,channel,arrival_us,peak_v,peak_db,rise_us,duration_us,"
-                                                 "counts,counts_to_peak,energy_v2s,avg_freq_khz"));
-    // Channel, first, peak, last, peak V, counts, to peak, sum of V².
-    const ae::Hit h{3, 1200, 1230, 1500, 0.25, 12, 4, 3.0};
-    // 1/3 µs a sample: arrival 400 µs, rise 10, duration 100; 12 counts in 100 µs; 20 log10(250000).
-    QCOMPARE(ae::hitsCsvLine(QStringLiteral("a,\"b\".raw"), ae::hitRow(h, 1.0 / 3)),
-             QStringLiteral("\"a,\"\"b\"\".raw\",4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000"));
+                                                 "counts,counts_to_peak,energy_v2s,avg_freq_khz,ra_ms_per_v,"
+                                                 "peak_freq_khz,centroid_khz,time_utc"));
+    // Channel, first, peak, last, peak V, counts, to peak, sum of V², spectrum peak and centroid.
+    const ae::Hit h{3, 1200, 1230, 1500, 0.25, 12, 4, 3.0, 0.125, 0.15};
+    // 1/3 µs a sample: arrival 400 µs, rise 10, duration 100; 12 counts in 100 µs; 20 log10(250000);
+    // RA 0.01 ms / 0.25 V; 3000 kHz × 0.125 and × 0.15; the start + 400 µs.
+    const qint64 start = QDateTime::fromString(QStringLiteral("2026-12-07T10:15:02.347Z"), Qt::ISODateWithMs)
+                             .toMSecsSinceEpoch() *
+                         1000;
+    QCOMPARE(
+        ae::hitsCsvLine(QStringLiteral("a,\"b\".raw"), ae::hitRow(h, 1.0 / 3, start)),
+        QStringLiteral("\"a,\"\"b\"\".raw\",4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000,0.04,"
+                       "375.000,450.000,2026-12-07T10:15:02.347400Z"));
+    // Without a start no absolute time; without a period none of the times, RA or frequencies.
+    QCOMPARE(ae::hitsCsvLine(QStringLiteral("a"), ae::hitRow(h, 1.0 / 3)).section(',', 11),
+             QStringLiteral("0.04,375.000,450.000,"));
+    QCOMPARE(ae::hitsCsvLine(QStringLiteral("a"), ae::hitRow(h, 0.0, start)).section(',', 9),
+             QStringLiteral(",,,,,"));
+    // Times before the epoch keep a positive fraction; the microseconds are rounded from the arrival.
+    QCOMPARE(ae::utcText(-1), QStringLiteral("1969-12-31T23:59:59.999999Z"));
+    QCOMPARE(*ae::hitRow(ae::Hit{0, 3, 3, 3, 0.25}, 0.4999, 0).timeUtcUs, qint64(1));
+}
+
+using Volts = std::vector<double>;
+using Groups = QList<QPair<double, int>>; // amplitude in dB, how many hits
+
+// Peak bin and centroid (in bins) of the magnitudes of bins 1 ... N/2 by the plain sums of the
+// discrete Fourier transform, N the power of two at or above the samples.
+static std::pair<int, double> plainDft(const Volts& x)
+{
+    int n = 1;
+    while (n < int(x.size()))
+        n *= 2;
+    double largest = 0, sum = 0, weighted = 0;
+    int peak = 0;
+    for (int b = 1; b <= n / 2; ++b) {
+        double re = 0, im = 0;
+        for (int j = 0; j < int(x.size()); ++j) {
+            re += x[std::size_t(j)] * std::cos(2 * M_PI * b * j / n);
+            im -= x[std::size_t(j)] * std::sin(2 * M_PI * b * j / n);
+        }
+        const double m = std::hypot(re, im);
+        if (m > largest * (1 + 1e-9)) {
+            largest = m;
+            peak = b;
+        }
+        sum += m;
+        weighted += b * m;
+    }
+    return {peak, weighted / sum};
+}
+
+// n samples of a tone of the given cycles per sample, amplitude in whole steps of 5 V / 256.
+static Volts tone(int n, double cycles, int steps, double phase = 0)
+{
+    Volts v = Volts(std::size_t(n));
+    for (int j = 0; j < n; ++j)
+        v[std::size_t(j)] = std::round(steps * std::cos(2 * M_PI * cycles * j + phase)) * Bip;
+    return v;
+}
+
+void TestAe::spectrum_data()
+{
+    QTest::addColumn<Volts>("x");
+    QTest::addColumn<int>("peakBin"); // 0: no spectrum
+    QTest::addColumn<int>("size");    // N
+    QTest::addColumn<double>("near"); // the centroid within this share of the peak; 0: not asked
+    // A tone burst of 8 cycles in 64 samples: on bin 8, the centroid within 2 % of it.
+    QTest::newRow("tone on its bin") << tone(64, 8.0 / 64, 100) << 8 << 64 << 0.02;
+    // 100 samples padded to 128: 0.1 cycles a sample lies between bins 12 and 13.
+    QTest::newRow("tone between bins") << tone(100, 0.1, 90, 0.3) << 13 << 128 << 0.0;
+    QTest::newRow("two samples, half the rate") << Volts{0.5, -0.5} << 1 << 2 << 1e-12;
+    QTest::newRow("one sample") << Volts{0.5} << 0 << 1 << 0.0;
+    QTest::newRow("flat over a power of two") << Volts{0.5, 0.5, 0.5, 0.5} << 0 << 4 << 0.0;
+}
+
+void TestAe::spectrum()
+{
+    QFETCH(Volts, x);
+    QFETCH(int, peakBin);
+    QFETCH(int, size);
+    QFETCH(double, near);
+    std::vector<double> work;
+    double peak = 0, centroid = 0;
+    ae::spectrumFeatures(x.data(), qint64(x.size()), work, peak, centroid);
+    if (peakBin == 0) {
+        QCOMPARE((QList<double>{peak, centroid}), (QList<double>{-1, -1}));
+        return;
+    }
+    const auto [plainPeak, plainCentroid] = plainDft(x);
+    QCOMPARE(plainPeak, peakBin);
+    QCOMPARE(peak, double(peakBin) / size);
+    QVERIFY2(std::abs(centroid * size - plainCentroid) < 1e-9 * size,
+             qPrintable(QString::number(centroid * size)));
+    QVERIFY(near == 0 || std::abs(centroid * size / peakBin - 1) < near);
+}
+
+void TestAe::spectrumInSearch()
+{
+    // A hit of 70000 samples across three blocks: a tone of 4 samples a cycle over the first 65536,
+    // then a stronger one of 8. Only the first 65536 make the spectrum: its peak is 1/4.
+    TWaveStor rec;
+    QVERIFY(rec.init(2, 70100));
+    rec.header.clockKHz = 12000;
+    rec.header.divider = 24; // 2 µs a sample: 500 kHz
+    rec.channelHeader(1)->gainCode = 2;
+    for (int i = 0; i < 70100; ++i) {
+        const int j = i - 50;
+        const int v = j < 0 || j >= 70000 ? 0
+                      : j < 65536         ? (j % 4 == 0   ? 60
+                                             : j % 4 == 2 ? -60
+                                                          : 0)
+                                          : (j % 8 < 4 ? 120 : -120);
+        rec.channel(0)->setSample(i, qint8(v));
+        rec.channel(1)->setSample(i, qint8(i >= 30 && i < 40 ? (i % 2 ? 50 : -50) : 0));
+    }
+    const ae::HitSettings set{20 * Bip / 4, 0, 10, 0};
+    const std::vector<ae::Hit> hits = ae::detectHits(rec, set);
+    QCOMPARE(hits.size(), std::size_t(2));
+    QCOMPARE((QList<qint64>{hits[0].first, hits[0].last, hits[1].first, hits[1].last}),
+             (QList<qint64>{50, 50 + 69999, 30, 39}));
+    QCOMPARE(*ae::hitRow(hits[0], rec.samplePeriodUs()).peakFreqKHz, 125.0);
+    QVERIFY(std::abs(hits[0].centroidCycles - 0.25) < 0.01);
+    // Channel 1 at gain code 2: ten samples alternating, as the plain transform of their volts.
+    std::vector<double> work;
+    double peak = 0, centroid = 0;
+    Volts ten(10);
+    for (int j = 0; j < 10; ++j)
+        ten[std::size_t(j)] = (j % 2 ? 50 : -50) * Bip / 4;
+    ae::spectrumFeatures(ten.data(), 10, work, peak, centroid);
+    QCOMPARE((QList<double>{hits[1].peakCycles, hits[1].centroidCycles}), (QList<double>{peak, centroid}));
+    // Searched in steps, or stopped after the first channel: the same spectra.
+    ae::RecordHitSearch search(rec, set);
+    while (search.step(10) && search.hits().empty())
+        ;
+    QCOMPARE(search.hits().size(), std::size_t(1));
+    QCOMPARE(search.hits()[0].centroidCycles, hits[0].centroidCycles);
+}
+
+void TestAe::bValue_data()
+{
+    QTest::addColumn<Groups>("groups");
+    QTest::addColumn<double>("b"); // 0: none
+    // N(60) = 1000, N(61) = 100, N(62) = 10: the slope is -1 a dB.
+    const Groups tens{{60.5, 900}, {61.2, 90}, {62.9, 10}};
+    QTest::newRow("powers of ten") << tens << 20.0;
+    // N = 1003, 103, 13, then 3 up to 70: left out; slope (log10 13 - log10 1003) / 2.
+    QTest::newRow("levels under five left out") << (tens + Groups{{70.0, 3}}) << 18.8735758;
+    // N = 100, 50, 25, 13, 6 at 40 ... 44: slope -0.3028724 by the least squares of five points.
+    QTest::newRow("five levels") << Groups{{40.0, 50}, {41.99, 25}, {42.0, 12}, {43.5, 7}, {44.0, 6}}
+                                 << 6.0574483;
+    // Ten hits on exactly three levels: N = 10, 5, 5 (61 holds none); slope (log10 5 - 1) / 2.
+    const Groups three{{60.0, 5}, {62.0, 5}};
+    QTest::newRow("ten hits, three levels") << three << 3.0103;
+    QTest::newRow("not a number left out") << (three + Groups{{std::nan(""), 2}, {INFINITY, 1}}) << 3.0103;
+    QTest::newRow("nine hits") << Groups{{60.0, 4}, {62.0, 5}} << 0.0;
+    QTest::newRow("two levels") << Groups{{60.0, 5}, {61.0, 5}} << 0.0;
+    QTest::newRow("one level") << Groups{{60.7, 30}} << 0.0;
+    QTest::newRow("no hits") << Groups{} << 0.0;
+    QTest::newRow("amplitudes no record has") << Groups{{0, 20}, {1e30, 20}} << 0.0;
+}
+
+void TestAe::bValue()
+{
+    QFETCH(Groups, groups);
+    QFETCH(double, b);
+    std::vector<double> a;
+    for (auto [db, n] : groups)
+        a.insert(a.end(), std::size_t(n), db);
+    const std::optional<double> got = ae::bValue(a);
+    QCOMPARE(got.has_value(), b != 0);
+    if (got)
+        QVERIFY2(std::abs(*got - b) < 1e-6, qPrintable(QString::number(*got, 'g', 10)));
+}
+
+void TestAe::summary()
+{
+    // Channel 1: the ten hits on three levels, one energy unknown; channel 3: two
+    // hits; channel 2: none; channel 4 is not asked for.
+    std::vector<ae::HitRow> rows;
+    for (int i = 0; i < 14; ++i) {
+        ae::HitRow r;
+        r.channel = i < 10 ? 1 : i < 12 ? 3 : 4;
+        r.peakDb = i < 5 ? 60.0 : i < 10 ? 62.0 : 70.0 + i;
+        if (i != 3)
+            r.energyV2s = 0.125 * (i + 1);
+        rows.push_back(r);
+    }
+    QByteArray csv;
+    for (const ae::ChannelSummary& s : ae::summarizeChannels(rows, {1, 2, 3}))
+        csv += ae::summaryCsvLine(QStringLiteral("r.raw"), s).toUtf8() + '\n';
+    QCOMPARE(ae::summaryCsvHeader(), QStringLiteral("file,channel,hits,energy_v2s,peak_db_max,b_value"));
+    QCOMPARE(csv, QByteArray("r.raw,1,10,,62.00,3.010\nr.raw,2,0,,,\nr.raw,3,2,2.875,81.00,\n"));
 }
 
 QTEST_GUILESS_MAIN(TestAe)

@@ -353,6 +353,11 @@ void TestEnglish::everyWindow_data()
         g_mainWnd->form()->aFindHits->trigger();
         g_mainWnd->findChild<THitTable*>()->findChild<QPushButton*>(QStringLiteral("exportBtn"))->click();
     }) << true;
+    QTest::newRow("hit table: plots, PNG") << Opening([] {
+        g_mainWnd->form()->aFindHits->trigger();
+        g_mainWnd->findChild<THitTable*>()->findChild<QPushButton*>(QStringLiteral("plotsBtn"))->click();
+        g_mainWnd->findChild<QPushButton*>(QStringLiteral("pngBtn"))->click();
+    }) << true;
     QTest::newRow("location window") << Opening([] {
         const double none = std::numeric_limits<double>::quiet_NaN(); // no y: a line
         g_locationSetup.channels[0] = {true, 0.0, none};
@@ -368,6 +373,11 @@ void TestEnglish::everyWindow_data()
         QDir().mkpath(s.folder);
         g_mainWnd->startSeries(s);
         QTRY_VERIFY(!g_mainWnd->seriesRunning());
+    }) << true;
+    QTest::newRow("series table: plots") << Opening([this] {
+        g_mainWnd->openSeriesFolder(dir.filePath(QStringLiteral("series")))
+            ->findChild<QPushButton*>(QStringLiteral("plotsBtn"))
+            ->click();
     }) << true;
 }
 

@@ -1,5 +1,6 @@
 // The hit search on a main window and a recording of the emulated unit: the command and its dialog,
-// the table (rows, sorting, CSV export, copying, double click, place), the marks, the table's end;
+// the table (rows, sorting, CSV export, copying, double click, place, its plots), the marks, the
+// table's end;
 // tables of 163840 hits (sorting, marks merged per column, a search stopped half way).
 
 #include "ae/hit_csv.h"
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtTest>
 
 #include <cmath>
@@ -220,11 +223,31 @@ void TestHitTable::doubleClickAndClose()
     QTRY_VERIFY(t.isNull());
     t = findHits(f, 0.15);
     QCOMPARE(t->pos(), screen.topLeft() + QPoint(30, 40));
-    // Closing the window closes its table.
+
+    // "Графики…": the table's hits, a cumulative curve a channel counting all of them; a double
+    // click on a point of the duration plot puts the channel's cursor on that hit's arrival.
+    t->findChild<QPushButton*>(QStringLiteral("plotsBtn"))->click();
+    QPointer<TAnalysisWindow> plots = TAnalysisWindow::windowOf(main, t);
+    QVERIFY(plots && QTest::qWaitForWindowExposed(plots));
+    qsizetype counted = 0;
+    for (int ch : plots->tickedChannels())
+        counted += qsizetype(plots->drawnPoints(TAnalysisWindow::CumulativePlot, ch)->back().y);
+    QCOMPARE(counted, t->model().rowCount());
+    const int ch = plots->tickedChannels().last();
+    QVERIFY(!plots->drawnPoints(TAnalysisWindow::DurationPlot, ch)->empty());
+    const ae::PlotPoint q = plots->drawnPoints(TAnalysisWindow::DurationPlot, ch)->front();
+    QChartView* chart = plots->chartView(TAnalysisWindow::DurationPlot);
+    QAbstractSeries* series = chart->chart()->series()[plots->tickedChannels().size() - 1];
+    QTest::mouseDClick(
+        chart->viewport(), Qt::LeftButton, {},
+        chart->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition({q.x, q.y}, series))));
+    QCOMPARE(f->record->channel(ch - 1)->cursor, int(plots->source().hits[std::size_t(q.hit)].first));
+
+    // Closing the window closes its table and the table's plots.
     QPointer<TWForm> window = f;
     BoxAnswerer yes(QMessageBox::Yes); // the recording is not saved: close anyway
     QVERIFY(f->close());
-    QTRY_VERIFY(window.isNull() && t.isNull());
+    QTRY_VERIFY(window.isNull() && t.isNull() && plots.isNull());
 }
 
 void TestHitTable::markColumns_data()

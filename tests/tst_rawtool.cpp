@@ -55,10 +55,16 @@ const Case Cases[] = {
     {"one name twice", "csv -o @out @a.raw @sub/a.raw", "", 1, "out/a.csv", "was written for another file"},
     // a.raw at 0.05 V (|code| >= 3), worked out by hand from its 40 samples: arrival at sample 1,
     // peak 123 at sample 24, last crossing at 39, six rising crossings of +3, four up to the peak.
+    // RA 4.6 µs / 2.40234375 V; 39 samples padded to 64 at 5 MHz, the largest bin 9.
     {"hits", "hits --threshold 0.05 @a.raw", "", 0, "",
      "file,channel,arrival_us,peak_v,peak_db,rise_us,duration_us,counts,counts_to_peak,energy_v2s,avg_freq_"
-     "khz\n"
-     "@a.raw,1,0.200,2.40234375,127.61,4.600,7.600,6,4,1.695526123046875e-05,789.474\n"},
+     "khz,ra_ms_per_v,peak_freq_khz,centroid_khz,time_utc\n"
+     "@a.raw,1,0.200,2.40234375,127.61,4.600,7.600,6,4,1.695526123046875e-05,789.474,0.0019148,703.125,"},
+    // At 2.45 V a.raw (peak 2.40 V) and b.raw's channel 2 (1.25 V) have no hits; b.raw's channel 1
+    // one, from 4.8 to 58.6 µs, peak 127 on the envelope (the energy of its row in "hits").
+    {"summary", "hits --summary --threshold 2.45 @a.raw @b.raw", "", 0, "",
+     "file,channel,hits,energy_v2s,peak_db_max,b_value\n@a.raw,1,0,,,\n"
+     "@b.raw,1,1,0.00011294012069702148,127.92,\n@b.raw,2,0,,,\n"},
     {"hits, one damaged", "hits @bad.raw @a.raw", "", 1, "", "@bad.raw: channel data cut short"},
     {"hits, threshold 0", "hits --threshold 0 @a.raw", "", 2, "", "a number of volts above 0"},
     // plane.raw: one burst on channels 3, 1, 2 at 1100, 1120, 1200 µs, from (0, 0) 0.5, 0.6 and 1 m
@@ -112,6 +118,37 @@ private slots:
         QTest::addColumn<int>("row");
         for (int i = 0; i < int(std::size(Cases)); ++i)
             QTest::newRow(Cases[i].name) << i;
+    }
+
+    // time_utc from the series.csv beside the files: its start_utc + the arrival (3.4 µs at 2.3 V,
+    // rounded to 3 µs); empty for a file the log does not name, or names on a line whose time
+    // cannot be read, and for a file without a log.
+    void timeFromSeriesLog()
+    {
+        QTemporaryDir dir;
+        const QString at = dir.path() + '/';
+        QVERIFY(QDir(at).mkpath(QStringLiteral("other")));
+        for (const char* name : {"rec_00001.raw", "rec_00002.raw", "rec_00003.raw", "other/rec_00001.raw"})
+            QVERIFY(QFile::copy(Fixtures + "one-channel.raw", at + name));
+        QFile log(at + "series.csv");
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("file,start_utc,end_utc,channels,samples,rate_hz,hits,status\n"
+                  "rec_00001.raw,2026-12-07T10:15:02.347Z,2026-12-07T10:15:02.400Z,1,40,5000000,1,ok\n"
+                  ",2026-12-07T10:15:03.000Z,,0,0,0,,failed: no answer to the parameters\n"
+                  "rec_00003.raw,2026-12-07 10:15:04,2026-12-07T10:15:04.100Z,1,40,5000000,1,ok\n");
+        log.close();
+        QProcess tool;
+        tool.start(QStringLiteral(TAVREL_BIN_DIR "/rawtool"),
+                   {QStringLiteral("hits"), QStringLiteral("--threshold"), QStringLiteral("2.3"),
+                    at + "rec_00001.raw", at + "rec_00002.raw", at + "rec_00003.raw",
+                    at + "other/rec_00001.raw"});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        QStringList times;
+        for (const QString& line :
+             QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+            times << line.section(',', 14);
+        QCOMPARE(times, (QStringList{"time_utc", "2026-12-07T10:15:02.347003Z", "", "", ""}));
     }
 
     // Inputs: a.raw (one channel, 5 MHz), b.raw (two channels), sub/a.raw (a copy of b.raw),

@@ -1,10 +1,13 @@
 // The hits subcommand: the acoustic-emission hits of every file as one CSV on standard output,
-// found and written by the same code as the program's hit table.
+// found and written by the same code as the program's hit table; with --summary one row per file
+// and channel instead.
 
 #include "rawtool.h"
 
 #include "ae/hit_csv.h"
+#include "ae/hit_features.h"
 #include "ae/hits.h"
+#include "ae/series_hits.h"
 #include "wave_stor.h"
 
 #include <cmath>
@@ -41,11 +44,26 @@ int runHits(const Arguments& a, Streams& s)
     ae::HitSettings settings;
     if (readHitSettings(a, s, settings) != ExitOk)
         return ExitUsage;
-    s.out << ae::hitsCsvHeader() << '\n';
+    const bool summary = a.switches.contains(QStringLiteral("--summary"));
+    s.out << (summary ? ae::summaryCsvHeader() : ae::hitsCsvHeader()) << '\n';
     return forEachRecord(a, s, [&](const QString& file, const TWaveStor& record) {
-        QByteArray rows;
-        ae::appendHitsCsv(rows, file, ae::detectHits(record, settings), record.samplePeriodUs());
-        s.out << QString::fromUtf8(rows);
+        const std::vector<ae::Hit> hits = ae::detectHits(record, settings);
+        const double period = record.samplePeriodUs();
+        if (!summary) {
+            QByteArray rows;
+            ae::appendHitsCsv(rows, file, hits, period, ae::recordStartUtcUs(file));
+            s.out << QString::fromUtf8(rows);
+            return;
+        }
+        std::vector<ae::HitRow> rows;
+        rows.reserve(hits.size());
+        for (const ae::Hit& h : hits)
+            rows.push_back(ae::hitRow(h, period));
+        std::vector<int> channels;
+        for (int slot : ae::searchedSlots(record))
+            channels.push_back(slot + 1);
+        for (const ae::ChannelSummary& c : ae::summarizeChannels(rows, channels))
+            s.out << ae::summaryCsvLine(file, c) << '\n';
     });
 }
 

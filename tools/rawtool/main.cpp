@@ -3,7 +3,7 @@
 //   rawtool info FILE…
 //   rawtool csv FILE… [--volts|--raw|--processed] [-o DIR] [--force] [--lang ru|en]
 //   rawtool wav FILE… [-o DIR] [--force]
-//   rawtool hits FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US]
+//   rawtool hits FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US] [--summary]
 //   rawtool locate FILE… --sensor CH:X[,Y] … --velocity M_PER_S [hit options] [--pick aic|threshold]
 //                  [--aic-window US] [--event-window US]
 
@@ -59,11 +59,12 @@ const std::vector<Subcommand>& subcommands()
          {OutputDir, Force},
          runWav},
         {QStringLiteral("hits"),
-         QStringLiteral("FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US]"),
+         QStringLiteral("FILE… [--threshold V] [--pdt US] [--hdt US] [--hlt US] [--summary]"),
          QStringLiteral("Finds the acoustic-emission hits of every channel of each file, as the program's\n"
                         "hit search does, and prints them as one CSV on standard output: a title row,\n"
                         "then one row per hit (file, channel, arrival, peak in V and dB, rise, duration,\n"
-                        "counts, counts to peak, energy, average frequency)."),
+                        "counts, counts to peak, energy, average frequency, RA, peak frequency, frequency\n"
+                        "centroid, absolute time when the file is listed in a series.csv beside it)."),
          {{QStringLiteral("--threshold"), QStringLiteral("V"),
            QStringLiteral("threshold in volts at the input, above 0 (default 0.1)")},
           {QStringLiteral("--pdt"), QStringLiteral("US"),
@@ -71,7 +72,10 @@ const std::vector<Subcommand>& subcommands()
           {QStringLiteral("--hdt"), QStringLiteral("US"),
            QStringLiteral("hit definition time in microseconds (default 800)")},
           {QStringLiteral("--hlt"), QStringLiteral("US"),
-           QStringLiteral("hit lockout time in microseconds (default 1000)")}},
+           QStringLiteral("hit lockout time in microseconds (default 1000)")},
+          {QStringLiteral("--summary"), QString(),
+           QStringLiteral("instead of the hits, one row per file and channel: file, channel,\n"
+                          "                     hits, energy_v2s, peak_db_max, b_value")}},
          runHits},
         {QStringLiteral("locate"),
          QStringLiteral(

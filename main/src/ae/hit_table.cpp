@@ -1,6 +1,7 @@
 #include "ae/hit_table.h"
 
 #include "ae/hit_csv.h"
+#include "ae/series_hits.h"
 #include "init.h"
 #include "umisc.h"
 #include "ustrings.h"
@@ -29,20 +30,25 @@
 
 namespace ae {
 
-void HitTableModel::setHits(std::vector<Hit> hits, double periodUs)
+void HitTableModel::setHits(std::vector<Hit> hits, double periodUs, std::optional<qint64> startUtcUs)
 {
     beginResetModel();
     m_hits = std::move(hits);
     m_period = periodUs;
+    m_start = startUtcUs;
     order();
     endResetModel();
 }
 
 double HitTableModel::sortKey(const Hit& h, int column, double periodUs)
 {
+    // Frequencies and RA are shown only with a period; without one they keep the order found.
+    constexpr double absent = -std::numeric_limits<double>::infinity();
+    const bool timed = periodKnown(periodUs);
     switch (column) {
     case ChannelColumn: return h.channel;
-    case ArrivalColumn: return double(h.first);
+    case ArrivalColumn:
+    case TimeUtcColumn: return double(h.first);
     case PeakVColumn:
     case PeakDbColumn: return h.peakV;
     case RiseColumn: return double(h.peak - h.first);
@@ -50,10 +56,12 @@ double HitTableModel::sortKey(const Hit& h, int column, double periodUs)
     case CountsColumn: return h.counts;
     case CountsToPeakColumn: return h.countsToPeak;
     case EnergyColumn: return h.sumSquares;
-    case AvgFreqColumn: {
-        const std::optional<double> f = hitRow(h, periodUs).avgFreqKHz;
-        return f ? *f : -std::numeric_limits<double>::infinity();
-    }
+    // Counts per sample, samples per volt, cycles per sample: the order of what is shown.
+    case AvgFreqColumn:
+        return timed && h.last > h.first ? double(h.counts) / double(h.last - h.first) : absent;
+    case RaColumn: return timed && h.peakV > 0.0 ? double(h.peak - h.first) / h.peakV : absent;
+    case PeakFreqColumn: return timed && h.peakCycles >= 0.0 ? h.peakCycles : absent;
+    case CentroidColumn: return timed && h.centroidCycles >= 0.0 ? h.centroidCycles : absent;
     default: return 0.0;
     }
 }
@@ -123,7 +131,7 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const
     // Without a period the times are shown in samples; the CSV leaves them empty.
     if (!periodKnown(m_period) && (c == ArrivalColumn || c == RiseColumn || c == DurationColumn))
         return QCoreApplication::translate("THitTable", "%1 отсч.").arg(qint64(sortKey(h, c, m_period)));
-    return hitField(hitRow(h, m_period), c);
+    return hitField(hitRow(h, m_period, m_start), c);
 }
 
 QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -143,6 +151,10 @@ QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int
         QT_TRANSLATE_NOOP("THitTable", "Выбросы до пика"),
         QT_TRANSLATE_NOOP("THitTable", "Энергия, В²·с"),
         QT_TRANSLATE_NOOP("THitTable", "Ср. частота, кГц"),
+        QT_TRANSLATE_NOOP("THitTable", "RA, мс/В"),
+        QT_TRANSLATE_NOOP("THitTable", "Пиковая частота, кГц"),
+        QT_TRANSLATE_NOOP("THitTable", "Центроид, кГц"),
+        QT_TRANSLATE_NOOP("THitTable", "Время UTC"),
     };
     if (section < 0 || section >= ColumnCount)
         return {};
@@ -202,6 +214,7 @@ THitTable::THitTable(QWidget* parent, TWForm* form)
     ui->hitView->installEventFilter(this);
     connect(ui->copyBtn, &QPushButton::clicked, this, &THitTable::copySelection);
     connect(ui->exportBtn, &QPushButton::clicked, this, &THitTable::chooseExportFile);
+    connect(ui->plotsBtn, &QPushButton::clicked, this, &THitTable::showAnalysis);
     connect(ui->closeBtn, &QPushButton::clicked, this, &QWidget::close);
     connect(ui->hitView, &QTableView::doubleClicked, this,
             [this](const QModelIndex& i) { goToRow(i.row()); });
@@ -304,7 +317,8 @@ void THitTable::detect(const ae::HitSettings& s)
     marks.reserve(int(found.size()));
     for (const ae::Hit& h : found)
         marks.push_back({h.channel, int(h.first), int(h.last)});
-    m_model->setHits(std::move(found), period);
+    // A record listed in a series log beside it has absolute times.
+    m_model->setHits(std::move(found), period, ae::recordStartUtcUs(m_form->windowTitle()));
     ui->hitView->resizeColumnsToContents();
     m_file = m_form->windowTitle();
     setWindowTitle(tr("Импульсы АЭ — %1").arg(m_file));
@@ -324,6 +338,9 @@ void THitTable::detect(const ae::HitSettings& s)
         text += tr(" Частота дискретизации записи неизвестна: времена даны в отсчётах, окна PDT, HDT "
                    "и HLT отсчитаны по отсчёту на микросекунду.");
     ui->summaryLabel->setText(text);
+    // The plots of these hits follow the new search.
+    if (TAnalysisWindow::windowOf(parentWidget(), this))
+        showAnalysis();
 }
 
 const ae::Hit* THitTable::hitAt(int r) const
@@ -333,8 +350,8 @@ const ae::Hit* THitTable::hitAt(int r) const
 
 std::optional<ae::HitRow> THitTable::rowAt(int r) const
 {
-    if (const ae::Hit* h = hitAt(r))
-        return ae::hitRow(*h, m_model->periodUs());
+    if (r >= 0 && r < m_model->rowCount())
+        return m_model->row(r);
     return std::nullopt;
 }
 
@@ -392,11 +409,35 @@ void THitTable::chooseExportFile()
 
 void THitTable::goToRow(int r)
 {
-    const ae::Hit* h = hitAt(r);
-    if (!h || !m_form)
+    if (const ae::Hit* h = hitAt(r))
+        goToHit(h->channel, h->first);
+}
+
+void THitTable::goToHit(int slot, qint64 sample)
+{
+    if (!m_form)
         return;
     // The readouts show the active window: this one first.
     if (QMdiArea* area = m_form->mdiArea())
         area->setActiveSubWindow(m_form);
-    m_form->showSample(h->channel, int(h->first));
+    m_form->showSample(slot, int(sample));
+}
+
+ae::AnalysisSource THitTable::analysisSource() const
+{
+    ae::AnalysisSource s;
+    s.title = m_file;
+    s.records << m_file;
+    s.hits = ae::analysisHits(m_model->hits(), m_model->periodUs(), 0, m_model->startUtcUs(), false);
+    return s;
+}
+
+TAnalysisWindow* THitTable::showAnalysis()
+{
+    const bool made = !TAnalysisWindow::windowOf(parentWidget(), this);
+    TAnalysisWindow* w = TAnalysisWindow::showFor(parentWidget(), this, analysisSource());
+    if (made)
+        connect(w, &TAnalysisWindow::hitActivated, this,
+                [this](const ae::AnalysisHit& h) { goToHit(h.channel - 1, h.first); });
+    return w;
 }

@@ -5,6 +5,7 @@
 // waveform window with the channel's cursor on its arrival; while the table is open the window
 // marks every hit from its start to its end.
 
+#include "ae/analysis_window.h"
 #include "ae/hits.h"
 
 #include <QAbstractTableModel>
@@ -16,6 +17,7 @@
 #include <vector>
 
 class QTableView;
+class TAnalysisWindow;
 class TWForm;
 
 namespace Ui {
@@ -40,19 +42,27 @@ public:
         CountsToPeakColumn,
         EnergyColumn,
         AvgFreqColumn,
+        RaColumn,
+        PeakFreqColumn,
+        CentroidColumn,
+        TimeUtcColumn,
         ColumnCount
     };
 
     using QAbstractTableModel::QAbstractTableModel;
-    // New hits, in the order last sorted by (as found when never sorted).
-    void setHits(std::vector<Hit> hits, double periodUs);
+    // New hits, in the order last sorted by (as found when never sorted); startUtcUs: the
+    // record's start, when known, for the absolute times.
+    void setHits(std::vector<Hit> hits, double periodUs, std::optional<qint64> startUtcUs = std::nullopt);
     // The hit of row r as the rows are ordered now.
     const Hit& hit(int row) const { return m_hits[std::size_t(m_order[std::size_t(row)])]; }
     // The hits as found (the order of the marks), whatever the rows' order.
     const std::vector<Hit>& hits() const { return m_hits; }
     double periodUs() const { return m_period; }
+    std::optional<qint64> startUtcUs() const { return m_start; }
+    // The hit of row r as the table shows it.
+    HitRow row(int r) const { return hitRow(hit(r), m_period, m_start); }
     // The value rows are sorted by in column c: times in samples, so that a record without a
-    // known period still sorts; an absent average frequency below every other.
+    // known period still sorts; an absent frequency below every other.
     static double sortKey(const Hit& h, int column, double periodUs);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -68,6 +78,7 @@ private:
     std::vector<Hit> m_hits;
     std::vector<int> m_order; // row -> index into m_hits
     double m_period = 0.0;
+    std::optional<qint64> m_start;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
@@ -114,6 +125,10 @@ public:
     void chooseExportFile();
     // The hit of row r shown in its window, the channel's cursor on its arrival.
     void goToRow(int r);
+    // A hit (channel slot, sample) shown in its window, the channel's cursor on it.
+    void goToHit(int slot, qint64 sample);
+    // The analysis window of the hits ("Графики…"), made or brought up to date.
+    TAnalysisWindow* showAnalysis();
 
 signals:
     // A step of a search with its progress dialog shown, after the dialog took its value.
@@ -125,6 +140,7 @@ protected:
 
 private:
     std::optional<ae::HitRow> rowAt(int r) const; // the hit of row r of the view as shown
+    ae::AnalysisSource analysisSource() const;
 
     Ui::HitTable* ui = nullptr;
     // The search with its progress dialog; false when stopped.

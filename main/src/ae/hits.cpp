@@ -1,5 +1,6 @@
 #include "ae/hits.h"
 
+#include "ae/hit_features.h"
 #include "convert.h"
 #include "wave_stor.h"
 
@@ -154,6 +155,7 @@ void HitDetector::close()
 void detectChannelHits(const TWaveView& channel, int slot, int gainCode, double periodUs,
                        const HitSettings& settings, std::vector<Hit>& out)
 {
+    const std::size_t before = out.size();
     HitDetector detector(settings, periodUs, gainCode, channel.unipolar, slot, out);
     for (int i = 0; i < channel.count;) {
         const qint8* span = nullptr;
@@ -164,6 +166,9 @@ void detectChannelHits(const TWaveView& channel, int slot, int gainCode, double 
         i += n;
     }
     detector.finish();
+    HitSpectrometer spectra;
+    for (std::size_t h = before; h < out.size(); ++h)
+        spectra.measure(channel, gainCode, out[h]);
 }
 
 namespace {
@@ -177,6 +182,15 @@ const TWaveView* searchedChannel(const TWaveStor& record, int ch)
 
 } // namespace
 
+std::vector<int> searchedSlots(const TWaveStor& record)
+{
+    std::vector<int> found;
+    for (int ch = 0; ch < record.channelCount(); ++ch)
+        if (searchedChannel(record, ch))
+            found.push_back(ch);
+    return found;
+}
+
 std::vector<Hit> detectHits(const TWaveStor& record, const HitSettings& settings)
 {
     RecordHitSearch search(record, settings);
@@ -189,6 +203,7 @@ RecordHitSearch::RecordHitSearch(const TWaveStor& record, const HitSettings& set
     : m_record(record)
     , m_settings(settings)
     , m_period(record.samplePeriodUs())
+    , m_spectrometer(std::make_unique<HitSpectrometer>())
 {
     for (int ch = 0; ch < record.channelCount(); ++ch) {
         if (const TWaveView* v = searchedChannel(record, ch))
@@ -213,6 +228,14 @@ bool RecordHitSearch::startNextChannel()
     return false;
 }
 
+void RecordHitSearch::measureEnded()
+{
+    for (; m_measured < m_hits.size(); ++m_measured) {
+        Hit& h = m_hits[m_measured];
+        m_spectrometer->measure(*m_record.channel(h.channel), m_record.channelHeader(h.channel)->gainCode, h);
+    }
+}
+
 bool RecordHitSearch::step(qint64 samples)
 {
     qint64 budget = std::max<qint64>(samples, 1);
@@ -223,24 +246,27 @@ bool RecordHitSearch::step(qint64 samples)
         if (n <= 0) {
             // The channel's end (or a block that is not there): its last hit ends with it.
             m_detector->finish();
+            measureEnded();
             m_searched += std::max<qint64>(v.count - m_pos, 0);
             startNextChannel();
             continue;
         }
         const qint64 k = std::min<qint64>(n, budget);
         m_detector->feed(span, k);
+        measureEnded();
         m_pos += k;
         m_searched += k;
         budget -= k;
     }
     if (m_detector && m_pos >= m_record.channel(m_slot)->count) {
         m_detector->finish();
+        measureEnded();
         startNextChannel();
     }
     return m_detector != nullptr;
 }
 
-HitRow hitRow(const Hit& hit, double periodUs)
+HitRow hitRow(const Hit& hit, double periodUs, std::optional<qint64> startUtcUs)
 {
     HitRow r;
     r.channel = hit.channel + 1;
@@ -256,6 +282,15 @@ HitRow hitRow(const Hit& hit, double periodUs)
     r.energyV2s = hit.sumSquares * periodUs * 1e-6;
     if (hit.last > hit.first)
         r.avgFreqKHz = double(hit.counts) / *r.durationUs * 1000.0;
+    if (hit.peakV > 0.0)
+        r.raMsPerV = *r.riseUs / 1000.0 / hit.peakV;
+    // Cycles per sample times samples per ms.
+    if (hit.peakCycles >= 0.0)
+        r.peakFreqKHz = hit.peakCycles * 1000.0 / periodUs;
+    if (hit.centroidCycles >= 0.0)
+        r.centroidKHz = hit.centroidCycles * 1000.0 / periodUs;
+    if (startUtcUs)
+        r.timeUtcUs = *startUtcUs + qint64(std::llround(*r.arrivalUs));
     return r;
 }
 

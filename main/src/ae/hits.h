@@ -16,6 +16,8 @@ class TWaveView;
 
 namespace ae {
 
+class HitSpectrometer;
+
 // What makes and ends a hit. Times in microseconds, the threshold in volts at the input.
 struct HitSettings
 {
@@ -52,6 +54,11 @@ struct Hit
     int counts = 0;        // rising crossings of the positive threshold
     int countsToPeak = 0;  // of them, those up to and including the peak
     double sumSquares = 0; // sum of V^2 over first ... last
+    // The magnitude spectrum of the hit's samples (README.md) in cycles per sample, so that the
+    // sampling rate makes them frequencies: its largest bin and its centroid. -1 when the hit has
+    // none (one sample, a spectrum of zeros, not measured).
+    double peakCycles = -1.0;
+    double centroidCycles = -1.0;
 };
 
 // One pass over a channel's samples, fed in consecutive spans. Every sample reads as the
@@ -87,11 +94,14 @@ private:
     Hit m_hit;
 };
 
-// The hits of one channel, appended to out in time order.
+// The hits of one channel, appended to out in time order, their spectra measured.
 void detectChannelHits(const TWaveView& channel, int slot, int gainCode, double periodUs,
                        const HitSettings& settings, std::vector<Hit>& out);
-// Every channel of a record in slot order (spectrum channels have none), at its sample period.
+// Every channel of a record in slot order (spectrum channels have none), at its sample period,
+// with the hits' spectra measured.
 std::vector<Hit> detectHits(const TWaveStor& record, const HitSettings& settings);
+// The slots whose hits are searched: every channel but the spectra.
+std::vector<int> searchedSlots(const TWaveStor& record);
 
 // detectHits in steps of a given number of samples, so that a long search can show its progress
 // and be stopped between steps. The record must not change while the search lives.
@@ -116,6 +126,7 @@ public:
 
 private:
     bool startNextChannel();
+    void measureEnded(); // the spectra of the hits that ended since the last call
 
     const TWaveStor& m_record;
     HitSettings m_settings;
@@ -123,13 +134,17 @@ private:
     int m_slot = -1;  // channel being searched
     qint64 m_pos = 0; // its next sample
     std::unique_ptr<HitDetector> m_detector;
+    std::unique_ptr<HitSpectrometer> m_spectrometer;
     std::vector<Hit> m_hits;
+    std::size_t m_measured = 0; // hits before this one have their spectra
     qint64 m_searched = 0;
     qint64 m_total = 0;
 };
 
-// A hit as the table and the CSV show it. The times, the energy and the average frequency are
-// absent when the period is unknown; the average frequency also for a hit of one sample.
+// A hit as the table and the CSV show it. The times, the energy, the frequencies and RA are
+// absent when the period is unknown; the average frequency also for a hit of one sample, the
+// spectral ones for a hit without a spectrum; the absolute time when the record's start is
+// not known.
 struct HitRow
 {
     int channel = 1; // from 1
@@ -138,7 +153,10 @@ struct HitRow
     int counts = 0;
     int countsToPeak = 0;
     std::optional<double> arrivalUs, riseUs, durationUs, energyV2s, avgFreqKHz;
+    std::optional<double> raMsPerV, peakFreqKHz, centroidKHz;
+    std::optional<qint64> timeUtcUs; // microseconds since 1970-01-01T00:00:00Z
 };
-HitRow hitRow(const Hit& hit, double periodUs);
+// startUtcUs: when the record's first sample was taken, in microseconds since the epoch.
+HitRow hitRow(const Hit& hit, double periodUs, std::optional<qint64> startUtcUs = std::nullopt);
 
 } // namespace ae

@@ -1,13 +1,20 @@
 #include "series/series_table.h"
 
+#include "ae/analysis_window.h"
+#include "ae/series_hits.h"
+#include "settings.h"
 #include "umisc.h"
+#include "wave_form.h"
 
 #include "ui_SeriesTable.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QProgressDialog>
 #include <QTableView>
 
 #include <utility>
@@ -128,6 +135,7 @@ TSeriesTable::TSeriesTable(QWidget* parent, const QString& folder, Opener open)
     ui->recordView->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui->recordView->installEventFilter(this);
     connect(ui->refreshBtn, &QPushButton::clicked, this, &TSeriesTable::reload);
+    connect(ui->plotsBtn, &QPushButton::clicked, this, &TSeriesTable::showAnalysis);
     connect(ui->closeBtn, &QPushButton::clicked, this, &QWidget::close);
     connect(ui->recordView, &QTableView::doubleClicked, this,
             [this](const QModelIndex& i) { openRow(i.row()); });
@@ -137,6 +145,71 @@ TSeriesTable::TSeriesTable(QWidget* parent, const QString& folder, Opener open)
 TSeriesTable::~TSeriesTable()
 {
     delete ui;
+}
+
+TAnalysisWindow* TSeriesTable::showAnalysis()
+{
+    TAnalysisWindow* w = TAnalysisWindow::windowOf(parentWidget(), this);
+    if (m_collecting)
+        return w; // a reload while the records are read: they are read once
+    if (!w || !m_collector)
+        m_collector = std::make_unique<ae::SeriesHitCollector>(m_folder, g_hitSettings);
+    const QVector<series::LogRow> rows = m_collector->pending(m_listing);
+    ae::AnalysisSource found;
+    int read = 0;
+    if (!rows.isEmpty()) {
+        // Reading many records takes a while: a progress dialog whose Stop shows what was read.
+        QProgressDialog progress(tr("Чтение записей серии…"), tr("Стоп"), 0, int(rows.size()), this);
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setMinimumDuration(500);
+        m_collecting = true;
+        for (; read < rows.size() && !progress.wasCanceled(); ++read) {
+            progress.setValue(read);
+            m_collector->collect(rows[read], found.hits, found.records);
+        }
+        m_collecting = false;
+    }
+    QString note = m_collector->note(m_listing);
+    if (read < rows.size())
+        note += tr(" Чтение остановлено: не прочитано записей %1 (они будут прочитаны при обновлении).")
+                    .arg(rows.size() - read);
+    if (w) {
+        if (!found.records.isEmpty())
+            w->appendHits(std::move(found.hits), found.records);
+        w->setNote(note.trimmed());
+        return w;
+    }
+    found.title = QDir::toNativeSeparators(m_folder);
+    found.absoluteTime = true;
+    found.note = note.trimmed();
+    w = TAnalysisWindow::showFor(parentWidget(), this, std::move(found));
+    connect(w, &TAnalysisWindow::hitActivated, this, &TSeriesTable::showHit);
+    connect(w, &QObject::destroyed, this, [this] { m_collector.reset(); });
+    return w;
+}
+
+void TSeriesTable::showHit(const ae::AnalysisHit& hit)
+{
+    const TAnalysisWindow* w = TAnalysisWindow::windowOf(parentWidget(), this);
+    if (!w || hit.record < 0 || hit.record >= w->source().records.size() || !parentWidget())
+        return;
+    const QString path = QDir::toNativeSeparators(w->source().records[hit.record]);
+    auto openWindow = [&]() -> TWForm* {
+        for (TWForm* f : parentWidget()->findChildren<TWForm*>())
+            if (f->windowTitle() == path && f->record)
+                return f;
+        return nullptr;
+    };
+    TWForm* f = openWindow();
+    if (!f && m_open) {
+        m_open(QDir::fromNativeSeparators(path));
+        f = openWindow();
+    }
+    if (!f)
+        return;
+    if (QMdiArea* area = f->mdiArea())
+        area->setActiveSubWindow(f);
+    f->showSample(hit.channel - 1, int(hit.first));
 }
 
 QTableView* TSeriesTable::view() const
@@ -178,6 +251,9 @@ void TSeriesTable::reload()
     if (m_listing.rows.isEmpty())
         text += tr(" Записей в папке нет.");
     ui->summaryLabel->setText(text);
+    // The plots of a running series follow it.
+    if (m_collector && TAnalysisWindow::windowOf(parentWidget(), this))
+        showAnalysis();
 }
 
 void TSeriesTable::openRow(int r)

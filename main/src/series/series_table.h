@@ -10,8 +10,15 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QTableView;
+class TAnalysisWindow;
+
+namespace ae {
+struct AnalysisHit;
+class SeriesHitCollector;
+} // namespace ae
 
 namespace Ui {
 class SeriesTable;
@@ -63,6 +70,13 @@ public:
     void reload();
     // Opens the record of row r (nothing for a record that was not saved or is gone).
     void openRow(int r);
+    // The analysis plots of every hit of the series' records ("Графики…"), found with the hit
+    // settings in force: made, or given the records that came since (a running series; reload()
+    // does it after every record).
+    TAnalysisWindow* showAnalysis();
+    // A hit of the plots shown in its record's window (the one open, else one opened), the
+    // channel's cursor on its arrival.
+    void showHit(const ae::AnalysisHit& hit);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override; // Enter and F5 on the view
@@ -73,4 +87,6 @@ private:
     QString m_folder;
     Opener m_open;
     series::FolderListing m_listing;
+    std::unique_ptr<ae::SeriesHitCollector> m_collector; // while the analysis window is open
+    bool m_collecting = false; // the records are being read (events are served meanwhile)
 };

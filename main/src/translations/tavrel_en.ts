@@ -37,6 +37,61 @@ sensors</translation>
     </message>
 </context>
 <context>
+    <name>AnalysisWindow</name>
+    <message>
+        <source>Анализ АЭ</source>
+        <translation>AE analysis</translation>
+    </message>
+    <message>
+        <source>Каналы:</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>Сводка по отмеченным каналам: число импульсов, суммарная энергия, наибольшая амплитуда, b-value</source>
+        <translation>Summary of the ticked channels: number of hits, total energy, largest amplitude, b-value</translation>
+    </message>
+    <message>
+        <source>&amp;Копировать</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>Сводку в буфер обмена</source>
+        <translation>Copy the summary to the clipboard</translation>
+    </message>
+    <message>
+        <source>&amp;Экспорт CSV…</source>
+        <translation>&amp;Export CSV…</translation>
+    </message>
+    <message>
+        <source>Сводку в файл CSV</source>
+        <translation>Save the summary as a CSV file</translation>
+    </message>
+    <message>
+        <source>График, который сохраняют кнопки PNG и SVG</source>
+        <translation>The plot that the PNG and SVG buttons save</translation>
+    </message>
+    <message>
+        <source>&amp;PNG…</source>
+        <translation>&amp;PNG…</translation>
+    </message>
+    <message>
+        <source>Сохранить выбранный график в PNG</source>
+        <translation>Save the chosen plot as PNG</translation>
+    </message>
+    <message>
+        <source>&amp;SVG…</source>
+        <translation>&amp;SVG…</translation>
+    </message>
+    <message>
+        <source>Сохранить выбранный график в SVG</source>
+        <translation>Save the chosen plot as SVG</translation>
+    </message>
+    <message>
+        <source>&amp;Закрыть</source>
+        <translation>C&amp;lose</translation>
+    </message>
+</context>
+<context>
     <name>ExportDialog</name>
     <message>
         <source>Экспорт</source>
@@ -198,6 +253,14 @@ sensors</translation>
     <message>
         <source>&amp;Закрыть</source>
         <translation>C&amp;lose</translation>
+    </message>
+    <message>
+        <source>&amp;Графики…</source>
+        <translation>&amp;Plots…</translation>
+    </message>
+    <message>
+        <source>Графики анализа АЭ по найденным импульсам</source>
+        <translation>AE analysis plots of the hits found</translation>
     </message>
 </context>
 <context>
@@ -495,7 +558,7 @@ sensors</translation>
         <translation>&amp;Settings</translation>
     </message>
     <message>
-        <source>Размерность по Y</source>
+        <source>&amp;Размерность по Y</source>
         <translation>Y &amp;units</translation>
     </message>
     <message>
@@ -631,11 +694,11 @@ sensors</translation>
         <translation>Ctrl+S</translation>
     </message>
     <message>
-        <source>Вольты</source>
+        <source>&amp;Вольты</source>
         <translation>&amp;Volts</translation>
     </message>
     <message>
-        <source>Кулоны</source>
+        <source>&amp;Кулоны</source>
         <translation>&amp;Coulombs</translation>
     </message>
     <message>
@@ -1080,6 +1143,14 @@ sensors</translation>
         <source>&amp;Закрыть</source>
         <translation>&amp;Close</translation>
     </message>
+    <message>
+        <source>&amp;Графики…</source>
+        <translation>&amp;Plots…</translation>
+    </message>
+    <message>
+        <source>Графики анализа АЭ по всем импульсам серии; во время серии дополняются новыми записями</source>
+        <translation>AE analysis plots of every hit of the series; during a series they take in each new record</translation>
+    </message>
 </context>
 <context>
     <name>SetRecordDialog</name>
@@ -1440,6 +1511,223 @@ or X and Y (planar location).</translation>
     </message>
 </context>
 <context>
+    <name>TAnalysisWindow</name>
+    <message>
+        <source>К%1</source>
+        <translation>Ch%1</translation>
+    </message>
+    <message>
+        <source>Время (местное)</source>
+        <translation>Time (local)</translation>
+    </message>
+    <message>
+        <source>Накопление импульсов и энергии</source>
+        <translation>Cumulative hits and energy</translation>
+    </message>
+    <message>
+        <source>Распределение амплитуд</source>
+        <translation>Amplitude distribution</translation>
+    </message>
+    <message>
+        <source>Длительность и амплитуда</source>
+        <translation>Duration and amplitude</translation>
+    </message>
+    <message>
+        <source>Средняя частота и RA</source>
+        <translation>Average frequency and RA</translation>
+    </message>
+    <message>
+        <source>Число импульсов (сплошные линии, левая ось) и их суммарная энергия (штриховые, правая ось) с начала</source>
+        <translation>Number of hits (solid lines, left axis) and their total energy (dashed, right axis) since the start</translation>
+    </message>
+    <message>
+        <source>Импульсы на 1 дБ амплитуды (линии), N(≥A) (точки) и прямая, по наклону которой найдено b-value (штриховая)</source>
+        <translation>Hits per 1 dB of amplitude (lines), N(≥A) (points) and the line whose slope gives the b-value (dashed)</translation>
+    </message>
+    <message>
+        <source>Точка на импульс: длинные слабые импульсы обычно шум</source>
+        <translation>A point per hit: long, weak hits are usually noise</translation>
+    </message>
+    <message>
+        <source>Точка на импульс: отрыв (высокая частота, малое RA) или сдвиг</source>
+        <translation>A point per hit: tensile (high frequency, low RA) or shear</translation>
+    </message>
+    <message>
+        <source>Канал</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>Импульсы</source>
+        <translation>Hits</translation>
+    </message>
+    <message>
+        <source>Энергия, В²·с</source>
+        <translation>Energy, V²·s</translation>
+    </message>
+    <message>
+        <source>Макс., дБ</source>
+        <translation>Max., dB</translation>
+    </message>
+    <message>
+        <source>b-value</source>
+        <translation>b-value</translation>
+    </message>
+    <message>
+        <source>Анализ АЭ — %1</source>
+        <translation>AE analysis — %1</translation>
+    </message>
+    <message>
+        <source>Канал &amp;%1</source>
+        <translation>Channel &amp;%1</translation>
+    </message>
+    <message>
+        <source>Время, мс</source>
+        <translation>Time, ms</translation>
+    </message>
+    <message>
+        <source>Импульсы (сплошные)</source>
+        <translation>Hits (solid)</translation>
+    </message>
+    <message>
+        <source>Энергия, В²·с (штрихи)</source>
+        <translation>Energy, V²·s (dashed)</translation>
+    </message>
+    <message>
+        <source>Времена импульсов неизвестны:
+нет частоты дискретизации или времени начала записи</source>
+        <translation>The hits&apos; times are unknown:
+no sampling rate or no start time of the record</translation>
+    </message>
+    <message>
+        <source>Амплитуда, дБ (отн. 1 мкВ)</source>
+        <translation>Amplitude, dB (re 1 µV)</translation>
+    </message>
+    <message>
+        <source>Импульсы: на 1 дБ, N(≥A)</source>
+        <translation>Hits: per 1 dB, N(≥A)</translation>
+    </message>
+    <message>
+        <source>К%1: b = %2</source>
+        <translation>Ch%1: b = %2</translation>
+    </message>
+    <message>
+        <source>К%1: b —</source>
+        <translation>Ch%1: b —</translation>
+    </message>
+    <message>
+        <source>Длительность, мкс</source>
+        <translation>Duration, µs</translation>
+    </message>
+    <message>
+        <source>RA, мс/В</source>
+        <translation>RA, ms/V</translation>
+    </message>
+    <message>
+        <source>Ср. частота, кГц</source>
+        <translation>Avg. frequency, kHz</translation>
+    </message>
+    <message>
+        <source>Длительности неизвестны:
+нет частоты дискретизации или все импульсы из одного отсчёта</source>
+        <translation>Durations unknown:
+no sampling rate, or every hit is one sample</translation>
+    </message>
+    <message>
+        <source>Частоты и RA неизвестны:
+нет частоты дискретизации или все импульсы из одного отсчёта</source>
+        <translation>Frequencies and RA unknown:
+no sampling rate, or every hit is one sample</translation>
+    </message>
+    <message>
+        <source>Экспорт сводки АЭ</source>
+        <translation>Export the AE summary</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Сохранить график</source>
+        <translation>Save the plot</translation>
+    </message>
+    <message>
+        <source>SVG (*.svg)</source>
+        <translation>SVG (*.svg)</translation>
+    </message>
+    <message>
+        <source>PNG (*.png)</source>
+        <translation>PNG (*.png)</translation>
+    </message>
+    <message>
+        <source>канал %1</source>
+        <translation>channel %1</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>Время: %1</source>
+        <translation>Time: %1</translation>
+    </message>
+    <message>
+        <source>Приход: %1 мкс</source>
+        <translation>Arrival: %1 µs</translation>
+    </message>
+    <message>
+        <source>Приход: отсчёт %1</source>
+        <translation>Arrival: sample %1</translation>
+    </message>
+    <message>
+        <source>Амплитуда: %1 дБ</source>
+        <translation>Amplitude: %1 dB</translation>
+    </message>
+    <message>
+        <source>Длительность: %1 мкс</source>
+        <translation>Duration: %1 µs</translation>
+    </message>
+    <message>
+        <source>Энергия: %1 В²·с</source>
+        <translation>Energy: %1 V²·s</translation>
+    </message>
+    <message>
+        <source>Средняя частота: %1 кГц</source>
+        <translation>Average frequency: %1 kHz</translation>
+    </message>
+    <message>
+        <source>RA: %1 мс/В</source>
+        <translation>RA: %1 ms/V</translation>
+    </message>
+    <message>
+        <source>Двойной щелчок: показать импульс в записи</source>
+        <translation>Double-click: show the hit in its record</translation>
+    </message>
+    <message>
+        <source>записей не сохранено (строки журнала с ошибкой): %1</source>
+        <translation>records not saved (failed log lines): %1</translation>
+    </message>
+    <message>
+        <source>файлов нет или они не читаются: %1</source>
+        <translation>files missing or unreadable: %1</translation>
+    </message>
+    <message>
+        <source>нечитаемых строк журнала: %1</source>
+        <translation>unreadable log lines: %1</translation>
+    </message>
+    <message>
+        <source>записей без времени начала (их импульсов нет на графиках по времени): %1</source>
+        <translation>records without a start time (their hits are not on the time plots): %1</translation>
+    </message>
+    <message>
+        <source>Пропущено: %1.</source>
+        <translation>Left out: %1.</translation>
+    </message>
+    <message>
+        <source>Журнала series.csv нет: время записи — время изменения её файла.</source>
+        <translation>No series.csv: a record&apos;s time is the time its file was last changed.</translation>
+    </message>
+</context>
+<context>
     <name>THitSetDlg</name>
     <message>
         <source>= %1 дБ отн. 1 мкВ</source>
@@ -1523,6 +1811,22 @@ or X and Y (planar location).</translation>
     <message>
         <source>CSV (*.csv)</source>
         <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>RA, мс/В</source>
+        <translation>RA, ms/V</translation>
+    </message>
+    <message>
+        <source>Пиковая частота, кГц</source>
+        <translation>Peak frequency, kHz</translation>
+    </message>
+    <message>
+        <source>Центроид, кГц</source>
+        <translation>Centroid, kHz</translation>
+    </message>
+    <message>
+        <source>Время UTC</source>
+        <translation>Time UTC</translation>
     </message>
 </context>
 <context>
@@ -1706,6 +2010,18 @@ or X and Y (planar location).</translation>
     <message>
         <source> Записей в папке нет.</source>
         <translation> No records in the folder.</translation>
+    </message>
+    <message>
+        <source>Чтение записей серии…</source>
+        <translation>Reading the records of the series…</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source> Чтение остановлено: не прочитано записей %1 (они будут прочитаны при обновлении).</source>
+        <translation> Reading stopped: %1 records not read (they are read at the next refresh).</translation>
     </message>
 </context>
 <context>
