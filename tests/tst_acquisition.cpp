@@ -40,10 +40,7 @@ constexpr qint64 Slack = 400;
 const QByteArray Sync("\xFF\xFF\x55\xAA", 4);
 const QString K4simExe = QStringLiteral(TAVREL_BIN_DIR "/k4sim");
 
-double cpuMs()
-{
-    return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
-}
+const auto cpuMs = [] { return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC; };
 
 // One k4sim process for a test, logging every byte it receives; the link points at its terminal.
 struct K4Sim
@@ -84,14 +81,10 @@ AcquisitionParameters parameters(quint16 half, quint16 wait, quint8 mux, quint8 
                                  quint8 gain0 = 0, quint8 gainStep = 1, quint16 reserved = 0)
 {
     AcquisitionParameters p;
-    p.reserved = reserved;
-    p.halfLength = half;
-    p.waitCount = wait;
+    std::tie(p.reserved, p.halfLength, p.waitCount, p.mux, p.sync, p.detector) =
+        std::tuple(reserved, half, wait, mux, sync, detector);
     for (int i = 0; i < 4; ++i)
         p.gain[i] = quint8(gain0 + gainStep * i); // distinct gains show their order
-    p.mux = mux;
-    p.sync = sync;
-    p.detector = detector;
     return p;
 }
 
