@@ -127,12 +127,13 @@ class TestAcquisition : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { QVERIFY(!linkIsOpen()); } // every command and every run leaves the port closed
     void wireBytes_data();
     void wireBytes();
     void linkFaults_data();
     void linkFaults();
     void handshakeReplyWait();
+    void progressGivesActivationBack();
     void runs_data();
     void runs();
 };
@@ -143,11 +144,6 @@ void TestAcquisition::init()
     resetLinkFlags();
     g_link.rate = 115200;
     g_acquisitionParameters = AcquisitionParameters();
-}
-
-void TestAcquisition::cleanup()
-{
-    QVERIFY(!linkIsOpen()); // every command and every run leaves the port closed
 }
 
 void TestAcquisition::wireBytes_data()
@@ -247,6 +243,25 @@ void TestAcquisition::handshakeReplyWait()
         closeLink();
         QCOMPARE(synced, rate == 25);
         QVERIFY2(ms >= (synced ? 400 : 500) && ms < 500 + Slack, qPrintable(QString::number(ms)));
+    }
+}
+
+void TestAcquisition::progressGivesActivationBack()
+{
+    // The window active before is active again when it closes, also when none was in the meantime.
+    QWidget below;
+    below.show();
+    for (const bool noneActive : {false, true}) {
+        below.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &below);
+        auto* progress = new UnClosableDialog(&below);
+        progress->show();
+        progress->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), progress);
+        if (noneActive)
+            QApplication::setActiveWindow(nullptr);
+        delete progress;
+        QTRY_COMPARE(QApplication::activeWindow(), &below);
     }
 }
 

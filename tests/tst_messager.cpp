@@ -81,9 +81,8 @@ void TestMessager::boxes()
     auto check = [this](const BoxAnswerer& answer, QMessageBox::Icon icon, const QString& text) {
         QCOMPARE(answer.seen.size(), 1);
         const SeenBox& s = answer.seen.first();
-        QCOMPARE(s.text, text);
-        QCOMPARE(s.icon, icon);
-        QCOMPARE(s.title, QStringLiteral("TAVREL"));
+        QCOMPARE((QStringList{s.text, QString::number(s.icon), s.title}),
+                 (QStringList{text, QString::number(icon), "TAVREL"}));
         QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
     };
     const QList<std::tuple<int, const char*, const char*>> warnings = {

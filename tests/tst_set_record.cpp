@@ -44,19 +44,17 @@ class TestSetRecord : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+        StringsKit::instance().fill();
+    }
     void cleanup() { closeLink(); }
     void session_data();
     void session();
     void comPort_data();
     void comPort();
 };
-
-void TestSetRecord::initTestCase()
-{
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    StringsKit::instance().fill();
-}
 
 void TestSetRecord::session_data()
 {
@@ -130,65 +128,51 @@ void TestSetRecord::session()
 
 void TestSetRecord::comPort_data()
 {
-    QTest::addColumn<QString>("name"); // the link's port and rate before
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<QString>("shown"); // port and checked rates the dialog shows
-    QTest::addColumn<QStringList>("checked");
-    QTest::addColumn<QString>("choose"); // port and rate chosen ("": left), then OK or Cancel
-    QTest::addColumn<int>("chooseRate");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("newName"); // the link after
-    QTest::addColumn<int>("newRate");
-    QTest::addColumn<int>("openedAt"); // rate of the demo unit's line; 0: port not open
-    QTest::newRow("demo chosen at 38400") << "ttyUSB0" << 57600 << "ttyUSB0" << QStringList{"57600"}
-                                          << "K4-DEMO" << 38400 << true << "K4-DEMO" << 38400 << 38400;
-    QTest::newRow("rate not offered: opened at 115200, kept")
-        << "K4-DEMO" << 9600 << "K4-DEMO" << QStringList() << "" << 0 << true << "K4-DEMO" << 9600 << 115200;
-    QTest::newRow("port not listed: none")
-        << "ttyusb0" << 19200 << "" << QStringList{"19200"} << "" << 0 << true << "" << 19200 << 0;
-    QTest::newRow("Cancel") << "K4-DEMO" << 19200 << "K4-DEMO" << QStringList{"19200"} << "ttyS0" << 57600
-                            << false << "K4-DEMO" << 19200 << 0;
+    // The link's port and rate before; the port and rate chosen ("-": left) and the button; what the
+    // dialog showed (port, checked rate), then the link's port and rate and its line's rate (0: closed).
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("choice");
+    QTest::addColumn<QString>("result");
+    auto row = [](const char* name, const QStringList& before, const QStringList& choice,
+                  const char* result) { QTest::newRow(name) << before << choice << result; };
+    row("demo chosen at 38400", {"ttyUSB0", "57600"}, {"K4-DEMO", "38400", "OK"},
+        "ttyUSB0 57600 | K4-DEMO 38400 38400");
+    row("rate not offered: opened at 115200, kept", {"K4-DEMO", "9600"}, {"-", "-", "OK"},
+        "K4-DEMO | K4-DEMO 9600 115200");
+    row("port not listed: none", {"ttyusb0", "19200"}, {"-", "-", "OK"}, " 19200 |  19200 0");
+    row("Cancel", {"K4-DEMO", "19200"}, {"ttyS0", "57600", "Cancel"}, "K4-DEMO 19200 | K4-DEMO 19200 0");
 }
 
 void TestSetRecord::comPort()
 {
     const QStringList system{"ttyS0", "ttyUSB0"}; // as the system would report them
-    QFETCH(QString, name);
-    QFETCH(int, rate);
-    QFETCH(QString, choose);
-    QFETCH(int, chooseRate);
-    QFETCH(bool, ok);
-    QFETCH(int, openedAt);
-    g_link.portName = name;
-    g_link.rate = rate;
-    QStringList items, checkedRates;
-    QString current;
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, choice);
+    g_link.portName = before[0];
+    g_link.rate = before[1].toInt();
+    QStringList items, shown;
     QTimer::singleShot(0, this, [&] {
         auto* dlg = QApplication::activeModalWidget();
         auto* ports = dlg->findChild<QComboBox*>("portCB");
         for (int i = 0; i < ports->count(); ++i)
             items << ports->itemText(i);
-        current = ports->currentText();
+        shown << ports->currentText();
         for (auto* rb : dlg->findChildren<QRadioButton*>())
             if (rb->isChecked())
-                checkedRates << rb->text();
-        if (!choose.isEmpty())
-            ports->setCurrentText(choose);
-        if (chooseRate)
-            dlg->findChild<QRadioButton*>(QStringLiteral("rb%1").arg(chooseRate))->setChecked(true);
+                shown << rb->text();
+        if (choice[0] != "-")
+            ports->setCurrentText(choice[0]);
+        if (choice[1] != "-")
+            dlg->findChild<QRadioButton*>("rb" + choice[1])->setChecked(true);
         dlg->findChild<QDialogButtonBox*>("buttonBox")
-            ->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
+            ->button(choice[2] == "OK" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
             ->click();
     });
     runComPortDialog(nullptr, system);
     QCOMPARE(items, system + QStringList{"K4-DEMO"}); // the demo unit after the system's ports
-    QTEST(current, "shown");
-    QTEST(checkedRates, "checked");
-    QTEST(g_link.portName, "newName");
-    QTEST(g_link.rate, "newRate");
-    QCOMPARE(linkIsOpen(), openedAt != 0);
-    if (openedAt)
-        QCOMPARE(demoUnit().baud(), openedAt);
+    shown << "|" << g_link.portName << QString::number(g_link.rate)
+          << QString::number(linkIsOpen() ? demoUnit().baud() : 0);
+    QTEST(shown.join(' '), "result");
 }
 
 QTEST_MAIN(TestSetRecord)
