@@ -3,10 +3,8 @@
 #include "settings.h"
 #include "ufft.h"
 #include "wave_view.h"
-
 #include <QProgressBar>
 #include <QtTest>
-
 #include <cmath>
 #include <memory>
 #include <random>
@@ -155,8 +153,7 @@ private slots:
         source->setSmoothing(halfWidth);
         auto spectrum = channelOf(n / 2);
         QProgressBar bar;
-        bar.setRange(0, 100);
-        bar.setValue(0);
+        bar.setValue(0); // of 0 ... 100
         QCOMPARE(spectrum->forwardFFT(source.get(), start, k, &bar, false), int(SpectrumOk));
         QCOMPARE(bar.value(), k + 5);
         auto target = channelOf(length, [](int) { return 5; });

@@ -5,18 +5,15 @@
 #include "settings.h"
 #include "uidriver.h"
 #include "wave_form.h"
-
 #include <QLabel>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QtTest>
-
 #include <memory>
 
 namespace {
 
-// A preview over channels of 1000 samples (i % 7 each), the given size button checked first;
-// null when refused.
+// A preview over channels of 1000 samples (i % 7), the given size button checked first; null if refused.
 std::unique_ptr<TFFTDlg> preview(TWaveStor& rec, int channels, int width, int size = 256)
 {
     rec.init(channels, 1000);

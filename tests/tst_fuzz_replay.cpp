@@ -1,10 +1,8 @@
-// Replays the fuzz corpus (seeds and earlier findings) through both fuzz targets' entry points:
-// each file gives the reader result pinned for it, as a record and as a waveform window, and in
-// the sanitizer build any bad access or undefined operation fails the test.
+// The fuzz corpus through both fuzz targets: each file's pinned reader result, as a record and as a
+// waveform window; in the sanitizer build any bad access or undefined operation fails.
 
 #include "critical_reports.h"
 #include "rawfile_entry.h"
-
 #include <QDir>
 #include <QtTest>
 

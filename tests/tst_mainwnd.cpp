@@ -1,29 +1,25 @@
 // The main window and its waveform windows: action states, file commands, view arithmetic, closing and
 // quitting, the record dialog (mouse selection and dragging are tst_measure's).
 
-#include <QtTest>
-
 #include "boxwatch.h"
 #include "k4demo.h"
 #include "rs232.h"
 #include "ui_MainWindow.h"
 #include "uidriver.h"
 #include "wave_form.h"
-
 #include <QColorDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QScrollBar>
 #include <QSpinBox>
-
+#include <QtTest>
 #include <cmath>
 
 using wform::View;
 Q_DECLARE_METATYPE(View)
 
 // A record opened with its stored view, one command (0 zoom in, -1 zoom out, else stretch to command / 1000);
-// the view after it, samples per scroll-bar unit, the bar's range and, after a zoom, the stretch slider's
-// label.
+// the view after it, samples per scroll-bar unit, the bar's range and after a zoom the slider's label.
 struct ViewCase
 {
     int length;
@@ -45,9 +41,8 @@ qint8 burstSample(int ch, int i)
     return qint8(std::lround(burst + 3.0 * std::sin(i * 0.37 + ch) + 2.0 * std::sin(i * 1.91)));
 }
 
-// The window manager's part, which the offscreen platform leaves out: a moment after a dialog closes, the
-// modal window still open, else the window below, is activated. A progress window that comes and goes within
-// a run is never activated by the window manager.
+// The window manager's part, left out offscreen: a moment after a dialog (not a progress window) closes, the
+// modal window still open, else the window below, is activated.
 class WindowManager : public QObject
 {
 public:
@@ -185,9 +180,8 @@ private slots:
 
     void filterActions_data()
     {
-        // The filter actions triggered in turn (D detection, F smoothing, d derivative, P square; a disabled
-        // one ignores the trigger), the mode the window gets, and the actions' states after, in the order D F
-        // d P: + checked, o unchecked, - unchecked and disabled.
+        // Filter actions triggered (D detection, F smoothing, d derivative, P square), the window's mode, the
+        // states of D F d P after: + checked, o unchecked, - unchecked and disabled (ignores the trigger).
         QTest::addColumn<QString>("triggers");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("states");
@@ -356,8 +350,7 @@ private slots:
         ui->aRunADC->trigger();                                                     // into a new window
         QCOMPARE(QList<QVariantList>(run), (QList<QVariantList>{{false}, {true}})); // disabled while it runs
         QPointer<TWForm> f = main->forms().value(0);
-        QVERIFY(f && !f->record->isModified()); // the samples themselves are as the
-                                                // unit sent them
+        QVERIFY(f && !f->record->isModified()); // the samples are as the unit sent them
         // A recording not saved yet is not closed without a question; once saved it is.
         {
             BoxAnswerer no(QMessageBox::No);
@@ -525,8 +518,7 @@ private slots:
 
     void recordInfo()
     {
-        QCOMPARE(shownTexts([this] { main->showRecordInfo(); }, {}),
-                 QStringList()); // no window
+        QCOMPARE(shownTexts([this] { main->showRecordInfo(); }, {}), QStringList()); // no window
         TWaveStor& r = *main->newWindow()->record;
         QVERIFY(r.init(5, 2000));
         r.header.clockKHz = 12000;
@@ -546,8 +538,8 @@ private slots:
 
     void readoutContrast_data()
     {
-        // Background of channel 3's readouts and the text colour the user chose first (none when invalid),
-        // both through the colour commands; the colour of the text drawn.
+        // Channel 3's readout background and own text colour (none: invalid) as chosen; the text colour
+        // drawn.
         QTest::addColumn<QColor>("back");
         QTest::addColumn<QColor>("own");
         QTest::addColumn<QColor>("text");
@@ -587,8 +579,8 @@ private slots:
 
     void windowCommandAfterDialog_data()
     {
-        // Keys that open a kind of modal dialog ("sel": the active window's selection set to 10 ... 40,
-        // "nosel": none) and the answers given there, then a window command by its keys.
+        // Keys opening a modal dialog ("sel"/"nosel": selection 10 ... 40 or none), its answers, a window
+        // command.
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QString>("command");
@@ -633,7 +625,6 @@ private slots:
             QCOMPARE(given.seen.size(), answers.size());
         }
         QVERIFY(!QApplication::activeModalWidget());
-
         QMdiArea* mdi = main->mdi();
         const QList<QMdiSubWindow*> all = mdi->subWindowList(QMdiArea::CreationOrder);
         const QPointer<QMdiSubWindow> active = mdi->activeSubWindow();
@@ -647,8 +638,7 @@ private slots:
             QCOMPARE(mdi->activeSubWindow(), all[(i + (command == "next" ? 1 : n - 1)) % n]);
         } else if (command == "tile" || command == "cascade") {
             press(wm, main, command == "tile" ? "Shift+F4" : "Shift+F5");
-            // Tiled windows share no pixel; cascaded ones overlap, each a step right of and below the one
-            // before.
+            // Tiled windows share no pixel; cascaded ones overlap, each a step right of and below the last.
             QList<QRect> r;
             for (QMdiSubWindow* s : all)
                 r << s->geometry();

@@ -4,7 +4,6 @@
 #include "print_dialog.h"
 #include "uidriver.h"
 #include "wave_form.h"
-
 #include <QCheckBox>
 #include <QClipboard>
 #include <QPageSize>
@@ -13,7 +12,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
-
 #include <cmath>
 
 class TestOutput : public QObject
@@ -182,8 +180,7 @@ private slots:
             QCOMPARE(warning.seen[0].text,
                      QStringLiteral("Печать не выполнена:\n%1.")
                          .arg(failure.arg(QDir::toNativeSeparators(out.filePath(typed + ".pdf")))));
-        // Printing closes the dialog, also when nothing was printed but for a failure; the export
-        // leaves it open.
+        // Printing closes the dialog unless it failed; the export leaves it open.
         const bool closed = kind != "svg" && failure.isEmpty();
         QCOMPARE(dialog->isVisible(), !closed);
         QCOMPARE(dialog->result(), int(closed ? QDialog::Accepted : QDialog::Rejected));
@@ -191,7 +188,6 @@ private slots:
                  written.isEmpty() ? QStringList() : QStringList{written});
         if (written.isEmpty())
             return;
-
         // A PDF page at 40 dpi, inside margins of 10 points (5.6 pixels); an SVG drawing of the
         // preview's size, not the printer page's, inside the page's black border.
         const QString png = out.filePath(QStringLiteral("page.png"));

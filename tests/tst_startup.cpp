@@ -1,15 +1,13 @@
-// Program start-up and shutdown: the main window, the hooks, exit codes of failing steps and the
-// shutdown slot (the real executable is started by tst_desktop, installed).
+// Start-up and shutdown: main window, hooks, failing steps' exit codes, shutdown slot (executable:
+// tst_desktop).
 
 #include "boxwatch.h"
 #include "fmain.h"
 #include "init.h"
-
+#include <QtTest>
 #include <Velkit/vlk_errors.h>
 #include <Velkit/vlk_init.h>
 #include <Velkit/vlk_messager.h>
-
-#include <QtTest>
 
 class TestStartup : public QObject
 {
