@@ -1,6 +1,5 @@
-// Series of records: the log's lines and file, the SERIES settings, the command line, and whole
-// series on a main window through the emulated unit (unpaced; pause 0, or 3600 s where a pause is
-// waited in): numbering, retries, a folder that goes away, Stop, closing, the dialog and the table.
+// Series of records: the log, the SERIES settings, the command line, and whole series through the
+// emulated unit (pause 0, or 3600 s where one is waited in): failures, Stop, closing, dialog, table.
 
 #include "acquisition.h"
 #include "boxwatch.h"
@@ -69,12 +68,7 @@ private:
     }
     series::Settings settings(int count, int pause, bool hits = false) const
     {
-        series::Settings s;
-        s.folder = folder();
-        s.count = count;
-        s.pauseS = pause;
-        s.findHits = hits;
-        return s;
+        return {folder(), QStringLiteral("rec"), count, pause, hits};
     }
     QString statusBar() const { return main->findChild<QLabel*>(QStringLiteral("seriesLabel"))->text(); }
 
