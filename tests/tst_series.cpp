@@ -463,16 +463,16 @@ void TestSeries::refusedCommands()
 
 void TestSeries::closing_data()
 {
-    // The tag says what is closed (the series window or the program), when, and the answer.
+    QTest::addColumn<QString>("tag"); // what is closed (the series window or the program), when, the answer
     for (const char* tag :
          {"window in a pause, No", "window in a pause, Yes", "window in an acquisition, Yes",
           "program in a pause, No", "program in an acquisition, Yes"})
-        QTest::newRow(tag);
+        QTest::newRow(tag) << QString(tag);
 }
 
 void TestSeries::closing()
 {
-    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    QFETCH(QString, tag);
     const bool program = tag.startsWith("program"), acquiring = tag.contains("acq"),
                yes = tag.endsWith("Yes");
     QVERIFY(main->startSeries(settings(0, acquiring ? 0 : 3600)));
