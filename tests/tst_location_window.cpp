@@ -1,6 +1,5 @@
-// Source location in the program, on a recording of the emulated unit: the dialog (every field round
-// trip, bad set-ups refused with their message), the map (sensors and events where they belong, equal
-// scales), selection moving the cursors (mouse and keyboard), the exports, linear location, the end.
+// Source location on a recording of the emulated unit: the dialog (round trip, bad set-ups), the map,
+// selection moving the cursors (mouse and keyboard), the exports, linear location, the end.
 
 #include "ae/chart_util.h"
 #include "ae/location_dialog.h"
@@ -36,8 +35,7 @@ private slots:
     void dialogRoundTrip();
     void badSetUps_data();
     void badSetUps();
-    void commandMapAndCursors();
-    void exports();
+    void commandMapCursorsAndExports();
     void linearAndClose();
 
 private:
@@ -161,7 +159,7 @@ void TestLocationWindow::badSetUps()
     QCOMPARE(g_locationSetup.channels[1].y, 0.0);
 }
 
-void TestLocationWindow::commandMapAndCursors()
+void TestLocationWindow::commandMapCursorsAndExports()
 {
     Ui::MainWindow* ui = main->form();
     QCOMPARE(ui->aLocate->text(), QStringLiteral("&Локация источников АЭ…"));
@@ -242,12 +240,7 @@ void TestLocationWindow::commandMapAndCursors()
     QVERIFY((pixelOf(w, {0.3, 0.1}) - under).manhattanLength() <= 2);
     QTest::mouseClick(w->mapView()->viewport(), Qt::RightButton);
     QVERIFY(std::fabs(w->mapView()->unitsPerPixel().x() / before.x() - 1) < 1e-9);
-}
 
-void TestLocationWindow::exports()
-{
-    TLocationWindow* w = locate(record());
-    QVERIFY(w && w->model().rowCount() > 0);
     // The table through the button and the file dialog, ".csv" appended: the engine's rows.
     ModalDriver<QFileDialog> driver(
         [&](QFileDialog* d) { acceptFileDialog(d, dir.filePath(QStringLiteral("ev"))); });
