@@ -113,8 +113,7 @@ void TestAe::hits()
     d.feed(s.data(), qint64(s.size()));
     d.finish();
 
-    // Energy and peak in steps of the channel's gain, the channel from 1, then the row's arrival,
-    // rise and duration in ns and its average frequency in Hz (-1: none, for a hit of one sample).
+    // Energy, peak in steps; the row's channel, arrival, rise, duration (ns) and frequency (Hz; -1: none).
     const double unit = (unipolar ? Env : Bip) / double(1 << gain);
     Hits got, want;
     for (const ae::Hit& h : found) {
@@ -244,8 +243,7 @@ void TestAe::csv()
 using Volts = std::vector<double>;
 using Groups = QList<QPair<double, int>>; // amplitude in dB, how many hits
 
-// Peak bin and centroid (in bins) of the magnitudes of bins 1 ... N/2 by the plain sums of the
-// discrete Fourier transform, N the power of two at or above the samples.
+// Peak bin and centroid of bins 1 ... N/2 of the plain DFT, N the power of two at or above the size.
 static std::pair<int, double> plainDft(const Volts& x)
 {
     int n = 1;
@@ -388,8 +386,7 @@ void TestAe::bValue()
 
 void TestAe::summary()
 {
-    // Channel 1: the ten hits on three levels, one energy unknown; channel 3: two
-    // hits; channel 2: none; channel 4 is not asked for.
+    // Channel 1: ten hits on three levels, one energy unknown; 3: two hits; 2: none; 4: not asked for.
     std::vector<ae::HitRow> rows;
     for (int i = 0; i < 14; ++i) {
         ae::HitRow r;

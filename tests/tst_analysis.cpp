@@ -225,8 +225,7 @@ void TestAnalysis::windowPlots()
                                                      'f', 3) +
                                   "\nknown.raw,3,3,4.00543212890625e-05,84.00,\n");
 
-    // The fourth duration point of channel 1 (hit 4: 160 µs at 61.5 dB) in the channel's colour,
-    // its tooltip and a double click on it.
+    // The fourth duration point of channel 1 (hit 4: 160 µs, 61.5 dB): colour, tooltip, double click.
     QChartView* view = w->chartView(W::DurationPlot);
     const ae::PlotPoint q = w->drawnPoints(W::DurationPlot, 1)->at(3);
     QCOMPARE((QList<double>{q.x, q.y, double(q.hit)}), (QList<double>{61.5, 160, 4}));
@@ -278,12 +277,11 @@ void TestAnalysis::windowPlots()
     }
     QCOMPARE(w->exportSummaryCsv(dir.filePath(QStringLiteral("none/s.csv"))), int(RawWriteFailed));
 
-    // A window goes with its owner.
-    {
-        QObject gone;
-        TAnalysisWindow::showFor(&main, &gone, knownHits());
-        QCOMPARE(main.findChildren<TAnalysisWindow*>().size(), 2);
-    }
+    // Another owner, another window; it goes with its owner.
+    auto* other = new QObject;
+    TAnalysisWindow::showFor(&main, other, knownHits());
+    QCOMPARE(main.findChildren<TAnalysisWindow*>().size(), 2);
+    delete other;
     QTRY_COMPARE(main.findChildren<TAnalysisWindow*>().size(), 1);
 }
 
@@ -364,8 +362,7 @@ void TestAnalysis::seriesPlots()
     QVERIFY(
         w->hitText(2).contains(QStringLiteral("rec_00002.raw, канал 1\nВремя: 2026-12-07T10:15:04.000050Z")));
 
-    // A double click on rec 2's hit opens that record with the cursor on it; a second one finds
-    // the window open.
+    // A double click on rec 2's hit opens it with the cursor there; a second one finds it open.
     QChartView* view = w->chartView(W::CumulativePlot);
     const QPoint at = view->mapFromScene(
         view->chart()->mapToScene(view->chart()->mapToPosition({t2 + 0.05, 3}, view->chart()->series()[0])));
@@ -377,8 +374,7 @@ void TestAnalysis::seriesPlots()
         QCOMPARE(f->record->channel(0)->cursor, 50);
     }
 
-    // The series goes on: a new record, its line, the table read anew (as after every record of a
-    // running series): its hit joins the plots.
+    // The series goes on: a new record and line, the table read anew: its hit joins the plots.
     QVERIFY(write("rec_00004.raw", {200}));
     QVERIFY(log.open(QIODevice::Append));
     log.write("rec_00004.raw,2026-12-07T10:15:06.000Z,2026-12-07T10:15:06.100Z,1,400,1000000,1,ok\n");

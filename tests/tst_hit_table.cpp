@@ -94,8 +94,7 @@ void TestHitTable::init()
     umisc::forgetToolWindowPlaces();
 }
 
-// The marks of each column by their definition, mark by mark: tinted from its start to its end,
-// a start line where it starts, an end line where it ends in another column.
+// The marks' columns by definition: tinted start to end, a start line, an end line in another column.
 static wform::MarkColumns markColumnsByDefinition(const std::vector<std::pair<int, int>>& marks, int left,
                                                   int right, const std::function<int(int)>& toX)
 {
@@ -339,8 +338,7 @@ void TestHitTable::largeTableSorts()
     THitTable* t = THitTable::showFor(main, f, everySample());
     QVERIFY(t);
     QCOMPARE(t->model().rowCount(), MaxSamples);
-    // Highest peak first; equal peaks in the order found: the first row is the earliest of the
-    // largest magnitudes, the last row the latest of the smallest.
+    // Highest peak first, equal peaks in the order found: first the earliest largest, last the latest least.
     int firstMax = 0, lastMin = 0;
     for (int i = 0; i < MaxSamples; ++i) {
         const int m = std::abs(sample(i)), best = std::abs(sample(firstMax)),

@@ -186,8 +186,8 @@ void TestLocation::planar_data()
     QTest::newRow("three, outside the array") << triangle << QPointF(1.2, 0.5) << none << QPointF(1.2, 0.5);
     QTest::newRow("three, noisy arrivals")
         << triangle << QPointF(0.6, 0.2) << QList<double>{0, 5, -3} << grid;
-    // Two exact solutions (solved by hand from the quadratic in the distance to sensor 1): the one
-    // nearer the sensors' centre (1/3, 1/3) is taken.
+    // Two exact solutions (by hand, from the quadratic in the distance to sensor 1): the one nearer the
+    // sensors' centre (1/3, 1/3) is taken.
     QTest::newRow("two: behind sensor 1")
         << corner << QPointF(-0.47, -0.47) << none << QPointF(0.05083755086088641, 0.05083755086088641);
     QTest::newRow("two: beside sensor 2")
