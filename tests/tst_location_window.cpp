@@ -54,8 +54,7 @@ private:
         main->form()->aRunADC->trigger();
         return main->forms().value(0);
     }
-    // The command on f; fill runs on its dialog, which is then accepted. The dialog stays open
-    // after OK when stays is given.
+    // The command on f; fill runs on its dialog, then OK; stays tells whether the dialog stayed open.
     TLocationWindow* locate(TWForm* f, const std::function<void(TLocationDlg*)>& fill = {},
                             bool* stays = nullptr)
     {
@@ -189,8 +188,8 @@ void TestLocationWindow::commandMapCursorsAndExports()
         QCOMPARE(w->model().index(i, ae::LocationTableModel::XColumn).data().toString(),
                  QString::number(r.events[std::size_t(i)].x, 'f', 4));
 
-    // The map: equal scales, also after the window changes its shape; the sensors black at the
-    // corners, labelled with their channels; each event in the colour and size of its class.
+    // Equal scales, also after a change of shape; sensors black at the corners, labelled with their
+    // channels; each event in the colour and size of its class.
     auto equal = [&] {
         const QPointF upp = w->mapView()->unitsPerPixel();
         return upp.x() > 0 && std::fabs(upp.x() / upp.y() - 1) < 1e-9;
@@ -213,8 +212,8 @@ void TestLocationWindow::commandMapCursorsAndExports()
     QCOMPARE(map.pixelColor(pixelOf(w, {0.5, 0.5})), QColor(Qt::black));
     QCOMPARE(marker, 7 + 3 * ae::amplitudeClasses(r.events).classOf(20 * std::log10(e0.peakV * 1e6)));
 
-    // A click on the second event's point selects its row: the cursors of its channels go to its
-    // picks, the mark to its place. Then the keyboard: Up selects the first.
+    // A click on the second event's point selects its row, moves its channels' cursors to its picks and
+    // the mark to its place; then Up selects the first.
     auto cursorsAt = [&](const ae::LocatedEvent& e) {
         for (int k : e.picks)
             QCOMPARE(f->record->channel(r.picks[std::size_t(k)].hit.channel)->cursor,
