@@ -54,7 +54,6 @@ private slots:
     void thinning_data();
     void thinning();
     void windowPlots();
-    void windowWithoutTimes();
     void seriesPlots();
 };
 
@@ -283,31 +282,23 @@ void TestAnalysis::windowPlots()
     QCOMPARE(main.findChildren<TAnalysisWindow*>().size(), 2);
     delete other;
     QTRY_COMPARE(main.findChildren<TAnalysisWindow*>().size(), 1);
-}
 
-void TestAnalysis::windowWithoutTimes()
-{
     // A record without a sampling rate: the time plots say why they are empty; amplitudes drawn.
     ae::AnalysisSource s = knownHits();
     for (ae::AnalysisHit& h : s.hits)
         h.timeMs = h.durationUs = h.avgFreqKHz = h.raMsPerV = h.energyV2s = ae::NoValue;
-    QWidget main;
-    TAnalysisWindow w(&main, nullptr);
-    w.setSource(s);
-    w.resize(1000, 800);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    using W = TAnalysisWindow;
-    QVERIFY(plotMessage(w, W::CumulativePlot).startsWith(QStringLiteral("Времена импульсов неизвестны")));
-    QVERIFY(plotMessage(w, W::DurationPlot).startsWith(QStringLiteral("Длительности неизвестны")));
-    QVERIFY(plotMessage(w, W::FrequencyPlot).startsWith(QStringLiteral("Частоты и RA неизвестны")));
-    QCOMPARE(plotMessage(w, W::AmplitudePlot), QString());
-    QCOMPARE(seriesCounts(w, W::AmplitudePlot), (QList<qsizetype>{12, 3, 2, 12, 3}));
-    QVERIFY(w.summaryCsv().endsWith("\nknown.raw,3,3,,84.00,\n"));
+    w->setSource(s);
+    box->setChecked(true);
+    QVERIFY(plotMessage(*w, W::CumulativePlot).startsWith(QStringLiteral("Времена импульсов неизвестны")));
+    QVERIFY(plotMessage(*w, W::DurationPlot).startsWith(QStringLiteral("Длительности неизвестны")));
+    QVERIFY(plotMessage(*w, W::FrequencyPlot).startsWith(QStringLiteral("Частоты и RA неизвестны")));
+    QCOMPARE(plotMessage(*w, W::AmplitudePlot), QString());
+    QCOMPARE(seriesCounts(*w, W::AmplitudePlot), (QList<qsizetype>{12, 3, 2, 12, 3}));
+    QVERIFY(w->summaryCsv().endsWith("\nknown.raw,3,3,,84.00,\n"));
     // No hits at all: nothing to tick, nothing said.
-    w.setSource({});
-    QCOMPARE(w.channels(), QList<int>{});
-    QCOMPARE(plotMessage(w, W::CumulativePlot), QString());
+    w->setSource({});
+    QCOMPARE(w->channels(), QList<int>{});
+    QCOMPARE(plotMessage(*w, W::CumulativePlot), QString());
 }
 
 void TestAnalysis::seriesPlots()
