@@ -100,19 +100,6 @@ bool takeOver(QFile& file, const Destination& d)
 #endif
 }
 
-// Puts the written bytes on the disk before the rename makes them the destination's content.
-bool syncToDisk(QFile& file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_WIN
-    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-
 // Puts the folder's new entry on the disk, so that the rename survives a power cut.
 void syncFolder(const QString& folder)
 {
@@ -278,6 +265,18 @@ bool nameTemporary(const QString& folder, const QString& fileName, const std::fu
 }
 
 } // namespace
+
+bool syncToDisk(QFile& file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
 
 TWaveStor::TWaveStor(const QRect& plotRect)
     : rect(plotRect)

@@ -130,6 +130,9 @@ struct TemporaryFileOptions
 // directory, a link, a device) is not replaced. Whatever fails, the temporary file is removed.
 // 0; RawWriteFailed when path is empty, the temporary file cannot be made or written, or body
 // returns false; RawWriteNotReplaced; RawWriteRenameFailed.
+// Puts the bytes written to an open file on the disk (flush and fsync / FlushFileBuffers).
+bool syncToDisk(QFile& file);
+
 int writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& body,
                     const TemporaryFileOptions& options = {});
 

@@ -22,6 +22,15 @@ const Option OutputDir{
 const Option Force{QStringLiteral("--force"), QString(),
                    QStringLiteral("replace outputs that exist already; without it such a file fails "
                                   "and the others go on")};
+// The hit search's settings, shared by the commands that find hits.
+const Option Threshold{QStringLiteral("--threshold"), QStringLiteral("V"),
+                       QStringLiteral("hit threshold in volts at the input, above 0 (default 0.1)")};
+const Option Pdt{QStringLiteral("--pdt"), QStringLiteral("US"),
+                 QStringLiteral("peak definition time in microseconds (default 200)")};
+const Option Hdt{QStringLiteral("--hdt"), QStringLiteral("US"),
+                 QStringLiteral("hit definition time in microseconds (default 800)")};
+const Option Hlt{QStringLiteral("--hlt"), QStringLiteral("US"),
+                 QStringLiteral("hit lockout time in microseconds (default 1000)")};
 
 // One row per subcommand; a new subcommand is a new row and its function.
 const std::vector<Subcommand>& subcommands()
@@ -65,14 +74,10 @@ const std::vector<Subcommand>& subcommands()
                         "then one row per hit (file, channel, arrival, peak in V and dB, rise, duration,\n"
                         "counts, counts to peak, energy, average frequency, RA, peak frequency, frequency\n"
                         "centroid, absolute time when the file is listed in a series.csv beside it)."),
-         {{QStringLiteral("--threshold"), QStringLiteral("V"),
-           QStringLiteral("threshold in volts at the input, above 0 (default 0.1)")},
-          {QStringLiteral("--pdt"), QStringLiteral("US"),
-           QStringLiteral("peak definition time in microseconds (default 200)")},
-          {QStringLiteral("--hdt"), QStringLiteral("US"),
-           QStringLiteral("hit definition time in microseconds (default 800)")},
-          {QStringLiteral("--hlt"), QStringLiteral("US"),
-           QStringLiteral("hit lockout time in microseconds (default 1000)")},
+         {Threshold,
+          Pdt,
+          Hdt,
+          Hlt,
           {QStringLiteral("--summary"), QString(),
            QStringLiteral("instead of the hits, one row per file and channel: file, channel,\n"
                           "                     hits, energy_v2s, peak_db_max, b_value")}},
@@ -91,14 +96,10 @@ const std::vector<Subcommand>& subcommands()
                           "                     all with one coordinate (a line) or all with two (a plane)")},
           {QStringLiteral("--velocity"), QStringLiteral("M_PER_S"),
            QStringLiteral("wave velocity in m/s, above 0 (required)")},
-          {QStringLiteral("--threshold"), QStringLiteral("V"),
-           QStringLiteral("hit threshold in volts (default 0.1)")},
-          {QStringLiteral("--pdt"), QStringLiteral("US"),
-           QStringLiteral("peak definition time in microseconds (default 200)")},
-          {QStringLiteral("--hdt"), QStringLiteral("US"),
-           QStringLiteral("hit definition time in microseconds (default 800)")},
-          {QStringLiteral("--hlt"), QStringLiteral("US"),
-           QStringLiteral("hit lockout time in microseconds (default 1000)")},
+          Threshold,
+          Pdt,
+          Hdt,
+          Hlt,
           {QStringLiteral("--pick"), QStringLiteral("aic|threshold"),
            QStringLiteral("arrival: the onset by the Akaike criterion (default) or the\n"
                           "                     first crossing of the threshold")},

@@ -218,8 +218,6 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
     ui->summaryView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     ui->summaryView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui->summaryView->horizontalHeader()->setStretchLastSection(true);
-    ui->plotChoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    ui->plotChoice->setMinimumContentsLength(12);
     ui->noteLabel->hide();
     connect(ui->copyBtn, &QPushButton::clicked, this, &TAnalysisWindow::copySummary);
     connect(ui->exportBtn, &QPushButton::clicked, this, &TAnalysisWindow::chooseSummaryFile);

@@ -11,30 +11,11 @@
 #include <algorithm>
 #include <limits>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace series {
 
 namespace {
 
 constexpr int Fields = 8;
-
-bool syncToDisk(QFile& file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_WIN
-    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
 
 QString csvField(const QString& text)
 {
