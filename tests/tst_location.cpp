@@ -221,8 +221,7 @@ void TestLocation::aicFormula_data()
     QTest::addColumn<int>("onset");
     const double q = 5.0 / 256;
     QTest::newRow("step") << QList<int>{0, 0, 0, 0, 9, -9, 9, -9} << q << 4;
-    // Its first sample alone has no variance; it counts as a step squared / 12, not as 0, so the
-    // onset after the quiet stretch wins.
+    // A first sample alone counts as a step squared / 12, not 0: the onset after the quiet stretch wins.
     QTest::newRow("one-sample stretch") << QList<int>{3, 0, 0, 0, 0, 0, 20, -20, 20, -20} << q << 6;
     QTest::newRow("flat: the first k") << QList<int>{7, 7, 7, 7, 7} << q << 1;
     QTest::newRow("0 V a step: the first k") << QList<int>{0, 0, 9, -9, 9} << 0.0 << 1;
@@ -366,9 +365,8 @@ void TestLocation::checks()
     QCOMPARE(int(r.check.problem), int(c.problem));
 }
 
-// The emulated unit's recording at 250 kHz: every source loud enough for three sensors and not
-// within 5 ms of another is located within one sample's travel (4 µs x 5000 m/s = 2 cm), and every
-// located event lies that near the last source before it, unless that one came within 5 ms of another.
+// The emulated unit at 250 kHz: every source loud enough for three sensors and 5 ms from others is
+// located within a sample's travel (2 cm); every event lies that near the last source before it if alone.
 void TestLocation::demoSourcesFound()
 {
     ae::LocationSettings s;
