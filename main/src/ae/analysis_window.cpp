@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -183,6 +184,8 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
         chart->setMargins(QMargins(2, 2, 2, 2));
         chart->layout()->setContentsMargins(0, 0, 0, 0);
         chart->setBackgroundRoundness(0);
+        // The view gives up the chart it made itself without deleting it.
+        const std::unique_ptr<QChart> made(m_views[std::size_t(p)]->chart());
         m_views[std::size_t(p)]->setChart(chart);
         m_views[std::size_t(p)]->setRenderHint(QPainter::Antialiasing);
         m_views[std::size_t(p)]->setToolTip(tr(tips[p]));
