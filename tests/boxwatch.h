@@ -34,48 +34,35 @@ class BoxAnswerer : public QObject
 public:
     explicit BoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok, int count = 1,
                          std::function<void(const SeenBox&)> before = {})
-        : m_press(press)
-        , m_remaining(count)
-        , m_before(std::move(before))
     {
-        m_timer.setInterval(5);
-        connect(&m_timer, &QTimer::timeout, this, &BoxAnswerer::poll);
-        m_timer.start();
+        connect(&m_timer, &QTimer::timeout, this, [this, press, count, before]() mutable {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || count <= 0)
+                return;
+            SeenBox s{box->windowTitle(),
+                      box->text(),
+                      box->icon(),
+                      box->parentWidget(),
+                      {},
+                      box->thread() == QThread::currentThread() &&
+                          QThread::currentThread() == qApp->thread()};
+            for (QAbstractButton* b : box->buttons())
+                s.buttonTexts << b->text().remove(QLatin1Char('&'));
+            seen << s;
+            if (before)
+                before(s);
+            if (--count == 0)
+                m_timer.stop();
+            QAbstractButton* b = box->button(press);
+            b ? b->click() : box->done(press);
+        });
+        m_timer.start(5);
     }
 
     QList<SeenBox> seen;
 
 private:
-    void poll()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || m_remaining <= 0)
-            return;
-        SeenBox s;
-        s.title = box->windowTitle();
-        s.text = box->text();
-        s.icon = box->icon();
-        s.parent = box->parentWidget();
-        for (QAbstractButton* b : box->buttons())
-            s.buttonTexts << b->text().remove(QLatin1Char('&'));
-        s.onGuiThread = box->thread() == QThread::currentThread() &&
-                        QThread::currentThread() == QCoreApplication::instance()->thread();
-        seen << s;
-        if (m_before)
-            m_before(s);
-        --m_remaining;
-        if (m_remaining == 0)
-            m_timer.stop();
-        if (QAbstractButton* b = box->button(m_press))
-            b->click();
-        else
-            box->done(m_press);
-    }
-
     QTimer m_timer;
-    QMessageBox::StandardButton m_press;
-    int m_remaining;
-    std::function<void(const SeenBox&)> m_before;
 };
 
 // The watchdog; it leaves alone the acquisition's progress dialog, modal for a whole run.
@@ -86,12 +73,8 @@ static void startModalWatchdog()
         static QPointer<QWidget> current;
         static QElapsedTimer shown;
         QWidget* w = QApplication::activeModalWidget();
-        if (!w || w->inherits("UnClosableDialog")) {
-            current = nullptr;
-            return;
-        }
-        if (w != current) {
-            current = w;
+        if (!w || w->inherits("UnClosableDialog") || w != current) {
+            current = w && !w->inherits("UnClosableDialog") ? w : nullptr;
             shown.start();
             return;
         }
@@ -99,14 +82,12 @@ static void startModalWatchdog()
             return;
         current = nullptr;
         auto* box = qobject_cast<QMessageBox*>(w);
-        const QString what =
-            QStringLiteral("unanswered %1: %2")
-                .arg(QString::fromLatin1(w->metaObject()->className()), box ? box->text() : w->windowTitle());
-        QTest::qFail(qPrintable(what), __FILE__, __LINE__);
-        if (auto* d = qobject_cast<QDialog*>(w))
-            d->reject();
-        else
-            w->close();
+        QTest::qFail(qPrintable(QStringLiteral("unanswered %1: %2")
+                                    .arg(QString::fromLatin1(w->metaObject()->className()),
+                                         box ? box->text() : w->windowTitle())),
+                     __FILE__, __LINE__);
+        auto* d = qobject_cast<QDialog*>(w);
+        d ? d->reject() : void(w->close());
     });
     timer->start(100);
 }

@@ -12,25 +12,15 @@ namespace {
 
 // Every file of the corpus with the condition its reading reports, 0 when it reads.
 const QList<QPair<QString, int>> Expected = {
-    {"blocks-163840.raw", 0},
-    {"blocks-40000-detector.raw", 0},
-    {"blocks-65537.raw", 0},
-    {"cut-263-bytes.raw", 0xAF02}, // header short
-    {"cut-7-bytes.raw", 0xA402},   // shorter than the magic
-    {"cut-channel-header.raw", 0xAD02},
-    {"cut-last-samples.raw", 0xAD02},
-    {"cut-magic-only.raw", 0xAF02},
-    {"empty-record.raw", 0}, // no channels at all
-    {"finding-short-header-huge-samples.raw", 0xAF02},
-    {"five-channels-envdiff.raw", 0},
-    {"hostile-narrow.raw", 0},
-    {"hostile-window.raw", 0},
-    {"one-channel.raw", 0},
-    {"samples-163841.raw", 0xAD02}, // more than a channel holds
-    {"six-channels.raw", 0xAC02},
-    {"two-channels-detector.raw", 0},
-    {"wrong-magic.raw", 0xAC02},
-};
+    {"blocks-163840.raw", 0},         {"blocks-40000-detector.raw", 0},
+    {"blocks-65537.raw", 0},          {"cut-263-bytes.raw", 0xAF02},
+    {"cut-7-bytes.raw", 0xA402},      {"cut-channel-header.raw", 0xAD02},
+    {"cut-last-samples.raw", 0xAD02}, {"cut-magic-only.raw", 0xAF02},
+    {"empty-record.raw", 0},          {"finding-short-header-huge-samples.raw", 0xAF02},
+    {"five-channels-envdiff.raw", 0}, {"hostile-narrow.raw", 0},
+    {"hostile-window.raw", 0},        {"one-channel.raw", 0},
+    {"samples-163841.raw", 0xAD02},   {"six-channels.raw", 0xAC02},
+    {"two-channels-detector.raw", 0}, {"wrong-magic.raw", 0xAC02}};
 
 } // namespace
 

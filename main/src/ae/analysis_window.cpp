@@ -31,7 +31,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -184,9 +183,9 @@ TAnalysisWindow::TAnalysisWindow(QWidget* parent, QObject* owner)
         chart->setMargins(QMargins(2, 2, 2, 2));
         chart->layout()->setContentsMargins(0, 0, 0, 0);
         chart->setBackgroundRoundness(0);
-        // The view gives up the chart it made itself without deleting it.
-        const std::unique_ptr<QChart> made(m_views[std::size_t(p)]->chart());
+        QChart* unused = m_views[std::size_t(p)]->chart(); // the view's own, released to us
         m_views[std::size_t(p)]->setChart(chart);
+        delete unused;
         m_views[std::size_t(p)]->setRenderHint(QPainter::Antialiasing);
         m_views[std::size_t(p)]->setToolTip(tr(tips[p]));
         m_views[std::size_t(p)]->viewport()->installEventFilter(this);
