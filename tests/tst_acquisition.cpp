@@ -40,10 +40,7 @@ constexpr qint64 Slack = 400;
 const QByteArray Sync("\xFF\xFF\x55\xAA", 4);
 const QString K4simExe = QStringLiteral(TAVREL_BIN_DIR "/k4sim");
 
-double cpuMs()
-{
-    return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
-}
+const auto cpuMs = [] { return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC; };
 
 // One k4sim process for a test, logging every byte it receives; the link points at its terminal.
 struct K4Sim
@@ -84,14 +81,10 @@ AcquisitionParameters parameters(quint16 half, quint16 wait, quint8 mux, quint8 
                                  quint8 gain0 = 0, quint8 gainStep = 1, quint16 reserved = 0)
 {
     AcquisitionParameters p;
-    p.reserved = reserved;
-    p.halfLength = half;
-    p.waitCount = wait;
+    std::tie(p.reserved, p.halfLength, p.waitCount, p.mux, p.sync, p.detector) =
+        std::tuple(reserved, half, wait, mux, sync, detector);
     for (int i = 0; i < 4; ++i)
         p.gain[i] = quint8(gain0 + gainStep * i); // distinct gains show their order
-    p.mux = mux;
-    p.sync = sync;
-    p.detector = detector;
     return p;
 }
 
@@ -134,12 +127,13 @@ class TestAcquisition : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { QVERIFY(!linkIsOpen()); } // every command and every run leaves the port closed
     void wireBytes_data();
     void wireBytes();
     void linkFaults_data();
     void linkFaults();
     void handshakeReplyWait();
+    void progressGivesActivationBack();
     void runs_data();
     void runs();
 };
@@ -150,11 +144,6 @@ void TestAcquisition::init()
     resetLinkFlags();
     g_link.rate = 115200;
     g_acquisitionParameters = AcquisitionParameters();
-}
-
-void TestAcquisition::cleanup()
-{
-    QVERIFY(!linkIsOpen()); // every command and every run leaves the port closed
 }
 
 void TestAcquisition::wireBytes_data()
@@ -254,6 +243,25 @@ void TestAcquisition::handshakeReplyWait()
         closeLink();
         QCOMPARE(synced, rate == 25);
         QVERIFY2(ms >= (synced ? 400 : 500) && ms < 500 + Slack, qPrintable(QString::number(ms)));
+    }
+}
+
+void TestAcquisition::progressGivesActivationBack()
+{
+    // The window active before is active again when it closes, also when none was in the meantime.
+    QWidget below;
+    below.show();
+    for (const bool noneActive : {false, true}) {
+        below.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &below);
+        auto* progress = new UnClosableDialog(&below);
+        progress->show();
+        progress->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), progress);
+        if (noneActive)
+            QApplication::setActiveWindow(nullptr);
+        delete progress;
+        QTRY_COMPARE(QApplication::activeWindow(), &below);
     }
 }
 

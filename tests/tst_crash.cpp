@@ -1,6 +1,12 @@
 // Crash handling: a helper that crashes on purpose must leave a three-line report in the crash
-// directory, show the fatal report and end by its signal; the report's text is checked in process.
+// directory, show the fatal report and end by its signal; the report's text, the log's name and
+// the error codes (composition, crash codes, hexadecimal text, source-file indices) in process.
 
+#include "build/files_list.h"
+#include "umisc.h"
+
+#include <Velkit/vlk_errors.h>
+#include <Velkit/vlk_init.h>
 #include <Velkit/vlk_winfault.h>
 
 #include <QDateTime>
@@ -59,14 +65,54 @@ class TestCrash : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // Without the table every index is 0.
+        QCOMPARE(velkit::sourceFileIndex(tavrelFilesList[16]), 0);
+        QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+        velkit::registerSourceFiles(tavrelFilesList, tavrelFilesListCount);
+    }
+    void cleanupTestCase()
+    {
+        velkit::vlkShutdown();
+        QCOMPARE(velkit::sourceFileIndex(tavrelFilesList[16]), 0);
+    }
+    void errorCodes();
     void reportText();
-    void exceptionNames_data();
-    void exceptionNames();
-    void logName_data();
-    void logName();
+    void texts_data();
+    void texts()
+    {
+        QFETCH(QString, got);
+        QTEST(got, "expected");
+    }
     void crashWritesLogAndEndsBySignal_data();
     void crashWritesLogAndEndsBySignal();
 };
+
+void TestCrash::errorCodes()
+{
+    const QList<QPair<quint64, QString>> hex = {
+        {5, "05"}, {0, "00"}, {0x100D2A602ull, "100d2a602"}, {~quint64(0), "ffffffffffffffff"}};
+    for (const auto& [code, text] : hex)
+        QCOMPARE(velkit::errorCodeToHex(code), text);
+    // Program file 16 is main/src/wave_stor.cpp, by any spelling of its path.
+    QVERIFY(QString::fromUtf8(tavrelFilesList[16]).endsWith(QStringLiteral("main/src/wave_stor.cpp")));
+    for (const char* path :
+         {tavrelFilesList[16], "..\\..\\main\\src\\wave_stor.cpp", "../../main//src/wave_stor.cpp"})
+        QCOMPARE(velkit::composeErrorCode(0xA602, path, 210), quint64(0x0000001000D2A602ull));
+    // This test file is in no list: index 0, the other fields unchanged.
+    const quint64 code = VLK_ERROR_CODE(0xBE02);
+    QCOMPARE(code, (quint64(__LINE__ - 1) << 16) | 0xBE02);
+    QCOMPARE(velkit::sourceFileIndex(nullptr), 0);
+    QCOMPARE(velkit::sourceFileIndex("/elsewhere/src/unknown.cpp"), 0);
+    // Crash codes: errno 0 ... 0xFFFE kept, others 0xFFFF; everything above bit 31 of the low half
+    // set when that bit is.
+    auto crash = [](quint32 code, int sysErrno) { return velkit::composeCrashCode(code, 0x35, sysErrno, 6); };
+    QCOMPARE((QList<quint64>{crash(0xC0000005, 0), crash(0xC0000005, 0xFFFE), crash(0xC0000005, -1),
+                             crash(0x80000003, 0)}),
+             (QList<quint64>{0x0000000600350005ull, 0xFFFE000600350005ull, 0xFFFF000600350005ull,
+                             0xFFFFFFFFC0350003ull}));
+}
 
 void TestCrash::reportText()
 {
@@ -83,10 +129,11 @@ void TestCrash::reportText()
     QCOMPARE(QByteArray(small, 11), QByteArray("exeption:\0x", 11));
 }
 
-void TestCrash::exceptionNames_data()
+void TestCrash::texts_data()
 {
-    QTest::addColumn<quint32>("code");
-    QTest::addColumn<QString>("line");
+    // The exception line of the report by code, and the log's name by local time.
+    QTest::addColumn<QString>("got");
+    QTest::addColumn<QString>("expected");
     const QList<QPair<quint32, const char*>> names = {
         {0xC0000005, "ACCESS_VIOLATION(0xc0000005)"},
         {0xC000008C, "ARRAY_BOUNDS_EXCEEDED(0xc000008c)"},
@@ -109,36 +156,23 @@ void TestCrash::exceptionNames_data()
         {0x80000004, "SINGLE_STEP(0x80000004)"},
         {0xC00000FD, "STACK_OVERFLOW(0xc00000fd)"},
     };
-    for (const auto& [code, line] : names)
-        QTest::newRow(line) << code << QStringLiteral("code: EXCEPTION_") + QLatin1String(line);
+    auto line = [](quint32 code) { return report(0, 0, 0, code).section(QLatin1Char('\n'), 2, 2); };
+    for (const auto& [code, name] : names)
+        QTest::newRow(name) << line(code) << QStringLiteral("code: EXCEPTION_") + QLatin1String(name);
     // Neighbours of named codes have no name.
-    QTest::newRow("0xc0000007") << 0xC0000007u << "code: 3221225479(0xc0000007)";
-    QTest::newRow("0x80000001") << 0x80000001u << "code: 2147483649(0x80000001)";
-}
-
-void TestCrash::exceptionNames()
-{
-    QFETCH(quint32, code);
-    QFETCH(QString, line);
-    QCOMPARE(report(0, 0, 0, code).section(QLatin1Char('\n'), 2, 2), line);
-}
-
-void TestCrash::logName_data()
-{
-    QTest::addColumn<qint64>("localSeconds");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("epoch") << qint64(0) << "crash_01.01.1970_00_00_00.log";
-    QTest::newRow("a second before") << qint64(-1) << "crash_31.12.1969_23_59_59.log";
-    QTest::newRow("leap day of 2000") << qint64(951868799) << "crash_29.02.2000_23_59_59.log";
-    QTest::newRow("2100 has no leap day") << qint64(4107542400) << "crash_01.03.2100_00_00_00.log";
-    QTest::newRow("hours, minutes, seconds") << qint64(1234567890) << "crash_13.02.2009_23_31_30.log";
-}
-
-void TestCrash::logName()
-{
-    QFETCH(qint64, localSeconds);
-    char buf[64];
-    QTEST(QString::fromLatin1(buf, velkit::formatCrashFileName(buf, int(sizeof buf), localSeconds)), "name");
+    QTest::newRow("0xc0000007") << line(0xC0000007) << "code: 3221225479(0xc0000007)";
+    QTest::newRow("0x80000001") << line(0x80000001) << "code: 2147483649(0x80000001)";
+    auto logName = [](const char* tag, qint64 localSeconds, const char* name) {
+        char buf[64];
+        QTest::newRow(tag) << QString::fromLatin1(
+                                  buf, velkit::formatCrashFileName(buf, int(sizeof buf), localSeconds))
+                           << name;
+    };
+    logName("epoch", 0, "crash_01.01.1970_00_00_00.log");
+    logName("a second before", -1, "crash_31.12.1969_23_59_59.log");
+    logName("leap day of 2000", 951868799, "crash_29.02.2000_23_59_59.log");
+    logName("2100 has no leap day", 4107542400, "crash_01.03.2100_00_00_00.log");
+    logName("hours, minutes, seconds", 1234567890, "crash_13.02.2009_23_31_30.log");
 }
 
 void TestCrash::crashWritesLogAndEndsBySignal_data()

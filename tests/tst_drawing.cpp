@@ -15,13 +15,10 @@
 
 namespace {
 
+const auto rounded = [](double v) { return int(std::lround(v)); };
+
 const QColor Trace(255, 0, 0), Marker(0, 255, 255), Zero(0, 0, 255), Cursor(255, 255, 0);
 const QColor Black(Qt::black), White(Qt::white);
-
-int rounded(double v)
-{
-    return int(std::lround(v));
-}
 
 // A one-channel record of random samples (seed 0: all 0) on rect, only the trace shown.
 std::vector<int> makeRecord(TWaveStor& rec, int length, int winStart, int winWidth, quint32 seed)
@@ -189,6 +186,11 @@ void TestDrawing::cursorsAndZeroLines()
     for (int y = 0; y < h; ++y)
         QCOMPARE(image.pixelColor(200, y), Cursor);
     QCOMPARE(countColour(image, Cursor), h + 4 * 5);
+    g_printMode = true; // on paper in black
+    image = render(rec, w, h, White);
+    QCOMPARE((QList<QColor>{image.pixelColor(60, 100), image.pixelColor(200, 0)}),
+             (QList<QColor>{Black, Black}));
+    g_printMode = false;
     v->cursor = 399; // beside the plot: nothing
     QCOMPARE(countColour(render(rec, w, h), Cursor), 0);
     // A detector channel's zero line is the bottom of its band.

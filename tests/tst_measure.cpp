@@ -66,21 +66,16 @@ private:
     TWForm* window(int channels, int length, const Samples& sample,
                    const std::function<void(TWaveStor&)>& tweak = {})
     {
-        TWaveStor r(QRect(0, 0, 400, 300));
-        if (!r.init(channels, length))
-            return nullptr;
-        for (int ch = 0; ch < channels; ++ch) {
-            for (int i = 0; i < length; ++i)
-                r.channel(ch)->setSample(i, sample(ch, i));
-            r.channel(ch)->cursor = ch % 2 ? 300 : 40;
-        }
-        r.header.winWidth = length;
-        if (tweak)
-            tweak(r);
         const QString path = dir.filePath(QStringLiteral("m%1.raw").arg(++files));
-        if (r.writeFile(path) != 0)
-            return nullptr;
-        TWForm* f = main->openRawPath(path);
+        TWForm* f = writeRecord(path, channels, length, sample,
+                                [&](TWaveStor& r) {
+                                    for (int ch = 0; ch < channels; ++ch)
+                                        r.channel(ch)->cursor = ch % 2 ? 300 : 40;
+                                    if (tweak)
+                                        tweak(r);
+                                })
+                        ? main->openRawPath(path)
+                        : nullptr;
         if (f)
             f->resize(600, 400);
         return f;

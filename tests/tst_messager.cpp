@@ -1,4 +1,6 @@
-// The message service: the boxes it shows and critical errors raised on another thread.
+// The support library's start-up and shutdown by language, and its message service: the boxes it
+// shows and critical errors raised on another thread. The functions run in order, each on the
+// last's state.
 
 #include "boxwatch.h"
 #include "umisc.h"
@@ -15,27 +17,52 @@
 
 #include <tuple>
 
-using velkit::MessagerDaemon;
+namespace {
+
+// The boxes shown for a critical report of code (none without the message service).
+QList<SeenBox> criticalBoxes(quint64 code)
+{
+    BoxAnswerer answer;
+    velkit::reportCritical(code);
+    QTest::qWait(50);
+    return answer.seen;
+}
+
+} // namespace
 
 class TestMessager : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-
+    void beforeInitNothingIsShown() { QCOMPARE(criticalBoxes(0x42).size(), 0); }
+    void initSpeaksEnglish();
+    void languageZeroSpeaksRussian();
     void boxes();
     void criticalFromWorkerThreadShownOnGuiThread();
+    void shutdownTwiceThenInitAgain();
+    void cleanupTestCase() { delete window; }
 
 private:
-    MessagerDaemon* m = nullptr;
+    velkit::MessagerDaemon* m = nullptr;
     QMainWindow* window = nullptr;
 };
 
-void TestMessager::initTestCase()
+void TestMessager::initSpeaksEnglish()
 {
     QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+    QVERIFY(velkit::libraryReady());
+    // Before the main window is handed over the library speaks English; boxes have no parent.
+    QCOMPARE(velkit::libraryLanguage(), 1);
+    const QList<SeenBox> seen = criticalBoxes(0x1000d2a602ull);
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen.first().text, QStringLiteral("An internal error was detected,\nplease contact support.\n"
+                                               "Error code - 0x1000d2a602"));
+    QVERIFY(seen.first().parent.isNull());
+}
+
+void TestMessager::languageZeroSpeaksRussian()
+{
     StringsKit::instance().fill();
     window = new QMainWindow;
     window->show();
@@ -43,14 +70,9 @@ void TestMessager::initTestCase()
     ctx.window = window;
     ctx.language = 0;
     QCOMPARE(velkit::vlkSetMainWindow(ctx), 0);
+    QCOMPARE(velkit::libraryLanguage(), 0);
     m = velkit::libraryMessager();
     QVERIFY(m);
-}
-
-void TestMessager::cleanupTestCase()
-{
-    velkit::vlkShutdown();
-    delete window;
 }
 
 void TestMessager::boxes()
@@ -59,9 +81,8 @@ void TestMessager::boxes()
     auto check = [this](const BoxAnswerer& answer, QMessageBox::Icon icon, const QString& text) {
         QCOMPARE(answer.seen.size(), 1);
         const SeenBox& s = answer.seen.first();
-        QCOMPARE(s.text, text);
-        QCOMPARE(s.icon, icon);
-        QCOMPARE(s.title, QStringLiteral("TAVREL"));
+        QCOMPARE((QStringList{s.text, QString::number(s.icon), s.title}),
+                 (QStringList{text, QString::number(icon), "TAVREL"}));
         QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
     };
     const QList<std::tuple<int, const char*, const char*>> warnings = {
@@ -78,8 +99,8 @@ void TestMessager::boxes()
     BoxAnswerer info;
     m->showInfo(0x1401, QStringLiteral("Среднее значение:\nКанал 1: 1V"), QString(), true, true);
     check(info, QMessageBox::Information, QStringLiteral("Среднее значение:\nКанал 1: 1V"));
-    // A question gives the button pressed; one whose default is not among its buttons shows
-    // nothing and gives no button.
+    // A question gives the button pressed, its buttons in Russian; one whose default is not among
+    // its buttons shows nothing and gives no button.
     for (QMessageBox::StandardButton press : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
         BoxAnswerer answer{press};
         QMessageBox::StandardButton result = QMessageBox::Help;
@@ -88,6 +109,9 @@ void TestMessager::boxes()
         QCOMPARE(result, press);
         check(answer, QMessageBox::Question,
               QStringLiteral("Данные в окне NoName - 1 изменены!\nЗакрыть окно?"));
+        QStringList buttons = answer.seen.first().buttonTexts;
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"Да", "Нет", "Отмена"}));
     }
     BoxAnswerer none;
     QMessageBox::StandardButton result = QMessageBox::Yes;
@@ -113,6 +137,21 @@ void TestMessager::criticalFromWorkerThreadShownOnGuiThread()
     QCOMPARE(s.text, QStringLiteral("Обнаружена внутренняя ошибка,\nобратитесь в службу поддержки.\n"
                                     "Код ошибки - 0x1000d2a602"));
     QCOMPARE(s.parent.data(), static_cast<QWidget*>(window));
+}
+
+void TestMessager::shutdownTwiceThenInitAgain()
+{
+    for (int i = 0; i < 2; ++i) {
+        velkit::vlkShutdown();
+        QVERIFY(!velkit::libraryMessager() && !velkit::sourceFileTable());
+        QCOMPARE(criticalBoxes(0x77).size(), 0);
+    }
+    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+    QVERIFY(velkit::libraryMessager() && velkit::sourceFileTable());
+    const QList<SeenBox> seen = criticalBoxes(0x05);
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen.first().text.endsWith(QStringLiteral("0x05")));
+    velkit::vlkShutdown();
 }
 
 QTEST_MAIN(TestMessager)

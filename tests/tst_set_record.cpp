@@ -1,7 +1,10 @@
-// The acquisition parameters dialog: what it shows of a parameter block, a user's session with
-// it, and the block after OK or Cancel.
+// The acquisition dialogs: what the parameters dialog shows of a parameter block, a user's session
+// with it, and the block after OK or Cancel; the COM port dialog's ports, the choice preselected,
+// what OK and Cancel do to the link.
 
 #include "boxwatch.h"
+#include "com_dialog.h"
+#include "k4demo.h"
 #include "rs232.h"
 #include "set_record.h"
 #include "umisc.h"
@@ -41,16 +44,17 @@ class TestSetRecord : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
+        StringsKit::instance().fill();
+    }
+    void cleanup() { closeLink(); }
     void session_data();
     void session();
+    void comPort_data();
+    void comPort();
 };
-
-void TestSetRecord::initTestCase()
-{
-    QCOMPARE(velkit::vlkInit(umisc::programHooks()), 0);
-    StringsKit::instance().fill();
-}
 
 void TestSetRecord::session_data()
 {
@@ -120,6 +124,55 @@ void TestSetRecord::session()
     QFETCH(AcquisitionParameters, after);
     QCOMPARE(p.toBytes().toHex(), after.toBytes().toHex());
     QCOMPARE(forAll, ok && edit);
+}
+
+void TestSetRecord::comPort_data()
+{
+    // The link's port and rate before; the port and rate chosen ("-": left) and the button; what the
+    // dialog showed (port, checked rate), then the link's port and rate and its line's rate (0: closed).
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("choice");
+    QTest::addColumn<QString>("result");
+    auto row = [](const char* name, const QStringList& before, const QStringList& choice,
+                  const char* result) { QTest::newRow(name) << before << choice << result; };
+    row("demo chosen at 38400", {"ttyUSB0", "57600"}, {"K4-DEMO", "38400", "OK"},
+        "ttyUSB0 57600 | K4-DEMO 38400 38400");
+    row("rate not offered: opened at 115200, kept", {"K4-DEMO", "9600"}, {"-", "-", "OK"},
+        "K4-DEMO | K4-DEMO 9600 115200");
+    row("port not listed: none", {"ttyusb0", "19200"}, {"-", "-", "OK"}, " 19200 |  19200 0");
+    row("Cancel", {"K4-DEMO", "19200"}, {"ttyS0", "57600", "Cancel"}, "K4-DEMO 19200 | K4-DEMO 19200 0");
+}
+
+void TestSetRecord::comPort()
+{
+    const QStringList system{"ttyS0", "ttyUSB0"}; // as the system would report them
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, choice);
+    g_link.portName = before[0];
+    g_link.rate = before[1].toInt();
+    QStringList items, shown;
+    QTimer::singleShot(0, this, [&] {
+        auto* dlg = QApplication::activeModalWidget();
+        auto* ports = dlg->findChild<QComboBox*>("portCB");
+        for (int i = 0; i < ports->count(); ++i)
+            items << ports->itemText(i);
+        shown << ports->currentText();
+        for (auto* rb : dlg->findChildren<QRadioButton*>())
+            if (rb->isChecked())
+                shown << rb->text();
+        if (choice[0] != "-")
+            ports->setCurrentText(choice[0]);
+        if (choice[1] != "-")
+            dlg->findChild<QRadioButton*>("rb" + choice[1])->setChecked(true);
+        dlg->findChild<QDialogButtonBox*>("buttonBox")
+            ->button(choice[2] == "OK" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
+            ->click();
+    });
+    runComPortDialog(nullptr, system);
+    QCOMPARE(items, system + QStringList{"K4-DEMO"}); // the demo unit after the system's ports
+    shown << "|" << g_link.portName << QString::number(g_link.rate)
+          << QString::number(linkIsOpen() ? demoUnit().baud() : 0);
+    QTEST(shown.join(' '), "result");
 }
 
 QTEST_MAIN(TestSetRecord)

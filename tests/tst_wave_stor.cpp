@@ -32,23 +32,11 @@ void putLe(QByteArray& b, qint64 offset, quint64 value, int size)
 void fillRecord(TWaveStor& rec, int samples)
 {
     QVERIFY(rec.init(5, samples));
-    TWaveHeader& h = rec.header;
-    h.createdLength = 0x01020304;
-    h.reserved10 = 7;
-    h.showSine = 1;
-    h.clockKHz = 12000;
-    h.divider = -36;
-    h.reserved18 = 0x5A;
-    h.extSync = 3;
-    h.procMode = 4;
-    h.smoothHalf = 200;
-    h.vScale = 0xBEEF;
-    h.winStart = -123456;
-    h.winWidth = 0x7F000001;
-    h.reserved32[7] = 0x32;
-    h.detector = 1;
-    h.reserved43[212] = 0x43;
-    h.verMajor = 9; // the writer stamps its own version
+    // In the header's order; the writer stamps its own version over 9.
+    rec.header = {5,   0x01020304, quint32(samples), 7,          1,  12000, -36, 0x5A, 3, 4,
+                  200, 0xBEEF,     -123456,          0x7F000001, {}, 20,    9,   1,    {}};
+    rec.header.reserved32[7] = 0x32;
+    rec.header.reserved43[212] = 0x43;
     for (int i = 0; i < 5; ++i) {
         TChannelHeader* c = rec.channelHeader(i);
         c->gainCode = quint16(0x0100 * i + 7);
@@ -100,10 +88,9 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-QString fileState(qint64 size, const QByteArray& bytes)
-{
+const auto fileState = [](qint64 size, const QByteArray& bytes) {
     return QStringLiteral("file of %1 bytes: ").arg(size) + QString::fromLatin1(bytes.left(8));
-}
+};
 
 // Every entry of a folder, hidden ones and dangling links included, with what it is.
 QMap<QString, QString> folderState(const QString& folder)
@@ -150,10 +137,9 @@ void TestWaveStor::recordLogic()
 {
     TWaveStor rec(QRect(QPoint(0, 0), QPoint(1001, 400)));
     QVERIFY(rec.init(7, 200000));
-    QCOMPARE(rec.channelCount(), 5);
-    // The header never announces more than a channel holds, or a saved file would be short.
-    QCOMPARE(quint32(rec.header.samples), quint32(MaxSamples));
-    QCOMPARE(rec.channel(4)->count, MaxSamples);
+    // Five channels; the header never announces more than a channel holds (a saved file would be short).
+    QCOMPARE((QList<qint64>{rec.channelCount(), rec.header.samples, rec.channel(4)->count}),
+             (QList<qint64>{5, MaxSamples, MaxSamples}));
 }
 
 void TestWaveStor::initTestCase()

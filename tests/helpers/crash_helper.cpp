@@ -1,7 +1,7 @@
 // Crashes on purpose after initialising the support library, so that a test can check the
 // crash log, the fatal report and the exit status.
 //   crash_helper <mode> [log directory] [fixed log name]
-// mode: null, div0, stack, trap, illegal
+// mode: null, div0, stack, trap
 
 #include <Velkit/vlk_init.h>
 
@@ -65,7 +65,5 @@ int main(int argc, char* argv[])
         std::printf("%d\n", recurse(argc));
     else if (!std::strcmp(mode, "trap"))
         std::raise(SIGTRAP);
-    else if (!std::strcmp(mode, "illegal"))
-        __builtin_trap();
     return 0;
 }
