@@ -217,6 +217,11 @@ void TestAnalysis::windowPlots()
     QVERIFY(
         w->chartView(W::AmplitudePlot)->chart()->series()[1]->name().startsWith(QStringLiteral("К1: b = ")));
     QCOMPARE(w->chartView(W::AmplitudePlot)->chart()->series()[4]->name(), QStringLiteral("К3: b —"));
+    // N(≥A) of channel 1 at 60, 61, 62 dB; its energy on the right-hand axis.
+    QCOMPARE(listed(*w->drawnPoints(W::AmplitudePlot, 1, 1)),
+             (Points{{60, 12, -1}, {61, 10, -1}, {62, 5, -1}}));
+    QCOMPARE(w->chartView(W::CumulativePlot)->chart()->series()[1]->attachedAxes().last()->alignment(),
+             Qt::AlignRight);
     QCOMPARE(w->summaryCsv(), QByteArray("file,channel,hits,energy_v2s,peak_db_max,b_value\n"
                                          "known.raw,1,12,7.43865966796875e-05,62.90,") +
                                   QByteArray::number(*ae::bValue({60.2, 60.2, 61.5, 61.5, 61.5, 61.5, 61.5,
@@ -260,8 +265,10 @@ void TestAnalysis::windowPlots()
     std::vector<ae::AnalysisHit> more(2, knownHits().hits[5]);
     more[0].timeMs = 40;
     more[1].timeMs = 42;
+    more[1].channel = 2; // a new box: the others keep their ticks
     w->appendHits(more, {QStringLiteral("/data/next.raw")});
-    QCOMPARE(seriesCounts(*w, W::CumulativePlot), (QList<qsizetype>{14, 14}));
+    QCOMPARE(w->tickedChannels(), (QList<int>{1, 2}));
+    QCOMPARE(seriesCounts(*w, W::CumulativePlot), (QList<qsizetype>{13, 13, 1, 1}));
     QCOMPARE(w->source().records.size(), 2);
 
     // Every plot as PNG (the view's picture) and SVG.
@@ -288,7 +295,8 @@ void TestAnalysis::windowPlots()
     for (ae::AnalysisHit& h : s.hits)
         h.timeMs = h.durationUs = h.avgFreqKHz = h.raMsPerV = h.energyV2s = ae::NoValue;
     w->setSource(s);
-    box->setChecked(true);
+    QCOMPARE(w->tickedChannels(), QList<int>{1}); // the ticks kept
+    w->channelBox(3)->setChecked(true);           // (the boxes were made anew)
     QVERIFY(plotMessage(*w, W::CumulativePlot).startsWith(QStringLiteral("Времена импульсов неизвестны")));
     QVERIFY(plotMessage(*w, W::DurationPlot).startsWith(QStringLiteral("Длительности неизвестны")));
     QVERIFY(plotMessage(*w, W::FrequencyPlot).startsWith(QStringLiteral("Частоты и RA неизвестны")));
