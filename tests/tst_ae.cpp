@@ -1,6 +1,5 @@
-// Acoustic-emission hits: the detector on short signals whose hits are worked out by hand, a hit
-// across the record's blocks, records without a period, the CSV line (the keys of adc.ini:
-// tst_location); the spectral features against a plain DFT, the b-value and the per-channel summary.
+// AE hits: the detector on hand-worked signals, across blocks, without a period, the CSV line; the
+// spectral features against a plain DFT, the b-value, the per-channel summary (adc.ini: tst_location).
 
 #include "ae/hit_csv.h"
 #include "ae/hit_features.h"
@@ -114,8 +113,7 @@ void TestAe::hits()
     d.feed(s.data(), qint64(s.size()));
     d.finish();
 
-    // Energy and peak in steps of the channel's gain, the channel from 1, then the row's arrival,
-    // rise and duration in ns and its average frequency in Hz (-1: none, for a hit of one sample).
+    // Energy, peak in steps; the row's channel, arrival, rise, duration (ns) and frequency (Hz; -1: none).
     const double unit = (unipolar ? Env : Bip) / double(1 << gain);
     Hits got, want;
     for (const ae::Hit& h : found) {
@@ -226,9 +224,8 @@ void TestAe::csv()
     const ae::Hit h{3, 1200, 1230, 1500, 0.25, 12, 4, 3.0, 0.125, 0.15};
     // 1/3 µs a sample: arrival 400 µs, rise 10, duration 100; 12 counts in 100 µs; 20 log10(250000);
     // RA 0.01 ms / 0.25 V; 3000 kHz × 0.125 and × 0.15; the start + 400 µs.
-    const qint64 start = QDateTime::fromString(QStringLiteral("2026-12-07T10:15:02.347Z"), Qt::ISODateWithMs)
-                             .toMSecsSinceEpoch() *
-                         1000;
+    const qint64 start =
+        QDateTime(QDate(2026, 12, 7), QTime(10, 15, 2, 347), Qt::UTC).toMSecsSinceEpoch() * 1000;
     QCOMPARE(
         ae::hitsCsvLine(QStringLiteral("a,\"b\".raw"), ae::hitRow(h, 1.0 / 3, start)),
         QStringLiteral("\"a,\"\"b\"\".raw\",4,400.000,0.25,107.96,10.000,100.000,12,4,1e-06,120.000,0.04,"
@@ -246,8 +243,7 @@ void TestAe::csv()
 using Volts = std::vector<double>;
 using Groups = QList<QPair<double, int>>; // amplitude in dB, how many hits
 
-// Peak bin and centroid (in bins) of the magnitudes of bins 1 ... N/2 by the plain sums of the
-// discrete Fourier transform, N the power of two at or above the samples.
+// Peak bin and centroid of bins 1 ... N/2 of the plain DFT, N the power of two at or above the size.
 static std::pair<int, double> plainDft(const Volts& x)
 {
     int n = 1;
@@ -327,13 +323,8 @@ void TestAe::spectrumInSearch()
     rec.header.divider = 24; // 2 µs a sample: 500 kHz
     rec.channelHeader(1)->gainCode = 2;
     for (int i = 0; i < 70100; ++i) {
-        const int j = i - 50;
-        const int v = j < 0 || j >= 70000 ? 0
-                      : j < 65536         ? (j % 4 == 0   ? 60
-                                             : j % 4 == 2 ? -60
-                                                          : 0)
-                                          : (j % 8 < 4 ? 120 : -120);
-        rec.channel(0)->setSample(i, qint8(v));
+        const int j = i - 50, tone4 = j % 2 ? 0 : j % 4 ? -60 : 60, tone8 = j % 8 < 4 ? 120 : -120;
+        rec.channel(0)->setSample(i, qint8(j < 0 || j >= 70000 ? 0 : j < 65536 ? tone4 : tone8));
         rec.channel(1)->setSample(i, qint8(i >= 30 && i < 40 ? (i % 2 ? 50 : -50) : 0));
     }
     const ae::HitSettings set{20 * Bip / 4, 0, 10, 0};
@@ -343,12 +334,10 @@ void TestAe::spectrumInSearch()
              (QList<qint64>{50, 50 + 69999, 30, 39}));
     QCOMPARE(*ae::hitRow(hits[0], rec.samplePeriodUs()).peakFreqKHz, 125.0);
     QVERIFY(std::abs(hits[0].centroidCycles - 0.25) < 0.01);
-    // Channel 1 at gain code 2: ten samples alternating, as the plain transform of their volts.
+    // Channel 1 (gain code 2): ten samples alternating, the spectrum of their volts (any scale).
     std::vector<double> work;
     double peak = 0, centroid = 0;
-    Volts ten(10);
-    for (int j = 0; j < 10; ++j)
-        ten[std::size_t(j)] = (j % 2 ? 50 : -50) * Bip / 4;
+    const Volts ten = tone(10, 0.5, 50, M_PI);
     ae::spectrumFeatures(ten.data(), 10, work, peak, centroid);
     QCOMPARE((QList<double>{hits[1].peakCycles, hits[1].centroidCycles}), (QList<double>{peak, centroid}));
     // Searched in steps, or stopped after the first channel: the same spectra.
@@ -397,8 +386,7 @@ void TestAe::bValue()
 
 void TestAe::summary()
 {
-    // Channel 1: the ten hits on three levels, one energy unknown; channel 3: two
-    // hits; channel 2: none; channel 4 is not asked for.
+    // Channel 1: ten hits on three levels, one energy unknown; 3: two hits; 2: none; 4: not asked for.
     std::vector<ae::HitRow> rows;
     for (int i = 0; i < 14; ++i) {
         ae::HitRow r;

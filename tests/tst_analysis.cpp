@@ -1,8 +1,5 @@
-// The analysis plots' data: the hits of a record on a relative and an absolute time axis, the
-// cumulative curves, the axes' ranges, and the thinning of points to the cells of a plot; the
-// analysis window on a known list of hits: what each plot draws per channel, the ticks, a point
-// under the mouse and double-clicked, the exports, hits without times, hits added later; the
-// plots of a series folder from its table, following the series.
+// The analysis plots' data (times, cumulative curves, axes' ranges, thinning); the window on a known
+// list of hits (what each plot draws, ticks, points under the mouse, exports); a series' plots.
 
 #include "ae/analysis.h"
 #include "ae/analysis_window.h"
@@ -57,7 +54,6 @@ private slots:
     void thinning_data();
     void thinning();
     void windowPlots();
-    void windowWithoutTimes();
     void seriesPlots();
 };
 
@@ -96,26 +92,27 @@ void TestAnalysis::hitsOfARecord()
 
 void TestAnalysis::ranges_data()
 {
-    QTest::addColumn<Points>("p");
+    QTest::addColumn<QList<double>>("x"); // of the points
     QTest::addColumn<bool>("logarithmic");
-    QTest::addColumn<QList<double>>("range");
-    QTest::newRow("4 % on each side") << Points{{10, 0, 0}, {60, 0, 0}} << false << QList<double>{8, 62};
-    QTest::newRow("kept at 0") << Points{{1, 0, 0}, {51, 0, 0}} << false << QList<double>{0, 53};
-    QTest::newRow("below 0") << Points{{-10, 0, 0}, {40, 0, 0}} << false << QList<double>{-12, 42};
-    QTest::newRow("one value") << Points{{20, 0, 0}} << false << QList<double>{19, 21};
-    QTest::newRow("decades") << Points{{3, 0, 0}, {0, 0, 0}, {250, 0, 0}} << true << QList<double>{1, 1000};
-    QTest::newRow("a power of ten") << Points{{100, 0, 0}} << true << QList<double>{100, 1000};
-    QTest::newRow("none") << Points{{-1, 0, 0}} << true << QList<double>{7, 9};
+    QTest::addColumn<QList<double>>("range"); // 7 ... 9: the fallback
+    QTest::newRow("4 % on each side") << QList<double>{10, 60} << false << QList<double>{8, 62};
+    QTest::newRow("kept at 0") << QList<double>{1, 51} << false << QList<double>{0, 53};
+    QTest::newRow("below 0") << QList<double>{-10, 40} << false << QList<double>{-12, 42};
+    QTest::newRow("one value") << QList<double>{20} << false << QList<double>{19, 21};
+    QTest::newRow("decades") << QList<double>{3, 0, 250} << true << QList<double>{1, 1000};
+    QTest::newRow("a power of ten") << QList<double>{100} << true << QList<double>{100, 1000};
+    QTest::newRow("none") << QList<double>{-1} << true << QList<double>{7, 9};
 }
 
 void TestAnalysis::ranges()
 {
-    QFETCH(Points, p);
+    QFETCH(QList<double>, x);
     QFETCH(bool, logarithmic);
-    QFETCH(QList<double>, range);
-    const ae::PlotPoints pts = points(p);
+    ae::PlotPoints pts;
+    for (double v : x)
+        pts.push_back({v, 0, 0});
     const ae::AxisRange r = ae::axisRange({&pts}, false, logarithmic, {7, 9});
-    QCOMPARE((QList<double>{r.low, r.high}), range);
+    QTEST((QList<double>{r.low, r.high}), "range");
 }
 
 void TestAnalysis::thinning_data()
@@ -145,7 +142,6 @@ void TestAnalysis::thinning()
     QFETCH(Points, p);
     QFETCH(bool, logX);
     QFETCH(bool, curve);
-    QFETCH(QList<int>, kept);
     ae::PlotFrame frame;
     frame.x = logX ? ae::AxisRange{1, 100} : ae::AxisRange{0, 10};
     frame.y = {0, 10};
@@ -155,14 +151,13 @@ void TestAnalysis::thinning()
     QList<int> got;
     for (const ae::PlotPoint& q : curve ? ae::thinCurve(pts, frame) : ae::thinScatter(pts, frame, 2))
         got << q.hit;
-    QCOMPARE(got, kept);
+    QTEST(got, "kept");
 }
 
 namespace {
 
-// Channel 1: twelve hits 2 ms apart, amplitudes 60 (2), 61 (5), 62 (5) dB (N = 12, 10, 5: a
-// b-value), durations doubling from 20 µs, the first of one sample (no duration, frequency or
-// RA); channel 3: three hits.
+// Channel 1: twelve hits 2 ms apart, 60 (2), 61 (5), 62 (5) dB (a b-value), durations doubling
+// from 20 µs, the first of one sample (no duration, frequency or RA); channel 3: three hits.
 ae::AnalysisSource knownHits()
 {
     ae::AnalysisSource s;
@@ -222,6 +217,11 @@ void TestAnalysis::windowPlots()
     QVERIFY(
         w->chartView(W::AmplitudePlot)->chart()->series()[1]->name().startsWith(QStringLiteral("К1: b = ")));
     QCOMPARE(w->chartView(W::AmplitudePlot)->chart()->series()[4]->name(), QStringLiteral("К3: b —"));
+    // N(≥A) of channel 1 at 60, 61, 62 dB; its energy on the right-hand axis.
+    QCOMPARE(listed(*w->drawnPoints(W::AmplitudePlot, 1, 1)),
+             (Points{{60, 12, -1}, {61, 10, -1}, {62, 5, -1}}));
+    QCOMPARE(w->chartView(W::CumulativePlot)->chart()->series()[1]->attachedAxes().last()->alignment(),
+             Qt::AlignRight);
     QCOMPARE(w->summaryCsv(), QByteArray("file,channel,hits,energy_v2s,peak_db_max,b_value\n"
                                          "known.raw,1,12,7.43865966796875e-05,62.90,") +
                                   QByteArray::number(*ae::bValue({60.2, 60.2, 61.5, 61.5, 61.5, 61.5, 61.5,
@@ -229,8 +229,7 @@ void TestAnalysis::windowPlots()
                                                      'f', 3) +
                                   "\nknown.raw,3,3,4.00543212890625e-05,84.00,\n");
 
-    // The fourth duration point of channel 1 (hit 4: 160 µs at 61.5 dB) in the channel's colour,
-    // its tooltip and a double click on it.
+    // The fourth duration point of channel 1 (hit 4: 160 µs, 61.5 dB): colour, tooltip, double click.
     QChartView* view = w->chartView(W::DurationPlot);
     const ae::PlotPoint q = w->drawnPoints(W::DurationPlot, 1)->at(3);
     QCOMPARE((QList<double>{q.x, q.y, double(q.hit)}), (QList<double>{61.5, 160, 4}));
@@ -266,8 +265,10 @@ void TestAnalysis::windowPlots()
     std::vector<ae::AnalysisHit> more(2, knownHits().hits[5]);
     more[0].timeMs = 40;
     more[1].timeMs = 42;
+    more[1].channel = 2; // a new box: the others keep their ticks
     w->appendHits(more, {QStringLiteral("/data/next.raw")});
-    QCOMPARE(seriesCounts(*w, W::CumulativePlot), (QList<qsizetype>{14, 14}));
+    QCOMPARE(w->tickedChannels(), (QList<int>{1, 2}));
+    QCOMPARE(seriesCounts(*w, W::CumulativePlot), (QList<qsizetype>{13, 13, 1, 1}));
     QCOMPARE(w->source().records.size(), 2);
 
     // Every plot as PNG (the view's picture) and SVG.
@@ -282,38 +283,30 @@ void TestAnalysis::windowPlots()
     }
     QCOMPARE(w->exportSummaryCsv(dir.filePath(QStringLiteral("none/s.csv"))), int(RawWriteFailed));
 
-    // A window goes with its owner.
-    {
-        QObject gone;
-        TAnalysisWindow::showFor(&main, &gone, knownHits());
-        QCOMPARE(main.findChildren<TAnalysisWindow*>().size(), 2);
-    }
+    // Another owner, another window; it goes with its owner.
+    auto* other = new QObject;
+    TAnalysisWindow::showFor(&main, other, knownHits());
+    QCOMPARE(main.findChildren<TAnalysisWindow*>().size(), 2);
+    delete other;
     QTRY_COMPARE(main.findChildren<TAnalysisWindow*>().size(), 1);
-}
 
-void TestAnalysis::windowWithoutTimes()
-{
     // A record without a sampling rate: the time plots say why they are empty; amplitudes drawn.
     ae::AnalysisSource s = knownHits();
     for (ae::AnalysisHit& h : s.hits)
         h.timeMs = h.durationUs = h.avgFreqKHz = h.raMsPerV = h.energyV2s = ae::NoValue;
-    QWidget main;
-    TAnalysisWindow w(&main, nullptr);
-    w.setSource(s);
-    w.resize(1000, 800);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    using W = TAnalysisWindow;
-    QVERIFY(plotMessage(w, W::CumulativePlot).startsWith(QStringLiteral("Времена импульсов неизвестны")));
-    QVERIFY(plotMessage(w, W::DurationPlot).startsWith(QStringLiteral("Длительности неизвестны")));
-    QVERIFY(plotMessage(w, W::FrequencyPlot).startsWith(QStringLiteral("Частоты и RA неизвестны")));
-    QCOMPARE(plotMessage(w, W::AmplitudePlot), QString());
-    QCOMPARE(seriesCounts(w, W::AmplitudePlot), (QList<qsizetype>{12, 3, 2, 12, 3}));
-    QVERIFY(w.summaryCsv().endsWith("\nknown.raw,3,3,,84.00,\n"));
+    w->setSource(s);
+    QCOMPARE(w->tickedChannels(), QList<int>{1}); // the ticks kept
+    w->channelBox(3)->setChecked(true);           // (the boxes were made anew)
+    QVERIFY(plotMessage(*w, W::CumulativePlot).startsWith(QStringLiteral("Времена импульсов неизвестны")));
+    QVERIFY(plotMessage(*w, W::DurationPlot).startsWith(QStringLiteral("Длительности неизвестны")));
+    QVERIFY(plotMessage(*w, W::FrequencyPlot).startsWith(QStringLiteral("Частоты и RA неизвестны")));
+    QCOMPARE(plotMessage(*w, W::AmplitudePlot), QString());
+    QCOMPARE(seriesCounts(*w, W::AmplitudePlot), (QList<qsizetype>{12, 3, 2, 12, 3}));
+    QVERIFY(w->summaryCsv().endsWith("\nknown.raw,3,3,,84.00,\n"));
     // No hits at all: nothing to tick, nothing said.
-    w.setSource({});
-    QCOMPARE(w.channels(), QList<int>{});
-    QCOMPARE(plotMessage(w, W::CumulativePlot), QString());
+    w->setSource({});
+    QCOMPARE(w->channels(), QList<int>{});
+    QCOMPARE(plotMessage(*w, W::CumulativePlot), QString());
 }
 
 void TestAnalysis::seriesPlots()
@@ -334,14 +327,14 @@ void TestAnalysis::seriesPlots()
     };
     QVERIFY(write("rec_00001.raw", {100, 250}) && write("rec_00002.raw", {50}));
     // A failed acquisition, a record whose file is gone and a line that cannot be read.
-    const QByteArray header = "file,start_utc,end_utc,channels,samples,rate_hz,hits,status\n";
     QFile log(dir.filePath(QStringLiteral("series.csv")));
     QVERIFY(log.open(QIODevice::WriteOnly));
-    log.write(header + "rec_00001.raw,2026-12-07T10:15:02.347Z,2026-12-07T10:15:02.400Z,1,400,1000000,2,ok\n"
-                       ",2026-12-07T10:15:03.000Z,,0,0,0,,failed: no answer to the parameters\n"
-                       "rec_00002.raw,2026-12-07T10:15:04.000Z,2026-12-07T10:15:04.100Z,1,400,1000000,1,ok\n"
-                       "rec_00003.raw,2026-12-07T10:15:05.000Z,2026-12-07T10:15:05.100Z,1,400,1000000,0,ok\n"
-                       "rec_00009.raw,yesterday,,1,400,1000000,0,ok\n");
+    log.write("file,start_utc,end_utc,channels,samples,rate_hz,hits,status\n"
+              "rec_00001.raw,2026-12-07T10:15:02.347Z,2026-12-07T10:15:02.400Z,1,400,1000000,2,ok\n"
+              ",2026-12-07T10:15:03.000Z,,0,0,0,,failed: no answer to the parameters\n"
+              "rec_00002.raw,2026-12-07T10:15:04.000Z,2026-12-07T10:15:04.100Z,1,400,1000000,1,ok\n"
+              "rec_00003.raw,2026-12-07T10:15:05.000Z,2026-12-07T10:15:05.100Z,1,400,1000000,0,ok\n"
+              "rec_00009.raw,yesterday,,1,400,1000000,0,ok\n");
     log.close();
     g_hitSettings = ae::HitSettings{0.5, 10, 20, 0};
     TSeriesTable* table = main->openSeriesFolder(dir.path());
@@ -368,8 +361,7 @@ void TestAnalysis::seriesPlots()
     QVERIFY(
         w->hitText(2).contains(QStringLiteral("rec_00002.raw, канал 1\nВремя: 2026-12-07T10:15:04.000050Z")));
 
-    // A double click on rec 2's hit opens that record with the cursor on it; a second one finds
-    // the window open.
+    // A double click on rec 2's hit opens it with the cursor there; a second one finds it open.
     QChartView* view = w->chartView(W::CumulativePlot);
     const QPoint at = view->mapFromScene(
         view->chart()->mapToScene(view->chart()->mapToPosition({t2 + 0.05, 3}, view->chart()->series()[0])));
@@ -381,8 +373,7 @@ void TestAnalysis::seriesPlots()
         QCOMPARE(f->record->channel(0)->cursor, 50);
     }
 
-    // The series goes on: a new record, its line, the table read anew (as after every record of a
-    // running series): its hit joins the plots.
+    // The series goes on: a new record and line, the table read anew: its hit joins the plots.
     QVERIFY(write("rec_00004.raw", {200}));
     QVERIFY(log.open(QIODevice::Append));
     log.write("rec_00004.raw,2026-12-07T10:15:06.000Z,2026-12-07T10:15:06.100Z,1,400,1000000,1,ok\n");

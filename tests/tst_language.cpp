@@ -1,9 +1,7 @@
-// Choosing the interface language: the start (--lang over UI/Language, a bad value told and
-// ignored) and what follows it (texts, menus' letters, Qt's buttons, number locale), the setting
-// written alone, the menu choice, the CSV titles; rawtool's --lang and the help in either language.
+// The interface language: the start (--lang over UI/Language, a bad value told) and what follows it,
+// the setting written alone, the menu choice; rawtool's --lang (the CSV titles) and the help.
 
 #include "boxwatch.h"
-#include "export/record_export.h"
 #include "language/language.h"
 #include "settings.h"
 #include "ui_MainWindow.h"
@@ -11,13 +9,11 @@
 
 #include <Velkit/vlk_strings.h>
 
-#include <QBuffer>
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
-#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -61,7 +57,6 @@ private slots:
     void start();
     void setting();
     void menuChoice();
-    void csvTitles();
     void programs_data();
     void programs();
 
@@ -198,24 +193,6 @@ void TestLanguage::menuChoice()
     ui->aLangEn->trigger();
     QCOMPARE(no.seen.value(0).text, QStringLiteral("Ошибка сохранения ini-файла.\nПовторить?"));
     QVERIFY(ui->aLangRu->isChecked() && g_mainWnd->chosenLanguage == 0);
-}
-
-void TestLanguage::csvTitles()
-{
-    TWaveStor record(QRect(0, 0, 400, 300));
-    QVERIFY(record.init(2, 10));
-    record.channelHeader(0)->input = 9;
-    record.channelHeader(1)->input = 27;
-    auto titles = [&record] {
-        QBuffer out;
-        out.open(QIODevice::WriteOnly);
-        dataexport::writeCsv(out, record, dataexport::Request());
-        return QString::fromUtf8(out.data().mid(3).split('\n').value(0));
-    };
-    QCOMPARE(titles(), QStringLiteral("Время (мкс),Вход 9,Вход 27"));
-    QTranslator english;
-    QVERIFY(language::apply(language::English, english) && QCoreApplication::installTranslator(&english));
-    QCOMPARE(titles(), QStringLiteral("Time (µs),Input 9,Input 27"));
 }
 
 void TestLanguage::programs_data()

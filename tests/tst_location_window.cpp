@@ -1,6 +1,5 @@
-// Source location in the program, on a recording of the emulated unit: the dialog (every field round
-// trip, bad set-ups refused with their message), the map (sensors and events where they belong, equal
-// scales), selection moving the cursors (mouse and keyboard), the exports, linear location, the end.
+// Source location on a recording of the emulated unit: the dialog (round trip, bad set-ups), the map,
+// selection moving the cursors (mouse and keyboard), the exports, linear location, the end.
 
 #include "ae/chart_util.h"
 #include "ae/location_dialog.h"
@@ -36,8 +35,7 @@ private slots:
     void dialogRoundTrip();
     void badSetUps_data();
     void badSetUps();
-    void commandMapAndCursors();
-    void exports();
+    void commandMapCursorsAndExports();
     void linearAndClose();
 
 private:
@@ -56,8 +54,7 @@ private:
         main->form()->aRunADC->trigger();
         return main->forms().value(0);
     }
-    // The command on f; fill runs on its dialog, which is then accepted. The dialog stays open
-    // after OK when stays is given.
+    // The command on f; fill runs on its dialog, then OK; stays tells whether the dialog stayed open.
     TLocationWindow* locate(TWForm* f, const std::function<void(TLocationDlg*)>& fill = {},
                             bool* stays = nullptr)
     {
@@ -161,7 +158,7 @@ void TestLocationWindow::badSetUps()
     QCOMPARE(g_locationSetup.channels[1].y, 0.0);
 }
 
-void TestLocationWindow::commandMapAndCursors()
+void TestLocationWindow::commandMapCursorsAndExports()
 {
     Ui::MainWindow* ui = main->form();
     QCOMPARE(ui->aLocate->text(), QStringLiteral("&Локация источников АЭ…"));
@@ -191,8 +188,8 @@ void TestLocationWindow::commandMapAndCursors()
         QCOMPARE(w->model().index(i, ae::LocationTableModel::XColumn).data().toString(),
                  QString::number(r.events[std::size_t(i)].x, 'f', 4));
 
-    // The map: equal scales, also after the window changes its shape; the sensors black at the
-    // corners, labelled with their channels; each event in the colour and size of its class.
+    // Equal scales, also after a change of shape; sensors black at the corners, labelled with their
+    // channels; each event in the colour and size of its class.
     auto equal = [&] {
         const QPointF upp = w->mapView()->unitsPerPixel();
         return upp.x() > 0 && std::fabs(upp.x() / upp.y() - 1) < 1e-9;
@@ -215,8 +212,8 @@ void TestLocationWindow::commandMapAndCursors()
     QCOMPARE(map.pixelColor(pixelOf(w, {0.5, 0.5})), QColor(Qt::black));
     QCOMPARE(marker, 7 + 3 * ae::amplitudeClasses(r.events).classOf(20 * std::log10(e0.peakV * 1e6)));
 
-    // A click on the second event's point selects its row: the cursors of its channels go to its
-    // picks, the mark to its place. Then the keyboard: Up selects the first.
+    // A click on the second event's point selects its row, moves its channels' cursors to its picks and
+    // the mark to its place; then Up selects the first.
     auto cursorsAt = [&](const ae::LocatedEvent& e) {
         for (int k : e.picks)
             QCOMPARE(f->record->channel(r.picks[std::size_t(k)].hit.channel)->cursor,
@@ -242,12 +239,7 @@ void TestLocationWindow::commandMapAndCursors()
     QVERIFY((pixelOf(w, {0.3, 0.1}) - under).manhattanLength() <= 2);
     QTest::mouseClick(w->mapView()->viewport(), Qt::RightButton);
     QVERIFY(std::fabs(w->mapView()->unitsPerPixel().x() / before.x() - 1) < 1e-9);
-}
 
-void TestLocationWindow::exports()
-{
-    TLocationWindow* w = locate(record());
-    QVERIFY(w && w->model().rowCount() > 0);
     // The table through the button and the file dialog, ".csv" appended: the engine's rows.
     ModalDriver<QFileDialog> driver(
         [&](QFileDialog* d) { acceptFileDialog(d, dir.filePath(QStringLiteral("ev"))); });

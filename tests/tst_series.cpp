@@ -1,6 +1,5 @@
-// Series of records: the log's lines and file, the SERIES settings, the command line, and whole
-// series on a main window through the emulated unit (unpaced; pause 0, or 3600 s where a pause is
-// waited in): numbering, retries, a folder that goes away, Stop, closing, the dialog and the table.
+// Series of records: the log, the SERIES settings, the command line, and whole series through the
+// emulated unit (pause 0, or 3600 s where one is waited in): failures, Stop, closing, dialog, table.
 
 #include "acquisition.h"
 #include "boxwatch.h"
@@ -36,6 +35,12 @@ QByteArray bytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+bool write(const QString& path, const QByteArray& b, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile f(path);
+    return f.open(mode) && f.write(b) == b.size();
+}
+
 } // namespace
 
 class TestSeries : public QObject
@@ -69,12 +74,7 @@ private:
     }
     series::Settings settings(int count, int pause, bool hits = false) const
     {
-        series::Settings s;
-        s.folder = folder();
-        s.count = count;
-        s.pauseS = pause;
-        s.findHits = hits;
-        return s;
+        return {folder(), QStringLiteral("rec"), count, pause, hits};
     }
     QString statusBar() const { return main->findChild<QLabel*>(QStringLiteral("seriesLabel"))->text(); }
 
@@ -116,9 +116,7 @@ void TestSeries::logLines_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("readable"); // then written back exactly, field for field
     QTest::newRow("every field")
-        << "rec_00007.raw,2026-12-07T10:15:02.347Z,2026-12-08T00:00:00.009Z,4,163840,"
-           "250000,12,ok"
-        << true;
+        << "rec_00007.raw,2026-12-07T10:15:02.347Z,2026-12-08T00:00:00.009Z,4,163840,250000,12,ok" << true;
     QTest::newRow("quoted, no hits")
         << "\"a,\"\"b\"\".raw\",2026-12-07T10:15:02.347Z,2026-12-08T00:00:00.009Z,"
            "4,1,25,,\"failed: \"\"x\"\", y\""
@@ -150,9 +148,7 @@ void TestSeries::logFile()
     r.status = QStringLiteral("ok");
     QCOMPARE(series::appendLogRow(folder(), r), 0);
     QCOMPARE(bytes(path), Header.toUtf8() + "\np_00001.raw,,,0,0,0,,ok\n");
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::Append) && f.write("p_00002.raw,2026-12") > 0);
-    f.close();
+    QVERIFY(write(path, "p_00002.raw,2026-12", QIODevice::Append));
     const QByteArray before = bytes(path);
     r.file = QStringLiteral("p_00003.raw");
     QCOMPARE(series::appendLogRow(folder(), r), 0);
@@ -163,8 +159,7 @@ void TestSeries::logFile()
     QCOMPARE(log.unreadable, 1);
     QCOMPARE(series::logRowFor(inFolder(QStringLiteral("p_00003.raw")))->file, r.file);
     QVERIFY(!series::logRowFor(inFolder(QStringLiteral("p_00002.raw"))));
-    // A folder that is not there: nothing made.
-    QCOMPARE(series::appendLogRow(dir->filePath(QStringLiteral("gone")), r), int(RawWriteFailed));
+    QCOMPARE(series::appendLogRow(dir->filePath(QStringLiteral("gone")), r), int(RawWriteFailed)); // not made
     QVERIFY(!QFileInfo::exists(dir->filePath(QStringLiteral("gone"))));
 
     // Numbers: five digits, the last one, none left.
@@ -189,11 +184,10 @@ void TestSeries::settingsGroup_data()
 void TestSeries::settingsGroup()
 {
     QFETCH(QString, group);
-    QFile f(dir->filePath(QStringLiteral("adc.ini")));
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(("[SERIES]\n" + group + "\n").toUtf8()) > 0);
-    f.close();
+    const QString ini = dir->filePath(QStringLiteral("adc.ini"));
+    QVERIFY(write(ini, ("[SERIES]\n" + group + "\n").toUtf8()));
     ProgramSettings s;
-    readSettings(f.fileName(), s);
+    readSettings(ini, s);
     const series::Settings& r = s.series;
     QTEST(QStringLiteral("%1 %2 %3 %4").arg(r.prefix).arg(r.count).arg(r.pauseS).arg(int(r.findHits)),
           "read");
@@ -201,10 +195,8 @@ void TestSeries::settingsGroup()
 
 void TestSeries::runs_data()
 {
-    QTest::addColumn<QString>("action"); // what happens once the first record is saved
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("pause");
-    QTest::addColumn<bool>("hits");
+    QTest::addColumn<QString>("action");   // what happens once the first record is saved
+    QTest::addColumn<QList<int>>("set");   // count, pause, hit search
     QTest::addColumn<QString>("planted");  // numbers of the files there before
     QTest::addColumn<QString>("files");    // numbers of the series' records afterwards
     QTest::addColumn<QString>("statuses"); // of the log's rows; "failed" stands for any reason
@@ -212,8 +204,8 @@ void TestSeries::runs_data()
     QTest::addColumn<QString>("warning");  // %1: the folder
     auto row = [](const char* name, const char* action, int count, int pause, bool hits, const char* planted,
                   const char* files, const char* statuses, const QString& ending, const QString& warning) {
-        QTest::newRow(name) << QString(action) << count << pause << hits << QString(planted) << QString(files)
-                            << QString(statuses) << ending << warning;
+        QTest::newRow(name) << QString(action) << QList<int>{count, pause, hits} << QString(planted)
+                            << QString(files) << QString(statuses) << ending << warning;
     };
     const QString done3 = QStringLiteral("Серия завершена: сохранено 3 из 3"),
                   broken = QStringLiteral("Серия прервана: сохранено 1"),
@@ -239,10 +231,9 @@ void TestSeries::runs_data()
 void TestSeries::runs()
 {
     QFETCH(QString, action);
-    QFETCH(int, count);
-    QFETCH(int, pause);
-    QFETCH(bool, hits);
+    QFETCH(QList<int>, set);
     QFETCH(QString, warning);
+    const int count = set[0], pause = set[1], hits = set[2];
     if (action == QLatin1String("read-only") && ::geteuid() == 0)
         QSKIP("root writes into a read-only folder; the folder replaced by a file covers the failed save");
     auto names = [](const QString& numbers) {
@@ -472,21 +463,18 @@ void TestSeries::refusedCommands()
 
 void TestSeries::closing_data()
 {
-    QTest::addColumn<bool>("program"); // or the series window
-    QTest::addColumn<bool>("acquiring");
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("window in a pause, No") << false << false << false;
-    QTest::newRow("window in a pause, Yes") << false << false << true;
-    QTest::newRow("window in an acquisition, Yes") << false << true << true;
-    QTest::newRow("program in a pause, No") << true << false << false;
-    QTest::newRow("program in an acquisition, Yes") << true << true << true;
+    QTest::addColumn<QString>("tag"); // what is closed (the series window or the program), when, the answer
+    for (const char* tag :
+         {"window in a pause, No", "window in a pause, Yes", "window in an acquisition, Yes",
+          "program in a pause, No", "program in an acquisition, Yes"})
+        QTest::newRow(tag) << QString(tag);
 }
 
 void TestSeries::closing()
 {
-    QFETCH(bool, program);
-    QFETCH(bool, acquiring);
-    QFETCH(bool, yes);
+    QFETCH(QString, tag);
+    const bool program = tag.startsWith("program"), acquiring = tag.contains("acq"),
+               yes = tag.endsWith("Yes");
     QVERIFY(main->startSeries(settings(0, acquiring ? 0 : 3600)));
     QPointer<TWForm> w = main->seriesWindow();
     BoxAnswerer box(yes ? QMessageBox::Yes : QMessageBox::No);
@@ -576,13 +564,11 @@ void TestSeries::table()
     QVERIFY(writeRecord(d.filePath(QStringLiteral("t_00001.raw")), 2, 100, ramp));
     QVERIFY(writeRecord(d.filePath(QStringLiteral("t_00002.raw")), 3, 200, ramp));
     QVERIFY(writeRecord(d.filePath(QStringLiteral("extra.raw")), 1, 50, ramp));
-    QFile log(d.filePath(QStringLiteral("series.csv")));
-    QVERIFY(log.open(QIODevice::WriteOnly));
-    log.write((Header + "\nt_00001.raw,2026-12-07T10:00:00.005Z,,2,100,0,4,ok\n"
-                        ",2026-12-07T10:01:00.000Z,,0,0,0,,failed: channel 2 not read\n"
-                        "t_00002.raw,2026-12-07T10:02:30.999Z,,3,200,0,3,ok\ngarbage\n")
-                  .toUtf8());
-    log.close();
+    QVERIFY(write(d.filePath(QStringLiteral("series.csv")),
+                  (Header + "\nt_00001.raw,2026-12-07T10:00:00.005Z,,2,100,0,4,ok\n"
+                            ",2026-12-07T10:01:00.000Z,,0,0,0,,failed: channel 2 not read\n"
+                            "t_00002.raw,2026-12-07T10:02:30.999Z,,3,200,0,3,ok\ngarbage\n")
+                      .toUtf8()));
 
     ModalDriver<QFileDialog> driver([&](QFileDialog* f) { acceptFileDialog(f, folder()); });
     main->form()->aOpenSeries->trigger();
