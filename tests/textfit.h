@@ -1,6 +1,6 @@
 #pragma once
 
-// Whether a widget's text shows whole at the widget's width (tst_forms, tst_english).
+// Whether a widget's text shows whole at the widget's width (tst_english).
 
 #include <QCheckBox>
 #include <QFontMetrics>
