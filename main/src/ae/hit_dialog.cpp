@@ -24,21 +24,13 @@ THitSetDlg::~THitSetDlg()
 
 void THitSetDlg::setSettings(const ae::HitSettings& s)
 {
-    form->thresholdEdit->setValue(s.thresholdV);
-    form->pdtEdit->setValue(int(std::lround(s.pdtUs)));
-    form->hdtEdit->setValue(int(std::lround(s.hdtUs)));
-    form->hltEdit->setValue(int(std::lround(s.hltUs)));
+    ae::showHitSettings(*form, s);
     showDecibels(form->thresholdEdit->value());
 }
 
 ae::HitSettings THitSetDlg::settings() const
 {
-    ae::HitSettings s;
-    s.thresholdV = form->thresholdEdit->value();
-    s.pdtUs = form->pdtEdit->value();
-    s.hdtUs = form->hdtEdit->value();
-    s.hltUs = form->hltEdit->value();
-    return s;
+    return ae::shownHitSettings(*form);
 }
 
 void THitSetDlg::showDecibels(double volts)

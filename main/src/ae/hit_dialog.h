@@ -7,9 +7,33 @@
 
 #include <QDialog>
 
+#include <cmath>
+
 namespace Ui {
 class HitSetDialog;
 }
+
+namespace ae {
+
+// The hit settings' four fields of a form (thresholdEdit, pdtEdit, hdtEdit, hltEdit), shared by
+// the dialogs that ask for them.
+template <class Form>
+void showHitSettings(Form& form, const HitSettings& s)
+{
+    form.thresholdEdit->setValue(s.thresholdV);
+    form.pdtEdit->setValue(int(std::lround(s.pdtUs)));
+    form.hdtEdit->setValue(int(std::lround(s.hdtUs)));
+    form.hltEdit->setValue(int(std::lround(s.hltUs)));
+}
+
+template <class Form>
+HitSettings shownHitSettings(const Form& form)
+{
+    return HitSettings{form.thresholdEdit->value(), double(form.pdtEdit->value()),
+                       double(form.hdtEdit->value()), double(form.hltEdit->value())};
+}
+
+} // namespace ae
 
 class THitSetDlg : public QDialog
 {

@@ -1,5 +1,7 @@
 #include "ae/location_dialog.h"
 
+#include "ae/hit_dialog.h"
+
 #include "umisc.h"
 #include "ustrings.h"
 
@@ -94,10 +96,7 @@ void TLocationDlg::setSettings(const ae::LocationSetup& location, const ae::HitS
     form->pickCombo->setCurrentIndex(location.pick == ae::PickMethod::Aic ? 0 : 1);
     form->aicEdit->setValue(int(std::lround(location.aicWindowUs)));
     form->eventEdit->setValue(int(std::lround(location.eventWindowUs)));
-    form->thresholdEdit->setValue(hits.thresholdV);
-    form->pdtEdit->setValue(int(std::lround(hits.pdtUs)));
-    form->hdtEdit->setValue(int(std::lround(hits.hdtUs)));
-    form->hltEdit->setValue(int(std::lround(hits.hltUs)));
+    ae::showHitSettings(*form, hits);
     refreshHints();
 }
 
@@ -122,12 +121,7 @@ ae::LocationSetup TLocationDlg::location() const
 
 ae::HitSettings TLocationDlg::hits() const
 {
-    ae::HitSettings s;
-    s.thresholdV = form->thresholdEdit->value();
-    s.pdtUs = form->pdtEdit->value();
-    s.hdtUs = form->hdtEdit->value();
-    s.hltUs = form->hltEdit->value();
-    return s;
+    return ae::shownHitSettings(*form);
 }
 
 ae::LocationCheck TLocationDlg::check() const
