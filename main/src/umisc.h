@@ -3,8 +3,7 @@
 #include <Velkit/vlk_init.h>
 
 #include <QString>
-
-class QWidget;
+#include <QWidget>
 
 // The program's side of the support library: the hooks it hands over at start-up.
 namespace umisc {
@@ -15,6 +14,18 @@ QString infoText(int number);
 QString warnText(int number);
 QString questionText(int number);
 QString crashLogDirectory();
+
+// The first tool window of type W directly under parent for which match(w) holds, or nullptr:
+// each tool window (hit table, plots, map, series table) belongs to one owner.
+template <class W, class Match>
+W* findToolWindow(const QWidget* parent, Match match)
+{
+    if (parent)
+        for (W* w : parent->findChildren<W*>(Qt::FindDirectChildrenOnly))
+            if (match(w))
+                return w;
+    return nullptr;
+}
 
 // Longest line of a shown message, in characters.
 constexpr int MaxMessageLine = 100;

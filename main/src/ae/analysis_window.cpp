@@ -127,12 +127,9 @@ QString number(double v, int decimals)
 
 TAnalysisWindow* TAnalysisWindow::windowOf(const QWidget* parent, const QObject* owner)
 {
-    if (!parent || !owner)
-        return nullptr;
-    for (TAnalysisWindow* w : parent->findChildren<TAnalysisWindow*>(Qt::FindDirectChildrenOnly))
-        if (w->owner() == owner)
-            return w;
-    return nullptr;
+    return owner ? umisc::findToolWindow<TAnalysisWindow>(
+                       parent, [owner](TAnalysisWindow* w) { return w->owner() == owner; })
+                 : nullptr;
 }
 
 TAnalysisWindow* TAnalysisWindow::showFor(QWidget* parent, QObject* owner, ae::AnalysisSource source)

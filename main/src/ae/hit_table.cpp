@@ -11,9 +11,9 @@
 #include "ui_HitTable.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QIODevice>
@@ -163,17 +163,12 @@ QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int
 
 } // namespace ae
 
-
 // ---------------------------------------------------------------------------------------------
 
 THitTable* THitTable::tableOf(const QWidget* parent, const TWForm* form)
 {
-    if (!parent || !form)
-        return nullptr;
-    for (THitTable* t : parent->findChildren<THitTable*>(Qt::FindDirectChildrenOnly))
-        if (t->form() == form)
-            return t;
-    return nullptr;
+    return form ? umisc::findToolWindow<THitTable>(parent, [form](THitTable* t) { return t->form() == form; })
+                : nullptr;
 }
 
 THitTable* THitTable::showFor(QWidget* parent, TWForm* form, const ae::HitSettings& s)

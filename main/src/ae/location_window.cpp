@@ -115,12 +115,9 @@ const QColor ClassColours[5] = {QColor(0x31, 0x68, 0xb0), QColor(0x2e, 0x9e, 0x8
 
 TLocationWindow* TLocationWindow::windowOf(const QWidget* parent, const TWForm* form)
 {
-    if (!parent || !form)
-        return nullptr;
-    for (TLocationWindow* w : parent->findChildren<TLocationWindow*>(Qt::FindDirectChildrenOnly))
-        if (w->form() == form)
-            return w;
-    return nullptr;
+    return form ? umisc::findToolWindow<TLocationWindow>(
+                      parent, [form](TLocationWindow* w) { return w->form() == form; })
+                : nullptr;
 }
 
 TLocationWindow* TLocationWindow::showFor(QWidget* parent, TWForm* form, const ae::LocationSetup& setup,

@@ -94,11 +94,8 @@ bool sameFolder(const QString& a, const QString& b)
 
 TSeriesTable* TSeriesTable::showFor(QWidget* parent, const QString& folder, const Opener& open)
 {
-    TSeriesTable* table = nullptr;
-    if (parent)
-        for (TSeriesTable* t : parent->findChildren<TSeriesTable*>(Qt::FindDirectChildrenOnly))
-            if (sameFolder(t->folder(), folder))
-                table = t;
+    TSeriesTable* table = umisc::findToolWindow<TSeriesTable>(
+        parent, [&](TSeriesTable* t) { return sameFolder(t->folder(), folder); });
     if (!table)
         table = new TSeriesTable(parent, folder, open);
     else
